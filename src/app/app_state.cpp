@@ -1,0 +1,90 @@
+#include "app/app_state.h"
+
+#include <cmath>
+#include <cstring>
+#include <new>
+
+#include "app/profile.h"
+#include "platform/platform.h"
+
+namespace zelmora {
+
+AppState* AppState::instance = nullptr;
+double EnvelopeTimeTable[256];
+
+void FillEnvelopeTimeTable() {
+    for (int i = 0; i < 256; ++i) EnvelopeTimeTable[i] = std::pow(2.0, (i - 128) / 24.0);
+}
+
+AppState::AppState() : AppState(Options{}) {}
+
+AppState::AppState(const Options& options) {
+    // Voices are made by their constructor; the equaliser sections start at rest.
+    std::memset(masterEq, 0, sizeof masterEq);
+    FillEnvelopeTimeTable();
+    cycleRate = options.cycleRate;
+    ZeroSong(song);
+    mouseX = mouseY = 0;
+    std::memset(browserFolder, 0, sizeof browserFolder);
+    CurrentDirectory(browserFolder, sizeof browserFolder);
+    transport = Transport{};
+    NewSong();
+    redrawRequest.store(1, std::memory_order_relaxed);
+    tickCounter.store(0, std::memory_order_relaxed);
+}
+
+AppState::~AppState() {
+    if (instance == this) instance = nullptr;
+    NewSong();  // frees all sample audio under the lock
+}
+
+std::unique_ptr<AppState> AppState::Create(const Options& options) {
+    std::unique_ptr<AppState> app(new (std::nothrow) AppState(options));
+    return app;
+}
+
+void AppState::NewSong() {
+    StateGuard lock(stateLock);
+    pressedControl = 0;
+    repeatCounter = 0;
+    editMode = 0;
+    keyboardOctave = 4;
+    cursor = EditorCursor{};
+    firstShownTrack = 0;
+    currentInstrument = 1;
+    firstShownInstrument = 1;
+    envelopeTab = 0;
+    currentSample = 0;
+    firstShownSample = 0;
+    screenPage = 1;
+    textEditTarget = nullptr;
+    textEdit = TextEditState{};
+    SetStatus(*this, "%s", profile::kReadyStatus);
+    std::memset(heldNotes, 0, sizeof heldNotes);
+    std::memset(trackBuffer, 0, sizeof trackBuffer);
+
+    StopPlayer(*this);
+    SetStatus(*this, "%s", profile::kReadyStatus);
+    transport.row = 0;
+
+    ResetSongFields(song);
+}
+
+void AppState::ClearInstrument(int instrument) {
+    if (instrument < 0 || instrument >= kMaxInstruments) return;
+    StateGuard lock(stateLock);
+    ResetInstrumentFields(song.instruments[instrument]);
+}
+
+void AppState::ClearSample(Sample& sample) {
+    StateGuard lock(stateLock);
+    FreeSampleAudio(sample);
+    ResetSampleFields(sample);
+}
+
+bool AppState::AllocateSampleAudio(Sample& sample) {
+    StateGuard lock(stateLock);
+    return zelmora::AllocateSampleAudio(sample);
+}
+
+}  // namespace zelmora

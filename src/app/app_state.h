@@ -1,0 +1,102 @@
+// The one object that holds everything the program knows at run time. It is
+// allocated once, members in their defined order, and reached through the
+// process-wide pointer once construction has finished.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+
+#include "app/settings.h"
+#include "app/state_lock.h"
+#include "app/status_line.h"
+#include "engine/transport.h"
+#include "engine/voice.h"
+#include "song/song.h"
+
+namespace zelmora {
+
+inline constexpr int kMaxBufferFrames = 16384;
+inline constexpr int kEqSections = 32;
+inline constexpr int kPathLength = 260;
+
+struct EditorCursor {
+    int32_t track = 0;
+    int32_t column = 0;  // the row is Transport::row
+};
+
+struct TextEditState {
+    int32_t position = 0;
+    int32_t size = 0;
+    int32_t caret = 0;
+};
+
+struct AppState {
+    // Set once construction has finished; cleared before destruction begins.
+    static AppState* instance;
+
+    struct Options {
+        // Callers other than the interactive program pass the processor's cycle
+        // rate (or 0 to use a fixed nominal rate) instead of the one-second wait.
+        bool measureCycleRate = true;
+        double cycleRate = 0.0;
+    };
+
+    AppState();
+    explicit AppState(const Options& options);
+    ~AppState();
+    AppState(const AppState&) = delete;
+    AppState& operator=(const AppState&) = delete;
+
+    // Allocates and constructs the state on the heap; null if it cannot be had.
+    static std::unique_ptr<AppState> Create(const Options& options);
+
+    // Song operations, each under the state lock.
+    void NewSong();
+    void ClearInstrument(int instrument);
+    void ClearSample(Sample& sample);
+    bool AllocateSampleAudio(Sample& sample);
+
+    // -- members in their defined order --
+    Voice voices[kVoiceCount];
+    double masterEq[kEqSections][5];
+    double mixLeft[kMaxBufferFrames];
+    double mixRight[kMaxBufferFrames];
+    double trackScratchLeft[kMaxBufferFrames];
+    double trackScratchRight[kMaxBufferFrames];
+    Transport transport;
+
+    // Editor and control state.
+    int32_t editMode = 0;
+    int32_t keyboardOctave = 4;
+    int32_t pressedControl = 0;
+    int32_t repeatCounter = 0;
+    EditorCursor cursor;
+    int32_t firstShownTrack = 0;
+    int32_t currentInstrument = 1;
+    int32_t firstShownInstrument = 1;
+    int32_t envelopeTab = 0;
+    int32_t currentSample = 0;
+    int32_t firstShownSample = 0;
+    int32_t screenPage = 1;
+
+    int32_t mouseX = 0, mouseY = 0;
+    char* textEditTarget = nullptr;
+    char statusLine[kStatusLength];
+    uint8_t heldNotes[128];
+    char browserFolder[kPathLength];
+    TextEditState textEdit;
+    std::atomic<int32_t> redrawRequest{1};
+    std::atomic<uint32_t> tickCounter{0};
+    Song song;
+    AppSettings settings;
+    PatternCell trackBuffer[kMaxRows];
+    double cycleRate = 0.0;
+    StateLock stateLock;
+};
+
+// 2^((i - 128) / 24) seconds for an envelope time byte i; filled once.
+extern double EnvelopeTimeTable[256];
+void FillEnvelopeTimeTable();
+
+}  // namespace zelmora

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <cstddef>
+
+namespace zelmora {
+
+inline constexpr std::size_t kStatusLength = 128;
+
+struct AppState;
+
+// Overwrites the StatusLine whole with a formatted message; the text is cut to
+// fit and always NUL-terminated.
+void SetStatus(AppState& app, const char* format, ...) __attribute__((format(printf, 2, 3)));
+
+// The same for any fixed buffer of `size` characters.
+void FormatBounded(char* buffer, std::size_t size, const char* format, ...)
+    __attribute__((format(printf, 3, 4)));
+
+}  // namespace zelmora

@@ -1,0 +1,26 @@
+// The narrow interface the portable core asks of the operating system. Each
+// platform folder implements it; nothing else in the core includes an OS header.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace zelmora {
+
+// The separator used to join a folder and a file name.
+char PathSeparator();
+
+// Writes the process's current directory (NUL-terminated, cut to fit).
+void CurrentDirectory(char* buffer, std::size_t size);
+
+// The full path of the running executable, or empty when it cannot be had.
+std::string ExecutablePath();
+
+// Where the settings file lives on this system.
+std::string SettingsFilePath();
+
+// Replaces `to` with `from`, also when `to` exists; false when that fails.
+bool ReplaceFile(const std::string& from, const std::string& to);
+
+}  // namespace zelmora

@@ -1,0 +1,167 @@
+// The song: fixed-capacity records reserved once inside AppState. Nothing here
+// allocates except sample audio, which a Sample slot owns.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+
+#include "song/channel_state.h"
+
+namespace zelmora {
+
+inline constexpr int kMaxOrders = 256;
+inline constexpr int kMaxTracks = 32;
+inline constexpr int kMaxPatterns = 256;
+inline constexpr int kMaxRows = 256;
+inline constexpr int kMaxInstruments = 256;
+inline constexpr int kMaxSampleSlots = 256;
+inline constexpr int kNameLength = 32;
+
+// Silent values kept on each side of a channel buffer so the resampler can read
+// around the play position near either end without a bounds test.
+inline constexpr int kSampleGuard = 32;
+
+inline constexpr uint8_t kNoteOff = 129;
+
+struct PatternCell {
+    uint8_t note;        // 0 empty, 1..128 note number + 1, 129 note off
+    uint8_t instrument;  // 0 none, 1..255
+    uint8_t command1, parameter1;
+    uint8_t command2, parameter2;
+    uint8_t command3, parameter3;
+};
+static_assert(sizeof(PatternCell) == 8);
+
+struct Pattern {
+    char name[kNameLength];
+    uint8_t lastRow;
+    uint8_t rowsPerBeat;  // never 0: readers store 4 for a 0 from a file
+    uint8_t reserved[2];
+    PatternCell cells[kMaxRows][kMaxTracks];
+};
+static_assert(sizeof(Pattern::cells) == 256 * 32 * 8);
+
+struct Envelope {
+    uint8_t attack, decay, sustain, release, amount;
+    uint8_t reserved1[3];
+    uint8_t oscillatorAttack, oscillatorRate, oscillatorPhase, oscillatorType, oscillatorAmount;
+    uint8_t reserved2[3];
+};
+static_assert(sizeof(Envelope) == 16);
+
+struct Sample {
+    char name[kNameLength];
+    int32_t frames;
+    int32_t channels;
+    double sampleRate;
+    int32_t loopStart;
+    int32_t loopLength;
+    int32_t loopMode;  // 0 none, 1 forward, 2 ping-pong
+    int32_t reserved;
+    uint8_t keyLow, keyHigh;
+    uint8_t velocityLow, velocityHigh;
+    uint8_t reservedByte;  // 255 in a new song
+    uint8_t pan;           // added to the channel pan, 128 = no change
+    uint8_t reserved2[2];
+    int8_t baseNote;
+    int8_t coarseTune;
+    int8_t fineTune;
+    uint8_t scaleTuning;
+    // Table of `channels` buffers of frames + 2 * kSampleGuard doubles, or null.
+    double** audio;
+};
+
+struct Instrument {
+    char name[kNameLength];
+    uint8_t volume;
+    uint8_t pan;
+    uint8_t tune;
+    uint8_t cutoff;
+    uint8_t filterType;
+    uint8_t resonance;
+    uint8_t modulation[6];
+    Envelope envelopes[4];
+    Sample samples[kMaxSampleSlots];
+};
+
+struct TrackSettings {
+    char name[kNameLength];
+    uint8_t reserved[2];
+    uint8_t mixerVolume;
+    uint8_t reserved2;
+    ChannelState channel;
+};
+
+// Master levels raised by the render and lowered by the display without a lock.
+struct SongMeters {
+    std::atomic<double> peakLeft{0.0};
+    std::atomic<double> peakRight{0.0};
+    std::atomic<int32_t> holdLeft{0};
+    std::atomic<int32_t> holdRight{0};
+    std::atomic<double> cpuLoad{0.0};
+};
+
+struct Song {
+    char name[kNameLength];
+    uint8_t tempo;
+    uint8_t speed;
+    uint8_t trackCount;
+    uint8_t editStep;
+    uint8_t orderPosition;
+    uint8_t lastOrder;
+    uint8_t restartOrder;
+    uint8_t reserved;
+    uint8_t orders[kMaxOrders];
+    uint8_t masterVolume;
+    int8_t eqGains[16];
+    uint8_t eqOn;
+    SongMeters meters;
+    TrackSettings tracks[kMaxTracks];
+    Pattern patterns[kMaxPatterns];
+    Instrument instruments[kMaxInstruments];
+};
+
+// Copies a C string into a fixed name field, NUL-filling the rest; a text that
+// fills the field keeps no terminator.
+void SetName(char (&field)[kNameLength], const char* text);
+
+// Number of bytes of a fixed text field before its first NUL (at most the field).
+std::size_t NameLength(const char* field, std::size_t size);
+
+void ResetEnvelope(Envelope& envelope);
+
+// Writes the new-song field values of a slot; the audio pointer must already be freed.
+void ResetSampleFields(Sample& sample);
+
+// Frees the table and the first `channels` buffers, leaving audio null.
+void FreeSampleAudio(Sample& sample);
+
+// Creates the table and one zero-filled buffer of frames + 64 doubles per channel
+// when channels >= 1 and frames >= 1. Returns false (slot left empty) when the heap
+// cannot supply the memory; true otherwise, also when nothing was needed.
+bool AllocateSampleAudio(Sample& sample);
+
+// frames for a usable sample (channels >= 1, frames >= 1, audio present), else 0.
+int32_t UsableFrames(const Sample& sample);
+
+// Resets every field of an instrument, freeing the audio of all its slots. The
+// caller holds the state lock.
+void ResetInstrumentFields(Instrument& instrument);
+
+// Fills every byte of the song's plain records with zero (start-up, before the
+// first reset); sample audio pointers become null without being freed.
+void ZeroSong(Song& song);
+
+// Writes the new-song values of the song header, master section, tracks and
+// patterns and resets every instrument (freeing all sample audio).
+void ResetSongFields(Song& song);
+
+// A rows-per-beat of 0 from a file is stored as 4, the new-song value.
+inline uint8_t SanitizeRowsPerBeat(uint8_t value) { return value == 0 ? 4 : value; }
+
+// Allocation hook for sample buffers; tests swap it in to inject failures.
+using SampleAllocFn = void* (*)(std::size_t count, std::size_t size);
+void SetSampleAllocator(SampleAllocFn allocator);  // nullptr restores calloc
+
+}  // namespace zelmora

@@ -1,0 +1,41 @@
+#include "test_support.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
+namespace zelmora {
+
+std::unique_ptr<AppState> MakeTestApp() {
+    AppState::Options options;
+    options.measureCycleRate = false;
+    options.cycleRate = 1e9;
+    return AppState::Create(options);
+}
+
+std::string MakeTempDir() {
+    static std::atomic<int> counter{0};
+    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+    std::filesystem::path dir = std::filesystem::temp_directory_path() /
+                                ("zelmora-test-" + std::to_string(stamp) + "-" + std::to_string(counter++));
+    std::filesystem::create_directories(dir);
+    return dir.string();
+}
+
+void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) return;
+    std::fwrite(bytes.data(), 1, bytes.size(), f);
+    std::fclose(f);
+}
+
+std::string CorpusDir() {
+    const char* env = std::getenv("ZELMORA_CORPUS");
+    std::filesystem::path dir = env && *env ? env : ZELMORA_CORPUS_DIR;
+    std::error_code ec;
+    return std::filesystem::is_directory(dir, ec) ? dir.string() : std::string();
+}
+
+}  // namespace zelmora

@@ -1,0 +1,23 @@
+// Helpers shared by the tests.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/app_state.h"
+
+namespace zelmora {
+
+// A state for tests: no one-second processor measurement.
+std::unique_ptr<AppState> MakeTestApp();
+
+// A fresh empty folder under the system's temporary folder.
+std::string MakeTempDir();
+
+void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes);
+
+// The folder of third-party files, or empty when it is absent.
+std::string CorpusDir();
+
+}  // namespace zelmora
