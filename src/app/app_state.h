@@ -10,6 +10,7 @@
 #include "app/settings.h"
 #include "app/state_lock.h"
 #include "app/status_line.h"
+#include "audio/asio_host.h"
 #include "engine/transport.h"
 #include "engine/voice.h"
 #include "song/song.h"
@@ -91,6 +92,7 @@ struct AppState {
     Song song;
     AppSettings settings;
     PatternCell trackBuffer[kMaxRows];
+    AsioHost asioHost;
     double cycleRate = 0.0;
     StateLock stateLock;
 };

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "app/app_state.h"
-#include "test_support.h"
+#include "support/test_support.h"
 
 namespace zelmora {
 namespace {

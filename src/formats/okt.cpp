@@ -1,0 +1,10 @@
+// PLACEHOLDER: replaced by the real importer.
+#include "app/app_state.h"
+#include "formats/importers.h"
+
+namespace zelmora {
+
+void ImportOktData(AppState& app, ByteReader) { SetStatus(app, "Error: Not Supported Fileformat."); }
+void ImportOkt(AppState& app, const std::string&) { SetStatus(app, "Error: Not Supported Fileformat."); }
+
+}  // namespace zelmora
