@@ -280,7 +280,7 @@ void SaveModule(AppState& app) {
     WriteInstruments(w, song);
     const bool written = w.Finish();
     const bool closed = std::fclose(file) == 0;
-    if (!written || !closed || !ReplaceFile(temporary, path)) {
+    if (!written || !closed || !RenameOver(temporary, path)) {
         std::remove(temporary.c_str());
         SetStatus(app, "%s", kSaveFailed);
         return;

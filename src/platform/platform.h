@@ -21,6 +21,6 @@ std::string ExecutablePath();
 std::string SettingsFilePath();
 
 // Replaces `to` with `from`, also when `to` exists; false when that fails.
-bool ReplaceFile(const std::string& from, const std::string& to);
+bool RenameOver(const std::string& from, const std::string& to);
 
 }  // namespace zelmora

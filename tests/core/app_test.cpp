@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -129,7 +130,9 @@ TEST(ImportFile, ChoosesTheLoaderByTheLastThreeCharacters) {
     WriteFile(upper, WriteMod(spec));
     std::string path = upper;
     ImportFile(*app, path.data());
-    EXPECT_EQ(path, dir + "/tune.mod");  // the caller's buffer is lower-cased
+    std::string lowered = dir + "/tune.mod";
+    for (char& c : lowered) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    EXPECT_EQ(path, lowered);  // the caller's buffer is lower-cased
     EXPECT_STREQ(app->statusLine, "Protracker Module Loaded. (1 Orders, 1 Patterns)");
 
     for (const char* name : {"/song.midi", "/x", "/ab", "/song.zm"}) {

@@ -30,7 +30,7 @@ std::string SettingsFilePath() {
     return SettingsPathFromConfigHome(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
 }
 
-bool ReplaceFile(const std::string& from, const std::string& to) {
+bool RenameOver(const std::string& from, const std::string& to) {
     return std::rename(from.c_str(), to.c_str()) == 0;
 }
 
