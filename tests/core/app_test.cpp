@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <limits>
 
+#include "app/lifecycle.h"
 #include "app/settings.h"
 #include "formats/byte_reader.h"
 #include "formats/importers.h"
@@ -157,6 +158,30 @@ TEST(ImportFile, ChoosesTheLoaderByTheLastThreeCharacters) {
     std::string d = disguised;
     ImportFile(*app, d.data());
     EXPECT_STREQ(app->statusLine, "Error: Invalid Zelmora Module File.");
+}
+
+}  // namespace
+}  // namespace zelmora
+
+namespace zelmora {
+namespace {
+
+TEST(Lifecycle, PublishesReadsAndWritesTheSettings) {
+    const std::string path = MakeTempDir() + "/zelmora.set";
+    AppState::Options options;
+    options.measureCycleRate = false;
+    auto app = StartUpState(path, options);
+    ASSERT_TRUE(app);
+    EXPECT_EQ(AppState::instance, app.get());
+    EXPECT_EQ(app->settings.sampleRate, 44100.0);
+    app->settings.sampleRate = 96000.0;  // as a driver would report
+    ShutDownState(app, path);
+    EXPECT_EQ(AppState::instance, nullptr);
+    EXPECT_FALSE(app);
+    EXPECT_EQ(std::filesystem::file_size(path), 18u);
+    auto again = StartUpState(path, options);
+    EXPECT_EQ(again->settings.sampleRate, 96000.0);
+    ShutDownState(again, path);
 }
 
 }  // namespace
