@@ -45,6 +45,7 @@ Bytes PackS3mPattern(const S3mPatternSpec& pattern) {
 }
 
 Bytes PackXmPattern(const XmPatternSpec& pattern, int channels) {
+    if (pattern.noData) return {};
     if (!pattern.raw.empty()) return pattern.raw;
     Bytes out;
     for (int r = 0; r < pattern.rows; ++r) {

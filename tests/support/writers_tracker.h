@@ -83,6 +83,7 @@ struct XmPatternSpec {
     std::vector<XmCell> cells;
     bool unpacked = false;  // write every cell as five plain bytes
     Bytes raw;              // when not empty: the packed data as given
+    bool noData = false;    // a packed data size of 0
 };
 
 struct XmSpec {
