@@ -1,0 +1,246 @@
+// An in-memory registry and a scripted driver for the audio tests.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "audio/asio.h"
+#include "platform/audio_platform.h"
+
+namespace zelmora::testing {
+
+// Keys are paths; names compare case-insensitively like the real registry.
+class MemoryRegistry final : public RegistryView {
+public:
+    struct Node {
+        std::string name;
+        std::map<std::string, std::string> values;  // "" is the default value
+        std::vector<std::unique_ptr<Node>> children;
+    };
+
+    Node* Root(Key root) { return root == kLocalMachine ? &machine_ : &classes_; }
+
+    // Creates the key at a backslash-separated path, returning it.
+    Node* Add(Key root, const std::string& path) {
+        Node* node = Root(root);
+        std::size_t start = 0;
+        while (start <= path.size()) {
+            const std::size_t end = path.find('\\', start);
+            const std::string part = path.substr(start, end == std::string::npos ? std::string::npos : end - start);
+            Node* child = Child(node, part);
+            if (!child) {
+                node->children.push_back(std::make_unique<Node>());
+                child = node->children.back().get();
+                child->name = part;
+            }
+            node = child;
+            if (end == std::string::npos) break;
+            start = end + 1;
+        }
+        return node;
+    }
+
+    // Registers a driver the way an installer does.
+    void AddDriver(const std::string& key, const std::string& clsid, const char* description,
+                   const std::string& library) {
+        Node* d = Add(kLocalMachine, "SOFTWARE\\ASIO\\" + key);
+        d->values["CLSID"] = clsid;
+        if (description) d->values["Description"] = description;
+        Add(kClassesRoot, "CLSID\\" + clsid + "\\InprocServer32")->values[""] = library;
+    }
+
+    bool OpenKey(Key parent, const char* path, Key* key) override {
+        Node* node = parent == kLocalMachine || parent == kClassesRoot ? Root(parent) : static_cast<Node*>(parent);
+        std::string p = path;
+        std::size_t start = 0;
+        for (;;) {
+            const std::size_t end = p.find('\\', start);
+            node = Child(node, p.substr(start, end == std::string::npos ? std::string::npos : end - start));
+            if (!node) return false;
+            if (end == std::string::npos) break;
+            start = end + 1;
+        }
+        *key = node;
+        ++openKeys;
+        return true;
+    }
+    bool EnumKey(Key key, int32_t index, char* name, int32_t size) override {
+        Node* node = key == kLocalMachine || key == kClassesRoot ? Root(key) : static_cast<Node*>(key);
+        if (index < 0 || index >= static_cast<int32_t>(node->children.size())) return false;
+        const std::string& n = node->children[static_cast<std::size_t>(index)]->name;
+        if (static_cast<int32_t>(n.size()) + 1 > size) return false;
+        std::memcpy(name, n.c_str(), n.size() + 1);
+        return true;
+    }
+    bool QueryString(Key key, const char* name, char* text, int32_t size) override {
+        Node* node = static_cast<Node*>(key);
+        for (const auto& [k, v] : node->values) {
+            if (!Same(k, name ? name : "")) continue;
+            if (static_cast<int32_t>(v.size()) + 1 > size) return false;
+            std::memcpy(text, v.c_str(), v.size() + 1);
+            return true;
+        }
+        return false;
+    }
+    void CloseKey(Key) override { --openKeys; }
+    bool FileExists(const char* path) override { return files.count(path) != 0; }
+
+    std::set<std::string> files;
+    int openKeys = 0;
+
+private:
+    static bool Same(const std::string& a, const std::string& b) {
+        if (a.size() != b.size()) return false;
+        for (std::size_t i = 0; i < a.size(); ++i)
+            if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+                return false;
+        return true;
+    }
+    static Node* Child(Node* node, const std::string& name) {
+        for (auto& c : node->children)
+            if (Same(c->name, name)) return c.get();
+        return nullptr;
+    }
+    Node machine_, classes_;
+};
+
+// A driver whose every answer is set by the test, and which keeps what it was given.
+class ScriptedDriver final : public IAsioDriver {
+public:
+    // Results, set by the test.
+    ASIOBool initResult = ASIOTrue;
+    const char* errorText = "Scripted driver refused.";
+    ASIOError channelsResult = ASE_OK, bufferSizeResult = ASE_OK, createResult = ASE_OK, startResult = ASE_OK,
+              stopResult = ASE_OK, disposeResult = ASE_OK, outputReadyResult = ASE_OK;
+    int32_t failChannelInfoAt = -1;  // the n-th getChannelInfo call fails
+    int32_t inputs = 2, outputs = 4;
+    int32_t sizes[4] = {64, 4096, 256, 64};
+    double rate = 44100.0;
+    bool acceptsRate = true;
+    ASIOSampleType type = ASIOSTInt32LSB;
+
+    // What the driver was given.
+    int32_t references = 1;
+    int32_t outputReadyCalls = 0;
+    int32_t controlPanelCalls = 0;
+    int32_t createdChannels = -1, createdSize = -1;
+    double rateAsked = 0.0;
+    ASIOCallbacks* callbacks = nullptr;
+    std::vector<std::vector<uint8_t>> storage;  // two halves per created channel
+    bool started = false;
+
+    int32_t QueryInterface(const AsioGuid&, void** object) override {
+        *object = this;
+        ++references;
+        return 0;
+    }
+    uint32_t AddRef() override { return static_cast<uint32_t>(++references); }
+    uint32_t Release() override { return static_cast<uint32_t>(--references); }
+    ASIOBool init(void*) override { return initResult; }
+    void getDriverName(char* name) override { std::strcpy(name, "Scripted"); }
+    int32_t getDriverVersion() override { return 1; }
+    void getErrorMessage(char* text) override { std::strcpy(text, errorText); }
+    ASIOError start() override {
+        started = startResult == ASE_OK;
+        return startResult;
+    }
+    ASIOError stop() override {
+        if (stopResult == ASE_OK) started = false;
+        return stopResult;
+    }
+    ASIOError getChannels(int32_t* in, int32_t* out) override {
+        *in = inputs;
+        *out = outputs;
+        return channelsResult;
+    }
+    ASIOError getLatencies(int32_t*, int32_t*) override { return ASE_OK; }
+    ASIOError getBufferSize(int32_t* mn, int32_t* mx, int32_t* pr, int32_t* gr) override {
+        *mn = sizes[0];
+        *mx = sizes[1];
+        *pr = sizes[2];
+        *gr = sizes[3];
+        return bufferSizeResult;
+    }
+    ASIOError canSampleRate(ASIOSampleRate) override { return ASE_OK; }
+    ASIOError getSampleRate(ASIOSampleRate* r) override {
+        *r = rate;
+        return ASE_OK;
+    }
+    ASIOError setSampleRate(ASIOSampleRate r) override {
+        rateAsked = r;
+        if (!acceptsRate) return ASE_NoClock;
+        rate = r;
+        return ASE_OK;
+    }
+    ASIOError getClockSources(ASIOClockSource*, int32_t*) override { return ASE_OK; }
+    ASIOError setClockSource(int32_t) override { return ASE_OK; }
+    ASIOError getSamplePosition(ASIOSamples*, ASIOTimeStamp*) override { return ASE_OK; }
+    ASIOError getChannelInfo(ASIOChannelInfo* info) override {
+        if (channelInfoCalls++ == failChannelInfoAt) return ASE_InvalidParameter;
+        info->type = type;
+        std::snprintf(info->name, sizeof info->name, "%s %d", info->isInput ? "In" : "Out",
+                      static_cast<int>(info->channel + 1));
+        return ASE_OK;
+    }
+    ASIOError createBuffers(ASIOBufferInfo* infos, int32_t channels, int32_t size, ASIOCallbacks* cb) override {
+        createdChannels = channels;
+        createdSize = size;
+        callbacks = cb;
+        if (createResult != ASE_OK) return createResult;
+        storage.assign(static_cast<std::size_t>(channels) * 2, std::vector<uint8_t>(static_cast<std::size_t>(size) * 4, 0xAB));
+        for (int32_t i = 0; i < channels; ++i) {
+            infos[i].buffers[0] = storage[2 * static_cast<std::size_t>(i)].data();
+            infos[i].buffers[1] = storage[2 * static_cast<std::size_t>(i) + 1].data();
+        }
+        return ASE_OK;
+    }
+    ASIOError disposeBuffers() override { return disposeResult; }
+    ASIOError controlPanel() override {
+        ++controlPanelCalls;
+        return ASE_OK;
+    }
+    ASIOError future(int32_t, void*) override { return ASE_InvalidParameter; }
+    ASIOError outputReady() override {
+        ++outputReadyCalls;
+        return outputReadyResult;
+    }
+
+    // The samples of half `half` of created channel `k`.
+    template <typename T>
+    T Sample(int32_t k, int32_t half, int32_t frame) const {
+        T v;
+        std::memcpy(&v, storage[2 * static_cast<std::size_t>(k) + static_cast<std::size_t>(half)].data() +
+                            sizeof(T) * static_cast<std::size_t>(frame),
+                    sizeof v);
+        return v;
+    }
+
+private:
+    int32_t channelInfoCalls = 0;
+};
+
+// Hands out the scripted drivers by record id; counts the object runtime.
+class ScriptedFactory final : public DriverFactory {
+public:
+    std::vector<IAsioDriver*> drivers;  // by id
+    int32_t failure = 0;
+    int initialised = 0, uninitialised = 0;
+    std::vector<AsioGuid> asked;
+
+    int32_t CreateDriver(int32_t id, const AsioGuid& classId, IAsioDriver** driver) override {
+        asked.push_back(classId);
+        if (failure != 0) return failure;
+        *driver = id >= 0 && id < static_cast<int32_t>(drivers.size()) ? drivers[static_cast<std::size_t>(id)] : nullptr;
+        if (*driver) (*driver)->AddRef();
+        return 0;
+    }
+    void InitialiseObjects() override { ++initialised; }
+    void UninitialiseObjects() override { ++uninitialised; }
+};
+
+}  // namespace zelmora::testing
