@@ -23,6 +23,7 @@ AppState::AppState(const Options& options) {
     std::memset(masterEq, 0, sizeof masterEq);
     FillEnvelopeTimeTable();
     cycleRate = options.cycleRate;
+    ResetAudioState(*this);
     ZeroSong(song);
     mouseX = mouseY = 0;
     std::memset(browserFolder, 0, sizeof browserFolder);

@@ -11,6 +11,7 @@
 #include "app/state_lock.h"
 #include "app/status_line.h"
 #include "audio/asio_host.h"
+#include "audio/driver_list.h"
 #include "engine/transport.h"
 #include "engine/voice.h"
 #include "song/song.h"
@@ -92,6 +93,7 @@ struct AppState {
     Song song;
     AppSettings settings;
     PatternCell trackBuffer[kMaxRows];
+    DriverList driverList;  // built from the registry during construction
     AsioHost asioHost;
     double cycleRate = 0.0;
     StateLock stateLock;
