@@ -19,7 +19,7 @@ struct S3mInstrumentSpec {
     uint8_t volume = 64;
     uint8_t flags = 0;  // bit 0 loop, bit 1 stereo, bit 2 16-bit
     uint32_t c2Speed = 8363;
-    Bytes data;               // unsigned 8-bit values, stored behind the headers
+    Bytes data{};             // unsigned 8-bit values, stored behind the headers
     int64_t length = -1;      // -1: the data's size
     int32_t parapointer = -1;  // -1: where the writer puts the header
 };
@@ -35,9 +35,9 @@ struct S3mEntry {
 };
 
 struct S3mPatternSpec {
-    std::vector<S3mEntry> entries;  // in row order
+    std::vector<S3mEntry> entries{};  // in row order
     int rows = 64;                  // row ends written
-    Bytes raw;                      // when not empty: the packed data as given
+    Bytes raw{};                    // when not empty: the packed data as given
 };
 
 struct S3mSpec {
@@ -57,7 +57,7 @@ Bytes WriteS3m(const S3mSpec& spec);
 
 struct XmSampleSpec {
     std::string name = "xm sample";
-    std::vector<int> values;  // stored delta-coded, 8- or 16-bit by `type`
+    std::vector<int> values{};  // stored delta-coded, 8- or 16-bit by `type`
     uint32_t loopStart = 0, loopLength = 0;  // bytes
     uint8_t volume = 64;
     int8_t finetune = 0;
@@ -69,7 +69,7 @@ struct XmSampleSpec {
 
 struct XmInstrumentSpec {
     std::string name = "xm instrument";
-    std::vector<XmSampleSpec> samples;
+    std::vector<XmSampleSpec> samples{};
     int sampleCount = -1;  // -1: the samples' count
 };
 
@@ -80,9 +80,9 @@ struct XmCell {
 
 struct XmPatternSpec {
     int rows = 64;
-    std::vector<XmCell> cells;
+    std::vector<XmCell> cells{};
     bool unpacked = false;  // write every cell as five plain bytes
-    Bytes raw;              // when not empty: the packed data as given
+    Bytes raw{};            // when not empty: the packed data as given
     bool noData = false;    // a packed data size of 0
 };
 
@@ -111,7 +111,7 @@ struct OktSampleSpec {
 
 struct OktPatternSpec {
     int rows = 64;
-    std::vector<std::array<uint8_t, 4>> cells;  // row-major, the row's tracks in order; missing cells are 0
+    std::vector<std::array<uint8_t, 4>> cells{};  // row-major, the row's tracks in order; missing cells are 0
 };
 
 struct OktSpec {
