@@ -141,14 +141,18 @@ const char* HelpText() {
            "                   same song are bit-identical\n"
            "  --pattern N      play the pattern of order entry N in pattern mode (it repeats\n"
            "                   until it stops itself, so give --seconds)\n"
-           "  --info           print the loaded song as one JSON object on stdout\n"
+           "  --info           print the loaded song as one JSON object on stdout (also\n"
+           "                   after an import error, which still exits with status 1)\n"
            "  --help           this text\n"
            "\n"
            "OUTPUT is a stereo WAV file; without it the audio is rendered and discarded,\n"
            "which measures the speed of the engine. On a terminal a progress bar is shown,\n"
            "and at the end one line with the seconds rendered, the wall time, the real-time\n"
            "factor, the peak level of each channel in dBFS (before the clip) and the number\n"
-           "of clipped samples.\n";
+           "of clipped samples.\n"
+           "\n"
+           "Exit status: 0 done, 1 the import failed, 2 bad arguments or the output could\n"
+           "not be written (an unfinished WAV file is removed).\n";
 }
 
 }  // namespace zelmora::render
