@@ -25,25 +25,22 @@ public:
 
     Node* Root(Key root) { return root == kLocalMachine ? &machine_ : &classes_; }
 
-    // Creates the key at a backslash-separated path, returning it.
-    Node* Add(Key root, const std::string& path) {
-        Node* node = Root(root);
+    // Finds (or, with create, makes) the key at a backslash-separated path.
+    Node* Walk(Node* node, const std::string& path, bool create) {
         std::size_t start = 0;
-        while (start <= path.size()) {
-            const std::size_t end = path.find('\\', start);
-            const std::string part = path.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        for (std::size_t end = 0; node && end != std::string::npos; start = end + 1) {
+            end = path.find('\\', start);
+            const std::string part = path.substr(start, end == std::string::npos ? end : end - start);
             Node* child = Child(node, part);
-            if (!child) {
-                node->children.push_back(std::make_unique<Node>());
-                child = node->children.back().get();
+            if (!child && create) {
+                child = node->children.emplace_back(std::make_unique<Node>()).get();
                 child->name = part;
             }
             node = child;
-            if (end == std::string::npos) break;
-            start = end + 1;
         }
         return node;
     }
+    Node* Add(Key root, const std::string& path) { return Walk(Root(root), path, true); }
 
     // Registers a driver the way an installer does.
     void AddDriver(const std::string& key, const std::string& clsid, const char* description,
@@ -55,22 +52,14 @@ public:
     }
 
     bool OpenKey(Key parent, const char* path, Key* key) override {
-        Node* node = parent == kLocalMachine || parent == kClassesRoot ? Root(parent) : static_cast<Node*>(parent);
-        std::string p = path;
-        std::size_t start = 0;
-        for (;;) {
-            const std::size_t end = p.find('\\', start);
-            node = Child(node, p.substr(start, end == std::string::npos ? std::string::npos : end - start));
-            if (!node) return false;
-            if (end == std::string::npos) break;
-            start = end + 1;
-        }
+        Node* node = Walk(NodeOf(parent), path, false);
+        if (!node) return false;
         *key = node;
         ++openKeys;
         return true;
     }
     bool EnumKey(Key key, int32_t index, char* name, int32_t size) override {
-        Node* node = key == kLocalMachine || key == kClassesRoot ? Root(key) : static_cast<Node*>(key);
+        Node* node = NodeOf(key);
         if (index < 0 || index >= static_cast<int32_t>(node->children.size())) return false;
         const std::string& n = node->children[static_cast<std::size_t>(index)]->name;
         if (static_cast<int32_t>(n.size()) + 1 > size) return false;
@@ -94,6 +83,7 @@ public:
     int openKeys = 0;
 
 private:
+    Node* NodeOf(Key key) { return key == kLocalMachine || key == kClassesRoot ? Root(key) : static_cast<Node*>(key); }
     static bool Same(const std::string& a, const std::string& b) {
         if (a.size() != b.size()) return false;
         for (std::size_t i = 0; i < a.size(); ++i)
