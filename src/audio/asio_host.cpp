@@ -33,7 +33,7 @@ int32_t Clamp(int32_t v, int32_t lo, int32_t hi) { return v < lo ? lo : (v > hi 
 // Moves a routing byte by step within 0..count-1.
 void StepRouting(uint8_t& value, int step, int32_t count) {
     // SANITY: with no channel of that direction the value is left as it is.
-    if (count <= 0) return;
+    if (count <= 0 || step == 0) return;
     const int32_t top = count - 1 < 255 ? count - 1 : 255;
     value = static_cast<uint8_t>(Clamp(static_cast<int32_t>(value) + (step > 0 ? 1 : -1), 0, top));
 }
