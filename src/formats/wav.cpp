@@ -1,5 +1,6 @@
 // RIFF WAVE files into the current sample slot: integer PCM of 8 to 32 bits
 // and floating point of 32 or 64 bits, with the sampler and instrument chunks.
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -29,6 +30,15 @@ int32_t ClampToInt32(int64_t value) {
     if (value > INT32_MAX) return INT32_MAX;
     if (value < INT32_MIN) return INT32_MIN;
     return static_cast<int32_t>(value);
+}
+
+// SANITY: the mixer needs every loop inside the sample: a loop is cut to the
+// frames there are, and one with nothing left in it is switched off.
+void FitLoop(Sample& s) {
+    const int32_t frames = s.frames > 0 ? s.frames : 0;
+    s.loopStart = std::clamp(s.loopStart, 0, frames);
+    s.loopLength = std::clamp(s.loopLength, 0, frames - s.loopStart);
+    if (s.loopLength == 0) s.loopMode = 0;
 }
 
 double ReadValue(ByteReader& in, const WavFormat& format) {
@@ -87,7 +97,12 @@ void ReadAudio(AppState& app, Sample& sample, ByteReader data, uint32_t declared
         for (int c = 0; c < sample.channels; ++c) sample.audio[c][kSampleGuard + f] = ReadValue(data, format);
 }
 
-void ReadSamplerChunk(Sample& sample, ByteReader in) {
+struct Loop {
+    bool present = false;
+    int32_t start = 0, length = 0;
+};
+
+void ReadSamplerChunk(Sample& sample, Loop& loop, ByteReader in) {
     in.Skip(3 * 4);  // manufacturer, product, sample period
     sample.baseNote = static_cast<int8_t>(in.U32LE() & 0xFF);
     in.Skip(3 * 4);  // pitch fraction, SMPTE format and offset
@@ -97,11 +112,10 @@ void ReadSamplerChunk(Sample& sample, ByteReader in) {
     in.Skip(2 * 4);  // cue identifier, type
     const int64_t start = in.U32LE();
     const int64_t end = in.U32LE();
-    sample.loopMode = 1;
     // SANITY: loop positions beyond 32 bits of signed range are clamped.
-    sample.loopStart = ClampToInt32(start);
-    sample.loopLength = ClampToInt32(end - start + 1);
-    sample.reserved = 0;
+    loop.present = true;
+    loop.start = ClampToInt32(start);
+    loop.length = ClampToInt32(end - start + 1);
 }
 
 void ReadInstrumentChunk(Sample& sample, ByteReader& in) {
@@ -143,6 +157,9 @@ void ImportWavData(AppState& app, ByteReader in, const std::string& path) {
     if (app.currentSample == 0) SetName(instrument.name, title.c_str());
 
     WavFormat format;
+    // The loop is put on the slot once the audio is known, so a voice that
+    // starts on the slot meanwhile never sees a loop beyond the frames.
+    Loop loop;
     for (;;) {
         char id[4];
         if (in.Remaining() < sizeof id) break;
@@ -166,13 +183,21 @@ void ImportWavData(AppState& app, ByteReader in, const std::string& path) {
             ByteReader body = in.Sub(size);
             if (format.tag == kPcmTag || format.tag == kFloatTag) ReadAudio(app, sample, body, size, format);
         } else if (IsChunk(id, "smpl")) {
-            ReadSamplerChunk(sample, in.Sub(size));
+            ReadSamplerChunk(sample, loop, in.Sub(size));
         } else if (IsChunk(id, "inst")) {
             ReadInstrumentChunk(sample, in);
         } else {
             in.Skip(size);
         }
         if (in.AtEnd()) break;
+    }
+    if (loop.present) {
+        StateGuard lock(app.stateLock);
+        sample.loopMode = 1;
+        sample.loopStart = loop.start;
+        sample.loopLength = loop.length;
+        sample.reserved = 0;
+        FitLoop(sample);
     }
 
     const char* channelText = format.channels == 1 ? "Mono" : format.channels == 2 ? "Stereo" : nullptr;

@@ -100,6 +100,7 @@ TEST(ImportSoundFont, SampleHeaderPitchAndLoopRules) {
     bank.samples[0].pitchCorrection = -7;
     bank.samples[1].originalPitch = 45;
     bank.samples[1].loopStart = bank.samples[1].start + 8;  // not above 8 frames: no loop
+    bank.samples[1].loopEnd = bank.samples[1].start + 500;  // past the end: cut to the sample
     bank.samples[2].loopStart = bank.samples[2].start + 8;  // but the zone's sampleModes 3 loops
     auto app = MakeTestApp();
     ImportSoundFontData(*app, ByteReader(WriteSf2(bank)));
@@ -110,6 +111,7 @@ TEST(ImportSoundFont, SampleHeaderPitchAndLoopRules) {
     EXPECT_EQ(in.samples[1].baseNote, 45);
     EXPECT_EQ(in.samples[1].scaleTuning, 100);
     EXPECT_EQ(in.samples[1].loopMode, 0);
+    EXPECT_EQ(in.samples[1].loopLength, 92);
     EXPECT_EQ(in.samples[2].loopMode, 1);
 }
 

@@ -192,10 +192,21 @@ TEST(ImportWav, DamagedFormatAndSizesStayInBounds) {
                   "d.wav");
     EXPECT_EQ(Current(*app).frames, 1);
 
-    // A sampler chunk with loop points near the 32-bit limits.
-    ImportWavData(*app, ByteReader(WriteWav({WavSmplChunk(60, {{0xFFFFFFF0u, 3}})})), "e.wav");
-    EXPECT_EQ(Current(*app).loopStart, INT32_MAX);
-    EXPECT_EQ(Current(*app).loopLength, INT32_MIN);
+    // Loops are kept inside the audio: one running past the end is cut, one
+    // starting past it (here near the 32-bit limit) is switched off.
+    ImportWavData(*app,
+                  ByteReader(WriteWav({WavFmtChunk(1, 1, 8000, 8), RiffChunk("data", Bytes(50, 1)),
+                                       WavSmplChunk(60, {{40, 99}})})),
+                  "e.wav");
+    EXPECT_EQ(Current(*app).loopStart, 40);
+    EXPECT_EQ(Current(*app).loopLength, 10);
+    EXPECT_EQ(Current(*app).loopMode, 1);
+    ImportWavData(*app,
+                  ByteReader(WriteWav({WavSmplChunk(60, {{0xFFFFFFF0u, 3}}), WavFmtChunk(1, 1, 8000, 8),
+                                       RiffChunk("data", Bytes(50, 1))})),
+                  "f.wav");
+    EXPECT_EQ(Current(*app).loopLength, 0);
+    EXPECT_EQ(Current(*app).loopMode, 0);
 
     ImportWavData(*app, ByteReader(), "empty.wav");
     EXPECT_STREQ(Current(*app).name, "empty");
