@@ -74,8 +74,9 @@ struct Bank {
     std::size_t dataBytes = 0;
 };
 
-// Reads one sub-chunk (identifier and size) into a table of whole records; a
-// chunk that claims more than its list holds gives only the records present.
+// Reads one sub-chunk (identifier and size) into a table of whole records.
+// SANITY: a chunk that claims more than the file holds gives only the whole
+// records present, so no table is larger than the file could fill.
 template <typename Record, typename Parse>
 void ReadTable(ByteReader& list, std::size_t recordBytes, std::vector<Record>& table, Parse parse) {
     list.Skip(4);
@@ -277,8 +278,9 @@ void ImportSoundFontData(AppState& app, ByteReader in) {
         Bank bank;
         ReadBank(in, bank);
 
-        // By bank, then by preset number; the terminal record stays last. The
-        // stable sort gives the same order as exchanging unequal neighbours.
+        // By bank, then by preset number; the terminal record stays last.
+        // SANITY: a stable sort gives the same order as repeated neighbour
+        // exchanges without their quadratic time on a bank of many presets.
         if (bank.presets.size() > 1) {
             std::stable_sort(bank.presets.begin(), bank.presets.end() - 1,
                              [](const PresetHeader& a, const PresetHeader& b) {

@@ -172,6 +172,8 @@ void ImportWavData(AppState& app, ByteReader in, const std::string& path) {
         if (IsChunk(id, "RIFF")) {
             // The next identifier is the form type.
         } else if (IsChunk(id, "fmt ")) {
+            // SANITY: fields are read only from inside their chunk; a chunk too
+            // short for them (or cut by the end of the file) leaves them 0.
             ByteReader body = in.Sub(size);
             format.tag = body.U16LE();
             format.channels = body.U16LE();
