@@ -16,14 +16,12 @@
 #include <memory>
 
 #include "app/app_state.h"
+#include "engine/sequencer.h"
+#include "engine/transport.h"
 #include "formats/byte_reader.h"
 #include "formats/importers.h"
 
 namespace zelmora {
-
-// The engine's render entry and transport start.
-void RenderBuffer(AppState& app);
-void PlayTransport(AppState& app, bool patternMode, bool fromTop);
 
 // The process-wide state, made on first use (no processor measurement) and
 // given an empty song before every input.
