@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 #include "formats/importers.h"
 #include "support/test_support.h"
@@ -43,19 +44,14 @@ TEST(ImportOkt, PairsSamplesPatternsAndBodies) {
     EXPECT_EQ(Cell(*app, 0, 0, 5).note, 72);
 
     const Instrument& a = song.instruments[1];
+    const Sample& as = a.samples[0];
     EXPECT_STREQ(a.name, "short loop");
-    EXPECT_EQ(a.volume, 40);
-    EXPECT_EQ(a.samples[0].sampleRate, 16574.28);
-    EXPECT_EQ(a.samples[0].loopStart, 200);
-    EXPECT_EQ(a.samples[0].loopLength, 2);
-    EXPECT_EQ(a.samples[0].loopMode, 0);
-    EXPECT_EQ(At(a.samples[0], 0), -1.0);
-    EXPECT_EQ(At(a.samples[0], 2), 127 / 128.0);
-    EXPECT_EQ(At(a.samples[0], 3), 0.0);
+    EXPECT_EQ(std::make_tuple(a.volume, as.sampleRate, as.loopStart, as.loopLength, as.loopMode),
+              std::make_tuple(40, 16574.28, 200, 2, 0));
+    EXPECT_EQ(std::make_tuple(At(as, 0), At(as, 2), At(as, 3)), std::make_tuple(-1.0, 127 / 128.0, 0.0));
     EXPECT_EQ(UsableFrames(song.instruments[2].samples[0]), 0);
-    EXPECT_EQ(song.instruments[3].samples[0].loopMode, 1);
-    EXPECT_EQ(song.instruments[3].samples[0].loopLength, 4);
-    EXPECT_EQ(At(song.instruments[3].samples[0], 2), 30 / 128.0);
+    const Sample& f = song.instruments[3].samples[0];
+    EXPECT_EQ(std::make_tuple(f.loopMode, f.loopLength, At(f, 2)), std::make_tuple(1, 4, 30 / 128.0));
     EXPECT_EQ(At(song.instruments[4].samples[0], 1), 6 / 128.0);
 
     spec.pairFlags = {1, 1, 1, 2};  // only a flag of 1 splits

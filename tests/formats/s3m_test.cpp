@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <tuple>
 
 #include "formats/importers.h"
 #include "support/test_support.h"
@@ -13,6 +15,13 @@ namespace {
 
 const PatternCell& Cell(const AppState& app, int pattern, int row, int track) {
     return app.song.patterns[pattern].cells[row][track];
+}
+
+using Cells = std::array<int, 8>;
+
+// A cell's eight bytes, to compare whole cells at once.
+Cells Bytes8(const PatternCell& c) {
+    return {c.note, c.instrument, c.command1, c.parameter1, c.command2, c.parameter2, c.command3, c.parameter3};
 }
 
 double At(const Sample& s, int channel, int frame) { return s.audio[channel][kSampleGuard + frame]; }
@@ -40,37 +49,26 @@ TEST(ImportS3m, OrdersInstrumentsAndPatterns) {
     EXPECT_STREQ(song.instruments[1].name, "kick drum");
     EXPECT_STREQ(s.name, "KICK.SMP");
     EXPECT_EQ(song.instruments[1].volume, 48);
-    EXPECT_EQ(s.sampleRate, 22050.0);
-    EXPECT_EQ(s.loopStart, 1);
-    EXPECT_EQ(s.loopLength, 2);
-    EXPECT_EQ(s.loopMode, 1);
-    EXPECT_EQ(At(s, 0, 0), -1.0);
-    EXPECT_EQ(At(s, 0, 2), 127 / 128.0);
-    EXPECT_EQ(At(s, 0, 3), -0.5);
-    const Sample& st = song.instruments[2].samples[0];
-    EXPECT_EQ(st.channels, 2);  // the second channel stays silent
-    EXPECT_EQ(At(st, 0, 0), 200 / 128.0 - 1.0);
-    EXPECT_EQ(At(st, 1, 0), 0.0);
+    EXPECT_EQ(std::make_tuple(s.frames, s.channels, s.sampleRate, s.loopStart, s.loopLength, s.loopMode),
+              std::make_tuple(4, 1, 22050.0, 1, 2, 1));
+    EXPECT_EQ(std::make_tuple(At(s, 0, 0), At(s, 0, 2), At(s, 0, 3)), std::make_tuple(-1.0, 127 / 128.0, -0.5));
+    const Sample& st = song.instruments[2].samples[0];  // stereo: the second channel stays silent
+    EXPECT_EQ(std::make_tuple(st.channels, At(st, 0, 0), At(st, 1, 0)), std::make_tuple(2, 200 / 128.0 - 1.0, 0.0));
 
-    EXPECT_EQ(Cell(*app, 0, 0, 0).note, 61);
-    EXPECT_EQ(Cell(*app, 0, 0, 0).command1, 12);
-    EXPECT_EQ(Cell(*app, 0, 0, 0).parameter1, 33);
-    EXPECT_EQ(Cell(*app, 0, 0, 1).note, 60);
-    EXPECT_EQ(Cell(*app, 0, 1, 1).note, kNoteOff);
-    EXPECT_EQ(Cell(*app, 0, 1, 2).note, 0);
-    EXPECT_EQ(Cell(*app, 0, 2, 5).note, 73);
     // Panning goes into effect 3 of every entry of a left or right channel.
-    EXPECT_EQ(Cell(*app, 0, 0, 0).parameter3, 0x10);
-    EXPECT_EQ(Cell(*app, 0, 1, 1).parameter3, 0xF0);
-    EXPECT_EQ(Cell(*app, 0, 1, 2).command3, 0);
-    EXPECT_EQ(Cell(*app, 0, 2, 0).command3, 0);
+    EXPECT_EQ(Bytes8(Cell(*app, 0, 0, 0)), (Cells{61, 1, 12, 33, 0, 0, 8, 0x10}));
+    EXPECT_EQ(Bytes8(Cell(*app, 0, 0, 1)), (Cells{60, 2, 0, 0, 0, 0, 8, 0xF0}));
+    EXPECT_EQ(Bytes8(Cell(*app, 0, 1, 1)), (Cells{kNoteOff, 0, 0, 0, 0, 0, 8, 0xF0}));
+    EXPECT_EQ(Bytes8(Cell(*app, 0, 1, 2)), (Cells{0, 0, 12, 64, 0, 0, 0, 0}));
+    EXPECT_EQ(Bytes8(Cell(*app, 0, 2, 5)), (Cells{73, 1, 0, 0, 0, 0, 8, 0x10}));
+    EXPECT_EQ(Bytes8(Cell(*app, 0, 2, 0)), Cells{});
     EXPECT_STREQ(song.tracks[1].name, "Channel R1");
     EXPECT_STREQ(song.tracks[2].name, "Channel A0");
     EXPECT_STREQ(song.tracks[3].name, "---");
     EXPECT_STREQ(song.tracks[4].name, "Channel R7");
     // Pattern 1 names channels 0..3 and 8 only: the count does not jump the gap.
     EXPECT_EQ(song.trackCount, 6);
-    EXPECT_EQ(Cell(*app, 1, 1, 8).note, 61);
+    EXPECT_EQ(Bytes8(Cell(*app, 1, 1, 8)), (Cells{61, 1, 0, 0, 0, 0, 8, 0x10}));
 }
 
 TEST(ImportS3m, EffectTranslationAndSlideMemory) {

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <string>
+#include <tuple>
 
 #include "formats/importers.h"
 #include "support/test_support.h"
@@ -54,11 +55,8 @@ TEST(ImportXm, HeaderPatternsAndVolumeColumn) {
         EXPECT_EQ(Cell(*app, 0, 1 + i, 0).parameter1, volumes[i][2]) << i;
     }
     const PatternCell& c = Cell(*app, 1, 1, 1);
-    EXPECT_EQ(c.note, 25);
-    EXPECT_EQ(c.instrument, 2);
-    EXPECT_EQ(c.parameter1, 0x10);
-    EXPECT_EQ(c.command2, 1);
-    EXPECT_EQ(c.parameter2, 5);
+    EXPECT_EQ(std::make_tuple(c.note, c.instrument, c.parameter1, c.command2, c.parameter2),
+              std::make_tuple(25, 2, 0x10, 1, 5));
     EXPECT_EQ(app->song.patterns[2].lastRow, 15);  // no packed data: empty, rows still set
 }
 
@@ -77,23 +75,14 @@ TEST(ImportXm, SamplesAndDeltaData) {
     EXPECT_EQ(kit.pan, 128);
     const Sample& w = kit.samples[0];
     EXPECT_STREQ(w.name, "sixteen");
-    EXPECT_EQ(w.frames, 1000);
-    EXPECT_EQ(w.loopStart, 100);
-    EXPECT_EQ(w.loopLength, 500);
-    EXPECT_EQ(w.loopMode, 1);
-    EXPECT_EQ(w.fineTune, -12);
-    EXPECT_EQ(w.coarseTune, 12);
-    EXPECT_EQ(w.sampleRate, 16726.0);
-    EXPECT_EQ(At(w, 0), -1.0);
-    EXPECT_EQ(At(w, 1), 32767 / 32768.0);
+    EXPECT_EQ(std::make_tuple(w.frames, w.loopStart, w.loopLength, w.loopMode, w.fineTune, w.coarseTune, w.sampleRate),
+              std::make_tuple(1000, 100, 500, 1, int8_t{-12}, int8_t{12}, 16726.0));
+    EXPECT_EQ(std::make_tuple(At(w, 0), At(w, 1)), std::make_tuple(-1.0, 32767 / 32768.0));
     const Sample& n = kit.samples[1];
-    EXPECT_EQ(n.loopMode, 2);
-    EXPECT_EQ(n.fineTune, -100);
-    EXPECT_EQ(At(n, 0), 127 / 256.0);
-    EXPECT_EQ(At(n, 1), -0.5);
-    EXPECT_EQ(At(n, 2), 0.25);
-    EXPECT_EQ(kit.samples[2].loopMode, 0);  // a loop type without a loop length
-    EXPECT_EQ(kit.samples[2].fineTune, 99);
+    EXPECT_EQ(std::make_tuple(n.loopMode, n.fineTune), std::make_tuple(2, int8_t{-100}));
+    EXPECT_EQ(std::make_tuple(At(n, 0), At(n, 1), At(n, 2)), std::make_tuple(127 / 256.0, -0.5, 0.25));
+    // A loop type without a loop length gives no loop.
+    EXPECT_EQ(std::make_tuple(kit.samples[2].loopMode, kit.samples[2].fineTune), std::make_tuple(0, int8_t{99}));
     EXPECT_STREQ(app->song.instruments[2].name, "none");
     EXPECT_EQ(At(app->song.instruments[3].samples[0], 0), 5 / 256.0);
 }
