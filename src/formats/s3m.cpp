@@ -25,6 +25,17 @@ int32_t ClampToInt32(int64_t value) {
     return static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX));
 }
 
+// SANITY: the mixer needs every loop inside its sample: a loop is cut to the
+// frames there are, and one with nothing left in it is switched off. The
+// positions of a sample that does not loop are kept as read.
+void FitLoop(Sample& s) {
+    if (s.loopMode == 0) return;
+    const int32_t frames = std::max(s.frames, 0);
+    s.loopStart = std::clamp(s.loopStart, 0, frames);
+    s.loopLength = std::clamp(s.loopLength, 0, frames - s.loopStart);
+    if (s.loopLength == 0) s.loopMode = 0;
+}
+
 // True when a parapointer names a place inside the file.
 bool InsideFile(const ByteReader& in, uint32_t parapointer) { return parapointer * 16ull < in.Size(); }
 
@@ -52,18 +63,19 @@ void ReadInstrument(AppState& app, ByteReader& in, uint32_t parapointer, Instrum
     s.loopStart = ClampToInt32(loopBegin);
     s.loopLength = ClampToInt32(static_cast<int64_t>(loopEnd) - loopBegin);
     if (flags & 1) s.loopMode = 1;
-    if (length == 0) return;
 
     // SANITY: a sample is cut to the data the file holds behind its pointer;
     // one that starts outside the file gets no audio.
     const std::size_t dataOffset = dataParapointer * 16u;
     const std::size_t available = dataOffset < in.Size() ? in.Size() - dataOffset : 0;
     const std::size_t frames = std::min<std::size_t>(length, available);
-    if (frames == 0) return;
     s.frames = static_cast<int32_t>(std::min<std::size_t>(frames, INT32_MAX - 2 * kSampleGuard));
+    FitLoop(s);
+    if (s.frames == 0) return;
     s.channels = (flags & 2) ? 2 : 1;
     if (!app.AllocateSampleAudio(s)) {
         s.frames = 0;
+        FitLoop(s);
         return;
     }
     in.Seek(dataOffset);

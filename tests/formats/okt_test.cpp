@@ -21,8 +21,8 @@ TEST(ImportOkt, PairsSamplesPatternsAndBodies) {
     spec.pairFlags = {0, 1, 1, 0};
     spec.speed = 4;
     spec.songLength = 3;
-    spec.samples = {{"short loop", 4, 100, 1, 40}, {"empty"}, {"forward", 3, 1, 2}, {"long body", 2}, {}, {}, {}};
-    spec.bodies = {{0x80, 64, 127}, {10, 20, 30}, {5, 6, 7, 8}};  // the first runs short, the last runs long
+    spec.samples = {{"short loop", 4, 100, 1, 40}, {"empty"}, {"forward", 6, 1, 2}, {"long body", 2}, {}, {}, {}};
+    spec.bodies = {{0x80, 64, 127}, {10, 20, 30, 40, 50, 60}, {5, 6, 7, 8}};  // the first runs short, the last runs long
     spec.patterns = {{32, {{1, 0}, {25, 2}, {0, 5}, {}, {}, {36, 0}}}, {}};
     auto app = MakeTestApp();
     ImportOktData(*app, ByteReader(WriteOkt(spec)));
@@ -82,7 +82,7 @@ TEST(ImportOkt, DamagedCountsAndLengthsStayInBounds) {
     OktSpec spec;
     spec.samples.resize(300);
     spec.samples[0].length = 2;
-    spec.samples[1].length = 0xFFFFFFF0u;
+    spec.samples[1] = {"", 0xFFFFFFF0u, 1, 0xFFFF};
     spec.patterns = {{300}};
     spec.patterns[0].cells.resize(300 * 4);
     spec.patterns[0].cells[255 * 4] = {3, 0};
@@ -96,7 +96,8 @@ TEST(ImportOkt, DamagedCountsAndLengthsStayInBounds) {
     EXPECT_EQ(Cell(*app, 0, 255, 0).note, 39);
     EXPECT_EQ(Cell(*app, 255, 0, 0).note, 41);
     EXPECT_EQ(At(app->song.instruments[1].samples[0], 1), 9 / 128.0);
-    EXPECT_EQ(app->song.instruments[2].samples[0].frames, 3);
+    const Sample& cut = app->song.instruments[2].samples[0];  // cut to the file, its loop to the sample
+    EXPECT_EQ(std::make_tuple(cut.frames, cut.loopStart, cut.loopLength, cut.loopMode), std::make_tuple(3, 2, 1, 1));
 
     spec.samples.resize(2);
     spec.patterns.erase(spec.patterns.begin() + 2, spec.patterns.end());

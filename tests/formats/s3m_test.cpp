@@ -109,7 +109,7 @@ TEST(ImportS3m, DamagedFilesStayInBounds) {
     tall.rows = 300;
     tall.entries = {{255, 0, 0x40, 1}, {256, 0, 0x50, 1}, {299, 1, 0x50, 1}};
     S3mInstrumentSpec outside{"", "outside", 0, 0, 64, 0, 8363, {9}, -1, 0xFFFF};
-    S3mInstrumentSpec longer{"", "longer", 0, 0, 64, 0, 8363, {1, 2, 3}, 1000000};
+    S3mInstrumentSpec longer{"", "longer", 2, 2000000, 64, 1, 8363, {1, 2, 3}, 1000000};
     spec.instruments = {outside, longer};
     spec.instruments.resize(300, longer);
     spec.patterns = {tall};
@@ -121,7 +121,9 @@ TEST(ImportS3m, DamagedFilesStayInBounds) {
     EXPECT_EQ(app->song.patterns[1].cells[0][0].note, 0);
     EXPECT_STREQ(app->song.instruments[1].name, "---");
     EXPECT_STREQ(app->song.instruments[255].name, "longer");
-    EXPECT_LT(app->song.instruments[255].samples[0].frames, static_cast<int>(file.size()));  // cut to the file
+    const Sample& cut = app->song.instruments[255].samples[0];  // cut to the file, its loop to the sample
+    EXPECT_LT(cut.frames, static_cast<int>(file.size()));
+    EXPECT_EQ(std::make_tuple(cut.loopStart, cut.loopLength, cut.loopMode), std::make_tuple(2, cut.frames - 2, 1));
 
     spec.instruments.resize(2);
     spec.patternCount = -1;

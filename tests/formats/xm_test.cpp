@@ -102,7 +102,7 @@ TEST(ImportXm, CountsAndLengthsAboveCapacityAreCut) {
     for (int j = 0; j < 260; ++j) big.samples.push_back({"", {j % 100}});
     spec.instruments = {big};
     spec.instruments.resize(300, {"more", {{"", {-7, 1}}}});
-    spec.instruments[254].samples[0].lengthBytes = 0x7FFFFFF0;
+    spec.instruments[254].samples[0] = {"", {-7, 1}, 1, 0x7FFFFF00, 64, 0, 1, 128, 0, 0x7FFFFFF0};
     ImportXmData(*app, ByteReader(WriteXm(spec)));
     EXPECT_EQ(app->song.trackCount, 32);
     EXPECT_EQ(app->song.patterns[0].lastRow, 255);
@@ -115,7 +115,8 @@ TEST(ImportXm, CountsAndLengthsAboveCapacityAreCut) {
     EXPECT_EQ(Cell(*app, 255, 0, 2).note, 15);
     EXPECT_EQ(At(app->song.instruments[1].samples[255], 0), 55 / 256.0);
     EXPECT_EQ(At(app->song.instruments[2].samples[0], 0), -7 / 256.0);
-    EXPECT_EQ(app->song.instruments[255].samples[0].frames, 2 + 45 * (263 + 40 + 2));  // the rest of the file
+    const Sample& cut = app->song.instruments[255].samples[0];  // the rest of the file, its loop inside
+    EXPECT_EQ(std::make_tuple(cut.frames, cut.loopStart, cut.loopLength), std::make_tuple(2 + 45 * 305, 1, 1 + 45 * 305));
 
     spec.channels = 0;
     spec.patterns.resize(3);
