@@ -5,6 +5,7 @@
 #include <new>
 
 #include "app/profile.h"
+#include "engine/mixer.h"
 #include "platform/platform.h"
 
 namespace zelmora {
@@ -22,7 +23,11 @@ AppState::AppState(const Options& options) {
     // Voices are made by their constructor; the equaliser sections start at rest.
     std::memset(masterEq, 0, sizeof masterEq);
     FillEnvelopeTimeTable();
-    cycleRate = options.cycleRate;
+    BuildEngineTables();
+    if (options.measureCycleRate)
+        cycleRate = MeasureCycleRate();
+    else
+        cycleRate = options.cycleRate > 0.0 ? options.cycleRate : NominalCycleRate();
     ResetAudioState(*this);
     ZeroSong(song);
     mouseX = mouseY = 0;

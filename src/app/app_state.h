@@ -67,6 +67,9 @@ struct AppState {
     double trackScratchLeft[kMaxBufferFrames];
     double trackScratchRight[kMaxBufferFrames];
     Transport transport;
+    // Incremented by the sequencer each time the order position moves from the
+    // last order to the restart order.
+    std::atomic<uint32_t> songWrapCount{0};
 
     // Editor and control state.
     int32_t editMode = 0;

@@ -1,0 +1,375 @@
+#include "engine/mixer.h"
+
+#include <cmath>
+#include <cstring>
+#include <mutex>
+
+#include "app/app_state.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace zelmora {
+
+alignas(64) double SincTable[kSincCutoffs][kSincPhases][kSincTaps];
+int32_t SineTable[64];
+
+namespace {
+
+std::once_flag g_tablesBuilt;
+
+void FillTables() {
+    const double pi = 4.0 * std::atan(1.0);
+    for (int k = 0; k < 64; ++k) SineTable[k] = static_cast<int32_t>(255.0 * std::sin(2.0 * pi * k / 64.0));
+    for (int k = 0; k < kSincCutoffs; ++k) {
+        const double c = k == 0 ? 1.0 : 1.0 / k;
+        for (int j = 0; j < kSincPhases; ++j) {
+            const double f = j == 0 ? 1e-25 : j / 256.0;
+            for (int i = 0; i < kSincTaps; ++i) {
+                const double x = (i - 8) - f;
+                const double w = 0.42 + 0.5 * std::cos(pi * x / 8.0) + 0.08 * std::cos(pi * x / 4.0);
+                SincTable[k][j][i] = w * std::sin(c * pi * x) / (pi * x);
+            }
+        }
+    }
+}
+
+inline double Clamp(double v, double lo, double hi) { return v < lo ? lo : (v > hi ? hi : v); }
+
+inline double Flush(double v) {
+    v += kGlideFlush;
+    return v - kGlideFlush;
+}
+
+// Blended weights of phase j and j + 1 for j < 255.
+inline void BlendWeights(const double* t0, double t, double* out) {
+#if defined(__SSE2__)
+    const __m128d tt = _mm_set1_pd(t);
+    for (int i = 0; i < kSincTaps; i += 2) {
+        const __m128d a = _mm_load_pd(t0 + i);
+        const __m128d b = _mm_load_pd(t0 + kSincTaps + i);
+        _mm_store_pd(out + i, _mm_add_pd(a, _mm_mul_pd(_mm_sub_pd(b, a), tt)));
+    }
+#else
+    for (int i = 0; i < kSincTaps; ++i) out[i] = t0[i] + (t0[kSincTaps + i] - t0[i]) * t;
+#endif
+}
+
+inline double Dot16(const double* w, const double* c) {
+#if defined(__SSE2__)
+    __m128d s0 = _mm_mul_pd(_mm_loadu_pd(w), _mm_load_pd(c));
+    __m128d s1 = _mm_mul_pd(_mm_loadu_pd(w + 2), _mm_load_pd(c + 2));
+    s0 = _mm_add_pd(s0, _mm_mul_pd(_mm_loadu_pd(w + 4), _mm_load_pd(c + 4)));
+    s1 = _mm_add_pd(s1, _mm_mul_pd(_mm_loadu_pd(w + 6), _mm_load_pd(c + 6)));
+    s0 = _mm_add_pd(s0, _mm_mul_pd(_mm_loadu_pd(w + 8), _mm_load_pd(c + 8)));
+    s1 = _mm_add_pd(s1, _mm_mul_pd(_mm_loadu_pd(w + 10), _mm_load_pd(c + 10)));
+    s0 = _mm_add_pd(s0, _mm_mul_pd(_mm_loadu_pd(w + 12), _mm_load_pd(c + 12)));
+    s1 = _mm_add_pd(s1, _mm_mul_pd(_mm_loadu_pd(w + 14), _mm_load_pd(c + 14)));
+    s0 = _mm_add_pd(s0, s1);
+    return _mm_cvtsd_f64(_mm_add_sd(s0, _mm_unpackhi_pd(s0, s0)));
+#else
+    double s = 0.0;
+    for (int i = 0; i < kSincTaps; ++i) s += w[i] * c[i];
+    return s;
+#endif
+}
+
+// Reads one frame of one or both channels. The blended form gives the same
+// value as InterpolateFrame up to rounding; phase 255 takes the exact route.
+inline void ReadFrame(const double* wl, const double* wr, bool stereo, int k, uint32_t fraction,
+                      double& xl, double& xr) {
+    const uint32_t j = fraction >> 24;
+    if (j == 255) {
+        xl = InterpolateFrame(wl, k, fraction);
+        xr = stereo ? InterpolateFrame(wr, k, fraction) : xl;
+        return;
+    }
+    alignas(16) double c[kSincTaps];
+    BlendWeights(SincTable[k][j], (fraction & 0xFFFFFFu) * (1.0 / 16777216.0), c);
+    xl = Dot16(wl, c);
+    xr = stereo ? Dot16(wr, c) : xl;
+}
+
+// Maps a frame into a forward loop.
+inline int64_t WrapIntoLoop(int64_t p, int64_t loopStart, int64_t loopLength) {
+    if (loopLength < 1) return loopStart;
+    int64_t r = (p - loopStart) % loopLength;
+    if (r < 0) r += loopLength;
+    return loopStart + r;
+}
+
+}  // namespace
+
+void BuildEngineTables() { std::call_once(g_tablesBuilt, FillTables); }
+
+double SmoothingCoefficient(double seconds, double sampleRate) {
+    return std::exp(-6.907755278982137 / (seconds * sampleRate));
+}
+
+double InterpolateFrame(const double* w, int k, uint32_t fraction) {
+    const uint32_t j = fraction >> 24;
+    const double t = (fraction & 0xFFFFFFu) * (1.0 / 16777216.0);
+    const double* t0 = SincTable[k & 31][j];
+    double y0 = 0.0, y1 = 0.0;
+    for (int i = 0; i < kSincTaps; ++i) y0 += w[i] * t0[i];
+    if (j < 255) {
+        const double* t1 = SincTable[k & 31][j + 1];
+        for (int i = 0; i < kSincTaps; ++i) y1 += w[i] * t1[i];
+    } else {
+        const double* t1 = SincTable[k & 31][0];
+        for (int i = 0; i < kSincTaps; ++i) y1 += w[i + 1] * t1[i];
+    }
+    return y0 + (y1 - y0) * t;
+}
+
+void StartVoice(AppState& app, Voice& v, int track, int instrument, int slot, int note, int transpose,
+                int32_t startOffset) {
+    const Sample& s = app.song.instruments[instrument & 255].samples[slot & 255];
+    const TrackSettings& ts = app.song.tracks[track & 31];
+    int64_t position = startOffset;
+    if (startOffset < 0) {
+        const double p = -static_cast<double>(startOffset);
+        position = static_cast<int64_t>(p / 256.0 * s.frames);
+    }
+    // SANITY: offsets beyond any real sample are held at a bound that keeps the
+    // 32.32 position arithmetic inside its range; they still play silence.
+    if (position < 0) position = 0;
+    if (position > kMaxStartOffset) position = kMaxStartOffset;
+    v.track = track & 31;
+    v.instrument = instrument & 255;
+    v.sampleSlot = slot & 255;
+    v.note = note;
+    v.transpose = transpose;
+    v.snapRate = 1;
+    v.pingPongBackward = 0;
+    v.loopWrapped = 0;
+    v.position = static_cast<int32_t>(position);
+    v.positionFraction = 0;
+    v.pitch = note;
+    const double mixer = ts.mixerVolume;
+    v.volume = mixer * mixer / 4096.0 * (ts.channel.volume / 64.0);
+    v.pan = ts.channel.pan / 256.0;
+    v.envelopeValue = 0.0;
+    v.envelopeStage = kStageAttack;
+}
+
+void ReleaseVoice(Voice& v) {
+    if (v.envelopeStage == kStageAttack || v.envelopeStage == kStageSustain) v.envelopeStage = kStageRelease;
+}
+
+void SilenceAllVoices(AppState& app) {
+    for (Voice& v : app.voices) {
+        v.envelopeValue = 0.0;
+        v.envelopeStage = kStageOff;
+    }
+}
+
+void ReleaseTrackVoices(AppState& app, int track) {
+    for (Voice& v : app.voices)
+        if (v.envelopeStage > kStageOff && v.track == track) ReleaseVoice(v);
+}
+
+int StartNoteVoices(AppState& app, int track, int instrument, int note, int transpose, int velocity,
+                    int32_t startOffset) {
+    if (instrument <= 0 || instrument >= kMaxInstruments || track < 0 || track >= kMaxTracks) return 0;
+    const Instrument& ins = app.song.instruments[instrument];
+    int started = 0;
+    int nextFree = 0;
+    for (int slot = 0; slot < kMaxSampleSlots; ++slot) {
+        const Sample& s = ins.samples[slot];
+        if (UsableFrames(s) == 0) continue;
+        if (note < s.keyLow || note > s.keyHigh || velocity < s.velocityLow || velocity > s.velocityHigh) continue;
+        while (nextFree < kVoiceCount && app.voices[nextFree].envelopeStage != kStageOff) ++nextFree;
+        if (nextFree == kVoiceCount) break;  // no voice left for this or any later slot
+        StartVoice(app, app.voices[nextFree], track, instrument, slot, note, transpose, startOffset);
+        ++started;
+    }
+    return started;
+}
+
+void RenderVoice(Voice& v, double* left, double* right, int n, Song& song, double sampleRate) {
+    Sample& s = song.instruments[v.instrument & 255].samples[v.sampleSlot & 255];
+    const int32_t frames = UsableFrames(s);
+    if (frames == 0) {
+        v.envelopeStage = kStageOff;
+        return;
+    }
+    const TrackSettings& ts = song.tracks[v.track & 31];
+    const ChannelState& c = ts.channel;
+
+    const double g = SmoothingCoefficient(kGlideSeconds, sampleRate);
+    const double attack = SmoothingCoefficient(kAttackSeconds, sampleRate);
+    const double sustain = SmoothingCoefficient(kSustainSeconds, sampleRate);
+    const double release = SmoothingCoefficient(kReleaseSeconds, sampleRate);
+
+    const double mixer = ts.mixerVolume;
+    const double volumeTarget =
+        Clamp(c.volume + c.tremoloDepth * SineTable[c.tremoloPosition & 63] / 128.0, 0.0, 64.0) / 64.0 *
+        (mixer * mixer / 4096.0);
+    const double panTarget = Clamp((c.pan + s.pan - 128) / 256.0, 0.0, 1.0);
+    const double pitch = c.vibratoDepth * SineTable[c.vibratoPosition & 63] / 3825.0 + c.arpeggioOffset +
+                         s.coarseTune + s.fineTune * 0.01 - s.baseNote + v.transpose + v.pitch;
+    double rateTarget = std::pow(2.0, pitch / 12.0) * s.sampleRate / sampleRate;
+    // SANITY: a damaged source rate (zero, negative, not a number) plays
+    // nothing, and no voice runs faster than kMaxVoiceRate, so the 32.32 step
+    // and the positions stay inside their ranges.
+    if (!(rateTarget > 0.0)) rateTarget = 0.0;
+    if (rateTarget > kMaxVoiceRate) rateTarget = kMaxVoiceRate;
+    if (v.snapRate) v.rate = rateTarget;
+    v.snapRate = 0;
+
+    const bool stereo = s.channels >= 2;
+    const double* dataL = s.audio[0] + kSampleGuard;
+    const double* dataR = s.audio[stereo ? 1 : 0] + kSampleGuard;
+
+    // SANITY: a loop that does not lie inside the sample is cut to fit, so no
+    // read leaves the channel buffers and its guards.
+    int64_t loopStart = s.loopStart;
+    int64_t loopLength = s.loopLength;
+    if (loopStart < 0) loopStart = 0;
+    if (loopStart > frames) loopStart = frames;
+    if (loopLength < 0) loopLength = 0;
+    if (loopLength > frames - loopStart) loopLength = frames - loopStart;
+    const int64_t loopEnd = loopStart + loopLength;
+    // SANITY: an unknown loop mode plays as no loop.
+    const int mode = (s.loopMode == 1 || s.loopMode == 2) ? s.loopMode : 0;
+
+    // Position as signed 32.32.
+    int64_t pos = static_cast<int64_t>(v.position) * 4294967296LL + v.positionFraction;
+    double rate = v.rate, volume = v.volume, pan = v.pan, env = v.envelopeValue;
+    int32_t stage = v.envelopeStage;
+    uint64_t step = v.step;
+    alignas(16) double windowL[24];
+    alignas(16) double windowR[24];
+
+    for (int i = 0; i < n; ++i) {
+        step = static_cast<uint64_t>(rate * 4294967296.0);
+        rate = Flush((rate - rateTarget) * g + rateTarget);
+        const int k = static_cast<int>((step >> 32) & 31);
+        const int64_t ip = pos >> 32;
+        const uint32_t fraction = static_cast<uint32_t>(pos);
+        double xl = 0.0, xr = 0.0;
+
+        if (mode == 0) {
+            if (ip >= 0 && ip < frames) ReadFrame(dataL + ip - kSincReach, dataR + ip - kSincReach, stereo, k, fraction, xl, xr);
+            pos += static_cast<int64_t>(step);
+            if ((pos >> 32) >= frames) {
+                pos = static_cast<int64_t>(frames) * 4294967296LL;
+                if (stage == kStageAttack || stage == kStageSustain) stage = kStageRelease;
+            }
+        } else if (mode == 1) {
+            if (ip > loopEnd - kSincReach || (v.loopWrapped && ip < loopStart + kSincReach)) {
+                for (int f = 0; f <= 2 * kSincReach; ++f) {
+                    const int64_t p = WrapIntoLoop(ip - kSincReach + f, loopStart, loopLength);
+                    windowL[f] = dataL[p];
+                    windowR[f] = dataR[p];
+                }
+                ReadFrame(windowL, windowR, stereo, k, fraction, xl, xr);
+            } else {
+                ReadFrame(dataL + ip - kSincReach, dataR + ip - kSincReach, stereo, k, fraction, xl, xr);
+            }
+            pos += static_cast<int64_t>(step);
+            const int64_t np = pos >> 32;
+            if (np >= loopEnd) {
+                v.loopWrapped = 1;
+                pos = WrapIntoLoop(np, loopStart, loopLength) * 4294967296LL + static_cast<uint32_t>(pos);
+            }
+        } else {
+            if (ip >= 0 && ip < frames) ReadFrame(dataL + ip - kSincReach, dataR + ip - kSincReach, stereo, k, fraction, xl, xr);
+            if (!v.pingPongBackward) {
+                pos += static_cast<int64_t>(step);
+                if ((pos >> 32) >= loopEnd) {
+                    pos = 2 * loopEnd * 4294967296LL - pos;
+                    v.pingPongBackward = 1;
+                }
+            } else {
+                pos -= static_cast<int64_t>(step);
+                if ((pos >> 32) <= loopStart) {
+                    pos = 2 * loopStart * 4294967296LL - pos;
+                    v.pingPongBackward = 0;
+                }
+            }
+        }
+
+        // Amplitude envelope.
+        double e;
+        if (stage == kStageAttack) {
+            env = (env - 1.0) * attack + 1.0;
+            if (env >= kAttackDone) stage = kStageSustain;
+            e = env;
+        } else if (stage == kStageSustain) {
+            env = (env - kSustainLevel) * sustain + kSustainLevel;
+            e = env;
+        } else if (stage == kStageRelease) {
+            env = env * release;
+            if (env <= kReleaseDone) {
+                env = 0.0;
+                stage = kStageOff;
+            }
+            e = env;
+        } else {
+            e = 0.0;
+        }
+        const double gain = e * volume;
+        left[i] += xl * gain * (1.0 - pan * pan);
+        right[i] += xr * gain * (1.0 - (pan - 1.0) * (pan - 1.0));
+        if (stage < kStageRelease) {
+            volume = Flush((volume - volumeTarget) * g + volumeTarget);
+            pan = Flush((pan - panTarget) * g + panTarget);
+        }
+        if (stage == kStageOff) {
+            // Nothing more to hear; the voice is free from here on.
+            break;
+        }
+    }
+    v.rate = rate;
+    v.volume = volume;
+    v.pan = pan;
+    v.envelopeValue = env;
+    v.envelopeStage = stage;
+    v.step = step;
+    v.position = static_cast<int32_t>(pos >> 32);
+    v.positionFraction = static_cast<uint32_t>(pos);
+}
+
+void MixChunk(AppState& app, int offset, int n, double sampleRate) {
+    if (n <= 0) return;
+    Song& song = app.song;
+    // SANITY: a track count above the capacity mixes the 32 tracks there are.
+    const int tracks = song.trackCount > kMaxTracks ? kMaxTracks : song.trackCount;
+    uint32_t busyTracks = 0;
+    for (const Voice& v : app.voices)
+        if (v.envelopeStage > kStageOff && v.track >= 0 && v.track < tracks) busyTracks |= 1u << v.track;
+    double* sl = app.trackScratchLeft;
+    double* sr = app.trackScratchRight;
+    for (int t = 0; t < tracks; ++t) {
+        // A track without a busy voice adds silence and cannot raise its meters.
+        if (!(busyTracks & (1u << t))) continue;
+        std::memset(sl, 0, sizeof(double) * n);
+        std::memset(sr, 0, sizeof(double) * n);
+        for (Voice& v : app.voices)
+            if (v.envelopeStage > kStageOff && v.track == t) RenderVoice(v, sl, sr, n, song, sampleRate);
+        double peakL = 0.0, peakR = 0.0;
+        double* outL = app.mixLeft + offset;
+        double* outR = app.mixRight + offset;
+        for (int i = 0; i < n; ++i) {
+            const double l = std::fabs(sl[i]), r = std::fabs(sr[i]);
+            if (l > peakL) peakL = l;
+            if (r > peakR) peakR = r;
+            outL[i] += sl[i];
+            outR[i] += sr[i];
+        }
+        ChannelState& c = song.tracks[t].channel;
+        if (peakL > c.peakLeft.load(std::memory_order_relaxed)) c.peakLeft.store(peakL, std::memory_order_relaxed);
+        if (peakR > c.peakRight.load(std::memory_order_relaxed)) c.peakRight.store(peakR, std::memory_order_relaxed);
+    }
+}
+
+int BusyVoiceCount(const AppState& app) {
+    int count = 0;
+    for (const Voice& v : app.voices) count += v.envelopeStage > kStageOff;
+    return count;
+}
+
+}  // namespace zelmora

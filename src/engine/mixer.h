@@ -1,0 +1,84 @@
+// Voices and the mixer: the amplitude envelope, the windowed-sinc resampler,
+// voice start, release and selection, and the mixing of one chunk track by
+// track. Everything here is called with the state lock held.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/voice.h"
+
+namespace zelmora {
+
+struct AppState;
+struct Song;
+
+// Glide and envelope times in seconds, and the level the sustain settles to.
+inline constexpr double kGlideSeconds = 0.016;
+inline constexpr double kAttackSeconds = 0.001;
+inline constexpr double kSustainSeconds = 0.1;
+inline constexpr double kReleaseSeconds = 0.1;
+inline constexpr double kSustainLevel = 1.0;
+inline constexpr double kAttackDone = 0.999;
+inline constexpr double kReleaseDone = 0.001;
+// Added to and taken from every glide result so none lingers in subnormals.
+inline constexpr double kGlideFlush = 1e-25;
+
+inline constexpr int kSincCutoffs = 32;
+inline constexpr int kSincPhases = 256;
+inline constexpr int kSincTaps = 16;
+// The interpolator reads this many frames before the read position and as
+// many after it.
+inline constexpr int kSincReach = 8;
+
+// Fastest playback rate a voice may reach, in source frames per output frame.
+inline constexpr double kMaxVoiceRate = 65536.0;
+// Largest start offset in frames that a voice accepts.
+inline constexpr int32_t kMaxStartOffset = 1 << 30;
+
+// Weight of tap i for phase j under cutoff set k; filled once by BuildEngineTables.
+extern double SincTable[kSincCutoffs][kSincPhases][kSincTaps];
+// One period of a sine scaled to 255, truncated toward zero.
+extern int32_t SineTable[64];
+
+// Builds the sinc and sine tables; only the first call does any work.
+void BuildEngineTables();
+
+// exp(-ln(1000) / (seconds x sampleRate)): the one-pole factor that covers 60 dB
+// of its distance in the given time.
+double SmoothingCoefficient(double seconds, double sampleRate);
+
+// One interpolated value. window points at the frame 8 before the integer read
+// position and must have 17 readable frames.
+double InterpolateFrame(const double* window, int cutoffSet, uint32_t fraction);
+
+// Starts one voice on one sample slot. startOffset >= 0 is a frame; -p means
+// p/256 of the sample's length.
+void StartVoice(AppState& app, Voice& voice, int track, int instrument, int slot, int note,
+                int transpose, int32_t startOffset);
+
+// Attack and Sustain become Release; Off and Release are left alone.
+void ReleaseVoice(Voice& voice);
+
+// Every voice Off at once, without a release.
+void SilenceAllVoices(AppState& app);
+
+// Releases every busy voice of the track.
+void ReleaseTrackVoices(AppState& app, int track);
+
+// Starts one voice per playable slot of the instrument whose key and velocity
+// ranges hold the note, each on the lowest free voice; slots without a free
+// voice are skipped. Returns the number of voices started.
+int StartNoteVoices(AppState& app, int track, int instrument, int note, int transpose,
+                    int velocity, int32_t startOffset);
+
+// Adds n frames of the voice into left and right.
+void RenderVoice(Voice& voice, double* left, double* right, int n, Song& song, double sampleRate);
+
+// Mixes every busy voice, track by track, into mixLeft/mixRight[offset..offset+n)
+// and raises the track meters.
+void MixChunk(AppState& app, int offset, int n, double sampleRate);
+
+// Number of busy voices.
+int BusyVoiceCount(const AppState& app);
+
+}  // namespace zelmora
