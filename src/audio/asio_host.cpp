@@ -5,16 +5,7 @@
 
 #include "app/app_state.h"
 #include "audio/sample_convert.h"
-#if __has_include("engine/sequencer.h")
 #include "engine/sequencer.h"
-#else
-namespace zelmora {
-// Until the engine's render arrives the host plays silence.
-inline void RenderBuffer(AppState& app) {
-    for (int32_t i = 0; i < app.asioHost.preferredSize; ++i) app.mixLeft[i] = app.mixRight[i] = 0.0;
-}
-}  // namespace zelmora
-#endif
 
 namespace zelmora {
 

@@ -1,0 +1,43 @@
+// End to end on Windows: the test driver registered in the registry is found
+// by the driver list, created through COM, started, made to play a song, and
+// stopped; its recording equals the engine's render of the same frames.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "drivers/recording_check.h"
+
+namespace zelmora {
+namespace {
+
+int32_t FindDriver(const DriverList& list, const char* name) {
+    char text[256];
+    for (int32_t id = 0; id < list.DriverCount(); ++id)
+        if (list.DriverName(id, text, sizeof text) == 0 && std::strcmp(text, name) == 0) return id;
+    return -1;
+}
+
+TEST(WineAsio, TestDriverPlaysASongThroughCom) {
+    auto app = MakeTestApp();
+    ASSERT_TRUE(app);
+    const int32_t id = FindDriver(app->driverList, "Zelmora Test Driver");
+    ASSERT_GE(id, 0) << "the test driver is not registered";
+    app->settings.driverIndex = static_cast<uint8_t>(id);
+    const std::string running = testing::RecordAndCompare(*app, "zelmora-test-driver.wav", 60);
+    EXPECT_EQ(running, "ASIO Running (0 Ins, 2 Outs, 32:8192:256:1 Samples, 1 Po)");
+    // The record lets go of the object once stopped, and it can be had again.
+    EXPECT_EQ(app->driverList.Find(id)->driver, nullptr);
+    StartAudio(*app, nullptr);
+    EXPECT_EQ(std::string(app->asioHost.statusText).rfind("ASIO Running", 0), 0u) << app->asioHost.statusText;
+    StopAudio(*app);
+    EXPECT_STREQ(app->asioHost.statusText, "ASIO Stopped");
+}
+
+TEST(WineAsio, MissingLibraryIsLeftOutOfTheList) {
+    auto app = MakeTestApp();
+    EXPECT_LT(FindDriver(app->driverList, "Zelmora Missing Driver"), 0);
+}
+
+}  // namespace
+}  // namespace zelmora
