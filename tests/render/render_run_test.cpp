@@ -1,0 +1,199 @@
+#include "render/render_run.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#ifndef _WIN32
+#include <sys/wait.h>
+#endif
+
+#include "app/app_state.h"
+#include "audio/sample_convert.h"
+#include "engine/sequencer.h"
+#include "engine/transport.h"
+#include "formats/importers.h"
+#include "support/test_support.h"
+#include "support/writers_mod.h"
+
+namespace zelmora::render {
+namespace {
+
+// 44100 Hz at tempo 125 gives ticks of 882 frames; speed 1 makes a row one tick.
+constexpr int kTickFrames = 882;
+
+RenderOptions Options(int buffer, double seconds = 0.0) {
+    RenderOptions o;
+    o.input = "song";
+    o.bufferFrames = buffer;
+    o.seconds = seconds;
+    return o;
+}
+
+// One order of a four-row pattern; instrument 1 holds a looped square wave
+// that row 0 starts on track 0.
+void BuildSong(AppState& app) {
+    app.NewSong();
+    Song& song = app.song;
+    song.speed = 1;
+    song.patterns[0].lastRow = 3;
+    song.patterns[0].cells[0][0] = PatternCell{61, 1, 0, 0, 0, 0, 0, 0};
+    Sample& s = song.instruments[1].samples[0];
+    s.frames = 64;
+    s.channels = 1;
+    ASSERT_TRUE(app.AllocateSampleAudio(s));
+    for (int f = 0; f < 64; ++f) s.audio[0][kSampleGuard + f] = f < 32 ? 0.9 : -0.9;
+    s.loopMode = 1;
+    s.loopLength = 64;
+}
+
+TEST(RenderRun, PlayThroughEndsWithTheBufferOfTheWrap) {
+    auto app = MakeTestApp();
+    BuildSong(*app);
+    RenderResult result;
+    // The wrap falls after 4 ticks: inside the 14th buffer of 256 frames, and
+    // exactly at the end of the 8th buffer of 441.
+    ASSERT_TRUE(RenderSong(*app, Options(256), nullptr, result)) << result.error;
+    EXPECT_TRUE(result.songEnded);
+    EXPECT_EQ(result.frames, 14u * 256);
+    ASSERT_TRUE(RenderSong(*app, Options(441), nullptr, result)) << result.error;
+    EXPECT_EQ(result.frames, 4u * kTickFrames);
+    EXPECT_GT(result.peak[0], 0.1);
+    EXPECT_GT(result.peak[1], 0.1);
+
+    // Command 15 with 0 on row 1 stops the song after one tick.
+    app->song.patterns[0].cells[1][1] = PatternCell{0, 0, 15, 0, 0, 0, 0, 0};
+    ASSERT_TRUE(RenderSong(*app, Options(256), nullptr, result));
+    EXPECT_TRUE(result.songEnded);
+    EXPECT_EQ(result.frames, 4u * 256);
+}
+
+TEST(RenderRun, SecondsRunPastTheEndAndPatternModeStaysOnItsEntry) {
+    auto app = MakeTestApp();
+    BuildSong(*app);
+    RenderResult result;
+    ASSERT_TRUE(RenderSong(*app, Options(256, 0.1), nullptr, result));
+    EXPECT_FALSE(result.songEnded);
+    EXPECT_EQ(result.frames, 4410u);
+
+    app->song.lastOrder = 1;
+    app->song.orders[1] = 2;
+    app->song.patterns[2].lastRow = 0;
+    RenderOptions o = Options(1000, 0.2);
+    o.pattern = 1;
+    ASSERT_TRUE(RenderSong(*app, o, nullptr, result)) << result.error;
+    EXPECT_EQ(app->song.orderPosition, 1);  // ten times the pattern, never advanced
+    EXPECT_EQ(result.frames, 8820u);
+
+    o.pattern = 2;
+    EXPECT_FALSE(RenderSong(*app, o, nullptr, result));
+    EXPECT_FALSE(result.error.empty());
+}
+
+TEST(RenderRun, WavDataIsTheDriverConversionOfEachBuffer) {
+    const std::string path = MakeTempDir() + "/song.wav";
+    auto app = MakeTestApp();
+    BuildSong(*app);
+    WavWriter writer;
+    ASSERT_TRUE(writer.Open(path, 44100, WavFormat::kInt16));
+    RenderResult result;
+    ASSERT_TRUE(RenderSong(*app, Options(300, 0.05), &writer, result));
+    ASSERT_TRUE(writer.Close());
+    ASSERT_EQ(result.frames, 2205u);
+
+    // The same song driven by hand, as the audio host would.
+    auto reference = MakeTestApp();
+    BuildSong(*reference);
+    reference->settings.sampleRate = 44100;
+    reference->asioHost.preferredSize = 300;
+    PlayTransport(*reference, false, true);
+    std::ifstream file(path, std::ios::binary);
+    std::vector<char> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    ASSERT_EQ(bytes.size(), 44u + 2205 * 4);
+    int mismatches = 0;
+    for (int frame = 0; frame < 2205; ++frame) {
+        if (frame % 300 == 0) RenderBuffer(*reference);
+        const int i = frame % 300;
+        int16_t l, r;
+        std::memcpy(&l, &bytes[44 + 4 * frame], 2);
+        std::memcpy(&r, &bytes[46 + 4 * frame], 2);
+        mismatches += l != ConvertToInt16(reference->mixLeft[i]) || r != ConvertToInt16(reference->mixRight[i]);
+    }
+    EXPECT_EQ(mismatches, 0);
+}
+
+#ifdef ZELMORA_RENDER_EXE
+int RunTool(const std::string& arguments, const std::string& output) {
+    const std::string command = std::string("\"") + ZELMORA_RENDER_EXE + "\" " + arguments + " >\"" + output +
+                                "\" 2>\"" + output + ".err\"";
+    const int status = std::system(command.c_str());
+#ifdef _WIN32
+    return status;
+#else
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+#endif
+}
+
+std::string ReadText(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+}
+
+TEST(RenderProgram, InfoRenderAndImportErrors) {
+    const std::string dir = MakeTempDir();
+    ModSpec spec;
+    spec.samples.push_back({"square", 16, 0, 64, 0, 16});
+    spec.sampleData.push_back(std::vector<int8_t>(32, 100));
+    spec.cells.push_back({0, 0, 0, 428, 1, 0, 0});
+    WriteFile(dir + "/Tune.MOD", WriteMod(spec));
+
+    EXPECT_EQ(RunTool("--info \"" + dir + "/Tune.MOD\"", dir + "/info.json"), 0);
+    const std::string json = ReadText(dir + "/info.json");
+    EXPECT_EQ(json.rfind("{\"status\": \"", 0), 0u) << json;
+    EXPECT_NE(json.find("\"name\": \"test module\""), std::string::npos);
+    EXPECT_EQ(json.back(), '\n');
+
+    EXPECT_EQ(RunTool("--seconds 0.5 \"" + dir + "/Tune.MOD\" \"" + dir + "/tune.wav\"", dir + "/out.txt"), 0);
+    EXPECT_EQ(std::filesystem::file_size(dir + "/tune.wav"), 44u + 22050 * 4);
+    EXPECT_NE(ReadText(dir + "/out.txt.err").find("0.500 s rendered"), std::string::npos);
+
+    WriteFile(dir + "/notes.txt", {1, 2, 3});
+    EXPECT_EQ(RunTool("\"" + dir + "/notes.txt\" \"" + dir + "/never.wav\"", dir + "/out.txt"), 1);
+    EXPECT_EQ(ReadText(dir + "/out.txt.err"), "Error: Not Supported Fileformat.\n");
+    EXPECT_FALSE(std::filesystem::exists(dir + "/never.wav"));
+    EXPECT_EQ(RunTool("--buffer 0 x.mod", dir + "/out.txt"), 2);
+}
+#endif
+
+TEST(RenderCorpus, EveryModuleRendersItsFirstSeconds) {
+    const std::string corpus = CorpusDir();
+    if (corpus.empty()) GTEST_SKIP() << "no corpus";
+    int rendered = 0;
+    for (const char* folder : {"mod", "xm"}) {
+        std::error_code ec;
+        for (const auto& entry : std::filesystem::directory_iterator(corpus + "/" + folder, ec)) {
+            auto app = MakeTestApp();
+            std::string path = entry.path().string();
+            ImportFile(*app, path.data());
+            if (std::strncmp(app->statusLine, "Error: ", 7) == 0) continue;
+            RenderResult result;
+            EXPECT_TRUE(RenderSong(*app, Options(1024, 2.0), nullptr, result)) << entry.path();
+            for (int i = 0; i < 1024; ++i) {
+                ASSERT_TRUE(std::isfinite(app->mixLeft[i]) && std::fabs(app->mixLeft[i]) <= 1.0) << entry.path();
+                ASSERT_TRUE(std::isfinite(app->mixRight[i]) && std::fabs(app->mixRight[i]) <= 1.0) << entry.path();
+            }
+            ++rendered;
+        }
+    }
+    EXPECT_GT(rendered, 0);
+}
+
+}  // namespace
+}  // namespace zelmora::render
