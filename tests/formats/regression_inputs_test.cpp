@@ -1,11 +1,13 @@
-// Replays inputs that once crashed or hung a loader (kept next to the fuzz
-// targets) through the same loaders, so a fault that comes back fails here,
-// in the ordinary and in the sanitizer builds.
+// Replays inputs that once broke a loader or that probe its bounds (kept next
+// to the fuzz targets) through the same loaders and a short render, so a fault
+// that comes back fails here, in the ordinary and in the sanitizer builds.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
 #include "app/app_state.h"
+#include "engine/sequencer.h"
+#include "engine/transport.h"
 #include "formats/importers.h"
 #include "support/test_support.h"
 
@@ -37,6 +39,13 @@ TEST(ImportRegressions, KeptInputsLoadSafely) {
             target.load(*app, ByteReader(bytes));
             EXPECT_LE(app->song.trackCount, kMaxTracks) << entry.path();
             EXPECT_GE(app->song.trackCount, 1) << entry.path();
+            // Played as the fuzz targets play it.
+            PatternCell& cell = app->song.patterns[0].cells[0][0];
+            cell.note = 61;
+            cell.instrument = static_cast<uint8_t>(app->currentInstrument);
+            PlayTransport(*app, false, true);
+            for (int i = 0; i < 4; ++i) RenderBuffer(*app);
+            StopPlayer(*app);
             ++replayed;
         }
     }
