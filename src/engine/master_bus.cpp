@@ -58,18 +58,41 @@ void RunMasterBus(AppState& app, int frames, double sampleRate) {
             right[i] += noise;
         }
         g_noiseState.store(x, std::memory_order_relaxed);
+        // The bands work on local copies of their state.
+        BiquadCoeffs coeffs[kEqBands];
+        double state[kEqBands][2][5];
+        int bands[kEqBands];
+        int active = 0;
         for (int b = 0; b < kEqBands; ++b) {
             // SANITY: a band at or above half the output rate has no defined
             // section; it is passed by unfiltered instead of filling the mix
             // with values that are not numbers.
             if (kEqCentres[b] >= 0.49 * sampleRate) continue;
-            const BiquadCoeffs c =
+            coeffs[active] =
                 PeakingEqCoefficients(sampleRate, kEqCentres[b], song.eqGains[b] * kEqStepDb, kEqBandwidthOctaves);
-            double* sl = app.masterEq[2 * b];
-            double* sr = app.masterEq[2 * b + 1];
-            for (int i = 0; i < frames; ++i) left[i] = BiquadStep(sl, c, left[i]);
-            for (int i = 0; i < frames; ++i) right[i] = BiquadStep(sr, c, right[i]);
+            for (int k = 0; k < 5; ++k) {
+                state[active][0][k] = app.masterEq[2 * b][k];
+                state[active][1][k] = app.masterEq[2 * b + 1][k];
+            }
+            bands[active++] = b;
         }
+        // Wavefront: at step n band a works on frame n - a, which band a - 1
+        // finished at the step before. The sections of one step are
+        // independent, and every value still meets the bands in order.
+        for (int n = 0; n < frames + active - 1; ++n) {
+            const int first = n - frames + 1 > 0 ? n - frames + 1 : 0;
+            const int last = n < active - 1 ? n : active - 1;
+            for (int a = first; a <= last; ++a) {
+                const int i = n - a;
+                left[i] = BiquadStep(state[a][0], coeffs[a], left[i]);
+                right[i] = BiquadStep(state[a][1], coeffs[a], right[i]);
+            }
+        }
+        for (int a = 0; a < active; ++a)
+            for (int k = 0; k < 5; ++k) {
+                app.masterEq[2 * bands[a]][k] = state[a][0][k];
+                app.masterEq[2 * bands[a] + 1][k] = state[a][1][k];
+            }
     }
     const double mv = song.masterVolume;
     const double gain = mv * mv / 4096.0;

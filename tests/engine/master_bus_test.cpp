@@ -1,4 +1,5 @@
 // The master bus: equaliser response, master volume, meters and clip.
+#include <algorithm>
 #include <cstring>
 
 #include "engine_fixture.h"
@@ -86,6 +87,29 @@ TEST(MasterBus, EqualiserRespondsAtItsBand) {
     EXPECT_DOUBLE_EQ(flat.b0, 1.0);
     EXPECT_DOUBLE_EQ(flat.b1, flat.a1);
     EXPECT_DOUBLE_EQ(flat.b2, flat.a2);
+}
+
+TEST(MasterBus, CascadeMatchesBandAfterBand) {
+    auto app = MakeEngineApp();
+    app->song.eqOn = 1;
+    for (int b = 0; b < kEqBands; ++b) app->song.eqGains[b] = static_cast<int8_t>(b * 4 - 28);
+    double reference[kEqSections][5] = {};
+    long phase = 0;
+    for (int buffer = 0; buffer < 3; ++buffer) {
+        FillSine(*app, 300, 700.0 + 900.0 * buffer, 0.4, phase);
+        std::vector<double> l(app->mixLeft, app->mixLeft + 300), r(app->mixRight, app->mixRight + 300);
+        for (int b = 0; b < kEqBands; ++b) {
+            const BiquadCoeffs c = PeakingEqCoefficients(44100.0, kEqCentres[b], app->song.eqGains[b] * 0.375,
+                                                         kEqBandwidthOctaves);
+            for (double& x : l) x = BiquadStep(reference[2 * b], c, x);
+            for (double& x : r) x = BiquadStep(reference[2 * b + 1], c, x);
+        }
+        RunMasterBus(*app, 300, 44100.0);
+        for (int i = 0; i < 300; ++i) {
+            ASSERT_NEAR(app->mixLeft[i], std::clamp(l[i], -1.0, 1.0), 1e-12) << i;
+            ASSERT_NEAR(app->mixRight[i], std::clamp(r[i], -1.0, 1.0), 1e-12) << i;
+        }
+    }
 }
 
 TEST(MasterBus, FilterHistoryWaitsWhileSwitchedOff) {

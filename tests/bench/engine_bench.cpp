@@ -1,0 +1,99 @@
+// Mixer, render and equaliser costs. Each benchmark reports ns per voice-frame
+// (or per frame for the equaliser alone) in its "ns_per_frame" counter.
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <memory>
+#include <vector>
+
+#include "app/app_state.h"
+#include "engine/master_bus.h"
+#include "engine/mixer.h"
+#include "engine/sequencer.h"
+#include "engine/transport.h"
+
+namespace zelmora {
+namespace {
+
+constexpr int kFrames = 256;
+constexpr double kRate = 48000.0;
+
+std::unique_ptr<AppState> MakeBenchApp() {
+    AppState::Options options;
+    options.measureCycleRate = false;
+    auto app = AppState::Create(options);
+    app->settings.sampleRate = kRate;
+    app->asioHost.preferredSize = kFrames;
+    app->song.masterVolume = 64;
+    app->song.trackCount = 32;
+    return app;
+}
+
+// A looped sample whose source rate gives the wanted playback rate at note 60.
+void LoopedSample(AppState& app, int instrument, int channels, double rate) {
+    Sample& s = app.song.instruments[instrument].samples[0];
+    s.frames = 96000;
+    s.channels = channels;
+    s.loopMode = 1;
+    s.loopStart = 1000;
+    s.loopLength = 90000;
+    s.sampleRate = kRate * rate;
+    app.AllocateSampleAudio(s);
+    for (int c = 0; c < channels; ++c)
+        for (int f = 0; f < s.frames; ++f) s.audio[c][kSampleGuard + f] = std::sin(f * 0.013 + c) * 0.5;
+}
+
+void SetFrameCounter(benchmark::State& state, double framesPerIteration) {
+    state.counters["ns_per_frame"] = benchmark::Counter(
+        framesPerIteration * 1e-9, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
+// args: channels, rate x 10
+void BM_RenderVoice(benchmark::State& state) {
+    auto app = MakeBenchApp();
+    const int channels = static_cast<int>(state.range(0));
+    LoopedSample(*app, 1, channels, state.range(1) / 10.0);
+    Voice& v = app->voices[0];
+    StartVoice(*app, v, 0, 1, 0, 60, 0, 0);
+    std::vector<double> l(kFrames), r(kFrames);
+    for (auto _ : state) {
+        RenderVoice(v, l.data(), r.data(), kFrames, app->song, kRate);
+        benchmark::DoNotOptimize(l.data());
+        benchmark::DoNotOptimize(r.data());
+    }
+    SetFrameCounter(state, kFrames);
+}
+BENCHMARK(BM_RenderVoice)->ArgsProduct({{1, 2}, {10, 15, 30}})->ArgNames({"channels", "rate_x10"});
+
+// args: busy voices, EQ on
+void BM_RenderBuffer(benchmark::State& state) {
+    auto app = MakeBenchApp();
+    const int voices = static_cast<int>(state.range(0));
+    LoopedSample(*app, 1, 2, 1.5);
+    app->song.eqOn = state.range(1) != 0;
+    for (int b = 0; b < kEqBands; ++b) app->song.eqGains[b] = static_cast<int8_t>((b % 5) * 6 - 12);
+    for (int i = 0; i < voices; ++i) PreviewNoteOn(*app, i % 32, 1, 60, 0, 127, i * 97);
+    for (auto _ : state) {
+        RenderBuffer(*app);
+        benchmark::DoNotOptimize(app->mixLeft);
+    }
+    if (BusyVoiceCount(*app) != voices) state.SkipWithError("voices stopped");
+    SetFrameCounter(state, static_cast<double>(kFrames) * voices);
+}
+BENCHMARK(BM_RenderBuffer)->ArgsProduct({{1, 32, 128}, {0, 1}})->ArgNames({"voices", "eq"});
+
+void BM_Equaliser(benchmark::State& state) {
+    auto app = MakeBenchApp();
+    app->song.eqOn = 1;
+    for (int b = 0; b < kEqBands; ++b) app->song.eqGains[b] = static_cast<int8_t>(b * 4 - 28);
+    for (auto _ : state) {
+        for (int i = 0; i < kFrames; ++i) app->mixLeft[i] = app->mixRight[i] = std::sin(i * 0.05) * 0.3;
+        RunMasterBus(*app, kFrames, kRate);
+        benchmark::DoNotOptimize(app->mixLeft);
+    }
+    SetFrameCounter(state, kFrames);
+}
+BENCHMARK(BM_Equaliser);
+
+}  // namespace
+}  // namespace zelmora
