@@ -45,76 +45,48 @@ TEST(DriverList, NoAsioKeyGivesAnEmptyListWithoutObjectRuntime) {
     EXPECT_STREQ(app->asioHost.statusText, "Error: asioOpenDriver() Failed");
 }
 
-TEST(DriverList, WalksTheRegistryInOrderSkippingMissingLibraries) {
+TEST(DriverList, WalksTheRegistryInOrder) {
     MemoryRegistry registry;
     registry.AddDriver("First", kClassA, "First Driver", "first.dll");
     registry.AddDriver("Second", kClassB, "Second Driver", "C:\\missing\\second.dll");
-    registry.AddDriver("Third", kClassC, "Third Driver", "third.dll");
-    registry.files = {"first.dll", "third.dll"};
-    // An entry without a clsid value, and one whose class is not registered.
+    // Upper case on both sides, and no description: the key's own name.
+    registry.AddDriver("Third", kClassC, nullptr, "third.dll");
+    // The class key in lower case, the driver's text in upper case.
+    registry.Add(MemoryRegistry::kLocalMachine, "SOFTWARE\\ASIO\\Loud")->values["CLSID"] =
+        "{AAAAAAAA-BBBB-CCCC-DDDD-EEEEEEEEEEEF}";
+    registry.Add(MemoryRegistry::kClassesRoot, "CLSID\\{aaaaaaaa-bbbb-cccc-dddd-eeeeeeeeeeef}\\InprocServer32")
+        ->values[""] = "loud.dll";
+    registry.AddDriver("Long", "{11111111-2222-3333-4444-555555555556}", std::string(200, 'd').c_str(), "l.dll");
+    registry.AddDriver("Odd", "not-a-guid", "Odd", "odd.dll");
+    // Without a clsid value, and with a class that is not registered.
     registry.Add(MemoryRegistry::kLocalMachine, "SOFTWARE\\ASIO\\Broken")->values["Description"] = "x";
     registry.Add(MemoryRegistry::kLocalMachine, "SOFTWARE\\ASIO\\Orphan")->values["CLSID"] =
         "{99999999-9999-9999-9999-999999999999}";
+    registry.files = {"first.dll", "third.dll", "loud.dll", "l.dll", "odd.dll"};
     ScriptedFactory factory;
     {
         DriverList list(&registry, factory);
-        ASSERT_EQ(list.DriverCount(), 2);
+        ASSERT_EQ(list.DriverCount(), 5);
         EXPECT_EQ(Name(list, 0), "First Driver");
-        EXPECT_EQ(Name(list, 1), "Third Driver");
-        EXPECT_EQ(list.Find(1)->id, 1);
-        EXPECT_EQ(list.Find(2), nullptr);
-        // The upper-case identifier of the third driver was found and parsed.
+        EXPECT_EQ(Name(list, 1), "Third");  // ids dense: the missing library leaves no gap
+        EXPECT_EQ(Name(list, 2), "Loud");
+        EXPECT_EQ(Name(list, 3), std::string(127, 'd'));
+        EXPECT_EQ(Name(list, 4), "Odd");
+        EXPECT_EQ(list.Find(4)->id, 4);
         const AsioGuid& g = list.Find(1)->classId;
         EXPECT_EQ(g.data1, 0x0F0E0D0Cu);
         EXPECT_EQ(g.data2, 0x0B0Au);
         EXPECT_EQ(g.data3, 0x0908u);
         EXPECT_EQ(g.data4[0], 0x07);
         EXPECT_EQ(g.data4[7], 0x00);
+        EXPECT_EQ(list.Find(2)->classId.data1, 0xAAAAAAAAu);
+        // An identifier that does not parse stays all zero.
+        const uint8_t* bytes = reinterpret_cast<const uint8_t*>(&list.Find(4)->classId);
+        for (int i = 0; i < 16; ++i) EXPECT_EQ(bytes[i], 0) << i;
         EXPECT_EQ(factory.initialised, 1);
     }
     EXPECT_EQ(factory.uninitialised, 1);
     EXPECT_EQ(registry.openKeys, 0);
-}
-
-TEST(DriverList, MatchesClassIdentifiersWhateverTheirCase) {
-    MemoryRegistry registry;
-    // The driver's key names the class in upper case, the class key in lower case.
-    registry.Add(MemoryRegistry::kLocalMachine, "SOFTWARE\\ASIO\\Loud")->values["CLSID"] =
-        "{AAAAAAAA-BBBB-CCCC-DDDD-EEEEEEEEEEEE}";
-    registry.Add(MemoryRegistry::kClassesRoot, std::string("CLSID\\") + kClassB + "\\InprocServer32")->values[""] =
-        "loud.dll";
-    registry.files = {"loud.dll"};
-    ScriptedFactory factory;
-    DriverList list(&registry, factory);
-    ASSERT_EQ(list.DriverCount(), 1);
-    // No description: the key's own name.
-    EXPECT_EQ(Name(list, 0), "Loud");
-    EXPECT_EQ(list.Find(0)->classId.data1, 0xAAAAAAAAu);
-}
-
-TEST(DriverList, LongDescriptionsAreCutToTheNameField) {
-    MemoryRegistry registry;
-    const std::string longName(200, 'd');
-    registry.AddDriver("Long", kClassA, longName.c_str(), "long.dll");
-    registry.files = {"long.dll"};
-    ScriptedFactory factory;
-    DriverList list(&registry, factory);
-    ASSERT_EQ(list.DriverCount(), 1);
-    EXPECT_EQ(Name(list, 0), std::string(127, 'd'));
-}
-
-TEST(DriverList, UnparsableIdentifierStaysZero) {
-    MemoryRegistry registry;
-    registry.AddDriver("Odd", "not-a-guid", "Odd", "odd.dll");
-    registry.files = {"odd.dll"};
-    ScriptedFactory factory;
-    DriverList list(&registry, factory);
-    ASSERT_EQ(list.DriverCount(), 1);
-    const uint8_t* bytes = reinterpret_cast<const uint8_t*>(&list.Find(0)->classId);
-    for (int i = 0; i < 16; ++i) EXPECT_EQ(bytes[i], 0) << i;
-
-    AsioGuid g{};
-    EXPECT_FALSE(ParseClassIdText("{11111111-2222-3333-4444-55555555555}", &g));  // one digit short
 }
 
 TEST(DriverList, OpenAndCloseFollowTheResultCodes) {

@@ -105,67 +105,43 @@ public:
     // Results, set by the test.
     ASIOBool initResult = ASIOTrue;
     const char* errorText = "Scripted driver refused.";
-    ASIOError channelsResult = ASE_OK, bufferSizeResult = ASE_OK, createResult = ASE_OK, startResult = ASE_OK,
+    ASIOError channelsResult = ASE_OK, sizeResult = ASE_OK, createResult = ASE_OK, startResult = ASE_OK,
               stopResult = ASE_OK, disposeResult = ASE_OK, outputReadyResult = ASE_OK;
-    int32_t failChannelInfoAt = -1;  // the n-th getChannelInfo call fails
+    int32_t failChannelInfoAt = -1;  // this getChannelInfo call (from 0) fails
     int32_t inputs = 2, outputs = 4;
     int32_t sizes[4] = {64, 4096, 256, 64};
-    double rate = 44100.0;
+    double rate = 44100.0, rateAsked = 0.0;
     bool acceptsRate = true;
     ASIOSampleType type = ASIOSTInt32LSB;
 
     // What the driver was given.
-    int32_t references = 1;
-    int32_t outputReadyCalls = 0;
-    int32_t controlPanelCalls = 0;
+    int32_t references = 1, outputReadyCalls = 0, controlPanelCalls = 0, channelInfoCalls = 0;
     int32_t createdChannels = -1, createdSize = -1;
-    double rateAsked = 0.0;
     ASIOCallbacks* callbacks = nullptr;
-    std::vector<std::vector<uint8_t>> storage;  // two halves per created channel
+    std::vector<std::vector<uint8_t>> storage;  // two halves per created channel, filled with 0xAB
     bool started = false;
 
-    int32_t QueryInterface(const AsioGuid&, void** object) override {
-        *object = this;
-        ++references;
-        return 0;
-    }
+    int32_t QueryInterface(const AsioGuid&, void** object) override { return *object = this, ++references, 0; }
     uint32_t AddRef() override { return static_cast<uint32_t>(++references); }
     uint32_t Release() override { return static_cast<uint32_t>(--references); }
     ASIOBool init(void*) override { return initResult; }
     void getDriverName(char* name) override { std::strcpy(name, "Scripted"); }
     int32_t getDriverVersion() override { return 1; }
     void getErrorMessage(char* text) override { std::strcpy(text, errorText); }
-    ASIOError start() override {
-        started = startResult == ASE_OK;
-        return startResult;
-    }
-    ASIOError stop() override {
-        if (stopResult == ASE_OK) started = false;
-        return stopResult;
-    }
-    ASIOError getChannels(int32_t* in, int32_t* out) override {
-        *in = inputs;
-        *out = outputs;
-        return channelsResult;
-    }
+    ASIOError start() override { return started = startResult == ASE_OK, startResult; }
+    ASIOError stop() override { return started = started && stopResult != ASE_OK, stopResult; }
+    ASIOError getChannels(int32_t* in, int32_t* out) override { return *in = inputs, *out = outputs, channelsResult; }
     ASIOError getLatencies(int32_t*, int32_t*) override { return ASE_OK; }
     ASIOError getBufferSize(int32_t* mn, int32_t* mx, int32_t* pr, int32_t* gr) override {
-        *mn = sizes[0];
-        *mx = sizes[1];
-        *pr = sizes[2];
-        *gr = sizes[3];
-        return bufferSizeResult;
+        *mn = sizes[0], *mx = sizes[1], *pr = sizes[2], *gr = sizes[3];
+        return sizeResult;
     }
     ASIOError canSampleRate(ASIOSampleRate) override { return ASE_OK; }
-    ASIOError getSampleRate(ASIOSampleRate* r) override {
-        *r = rate;
-        return ASE_OK;
-    }
+    ASIOError getSampleRate(ASIOSampleRate* r) override { return *r = rate, ASE_OK; }
     ASIOError setSampleRate(ASIOSampleRate r) override {
         rateAsked = r;
-        if (!acceptsRate) return ASE_NoClock;
-        rate = r;
-        return ASE_OK;
+        if (acceptsRate) rate = r;
+        return acceptsRate ? ASE_OK : ASE_NoClock;
     }
     ASIOError getClockSources(ASIOClockSource*, int32_t*) override { return ASE_OK; }
     ASIOError setClockSource(int32_t) override { return ASE_OK; }
@@ -173,45 +149,29 @@ public:
     ASIOError getChannelInfo(ASIOChannelInfo* info) override {
         if (channelInfoCalls++ == failChannelInfoAt) return ASE_InvalidParameter;
         info->type = type;
-        std::snprintf(info->name, sizeof info->name, "%s %d", info->isInput ? "In" : "Out",
-                      static_cast<int>(info->channel + 1));
+        std::snprintf(info->name, sizeof info->name, "%s %d", info->isInput ? "In" : "Out", int(info->channel + 1));
         return ASE_OK;
     }
     ASIOError createBuffers(ASIOBufferInfo* infos, int32_t channels, int32_t size, ASIOCallbacks* cb) override {
-        createdChannels = channels;
-        createdSize = size;
-        callbacks = cb;
+        createdChannels = channels, createdSize = size, callbacks = cb;
         if (createResult != ASE_OK) return createResult;
-        storage.assign(static_cast<std::size_t>(channels) * 2, std::vector<uint8_t>(static_cast<std::size_t>(size) * 4, 0xAB));
-        for (int32_t i = 0; i < channels; ++i) {
-            infos[i].buffers[0] = storage[2 * static_cast<std::size_t>(i)].data();
-            infos[i].buffers[1] = storage[2 * static_cast<std::size_t>(i) + 1].data();
-        }
+        storage.assign(std::size_t(channels) * 2, std::vector<uint8_t>(std::size_t(size) * 4, 0xAB));
+        for (int32_t i = 0; i < channels; ++i)
+            for (int h = 0; h < 2; ++h) infos[i].buffers[h] = storage[std::size_t(2 * i + h)].data();
         return ASE_OK;
     }
     ASIOError disposeBuffers() override { return disposeResult; }
-    ASIOError controlPanel() override {
-        ++controlPanelCalls;
-        return ASE_OK;
-    }
+    ASIOError controlPanel() override { return ++controlPanelCalls, ASE_OK; }
     ASIOError future(int32_t, void*) override { return ASE_InvalidParameter; }
-    ASIOError outputReady() override {
-        ++outputReadyCalls;
-        return outputReadyResult;
-    }
+    ASIOError outputReady() override { return ++outputReadyCalls, outputReadyResult; }
 
-    // The samples of half `half` of created channel `k`.
+    // Frame `frame` of half `half` of created channel `k`.
     template <typename T>
     T Sample(int32_t k, int32_t half, int32_t frame) const {
         T v;
-        std::memcpy(&v, storage[2 * static_cast<std::size_t>(k) + static_cast<std::size_t>(half)].data() +
-                            sizeof(T) * static_cast<std::size_t>(frame),
-                    sizeof v);
+        std::memcpy(&v, storage[std::size_t(2 * k + half)].data() + sizeof(T) * std::size_t(frame), sizeof v);
         return v;
     }
-
-private:
-    int32_t channelInfoCalls = 0;
 };
 
 // Hands out the scripted drivers by record id; counts the object runtime.
