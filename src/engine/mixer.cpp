@@ -244,8 +244,10 @@ void RenderVoice(Voice& v, double* left, double* right, int n, Song& song, doubl
     alignas(16) double windowR[24];
 
     for (int i = 0; i < n; ++i) {
-        step = static_cast<uint64_t>(rate * 4294967296.0);
-        rate = Flush((rate - rateTarget) * g + rateTarget);
+        // The rate is below kMaxVoiceRate, so the signed conversion is exact.
+        step = static_cast<uint64_t>(static_cast<int64_t>(rate * 4294967296.0));
+        // A glide that has arrived stays where it is; skipping it changes nothing.
+        if (rate != rateTarget) rate = Flush((rate - rateTarget) * g + rateTarget);
         const int k = static_cast<int>((step >> 32) & 31);
         const int64_t ip = pos >> 32;
         const uint32_t fraction = static_cast<uint32_t>(pos);
@@ -315,8 +317,8 @@ void RenderVoice(Voice& v, double* left, double* right, int n, Song& song, doubl
         left[i] += xl * gain * (1.0 - pan * pan);
         right[i] += xr * gain * (1.0 - (pan - 1.0) * (pan - 1.0));
         if (stage < kStageRelease) {
-            volume = Flush((volume - volumeTarget) * g + volumeTarget);
-            pan = Flush((pan - panTarget) * g + panTarget);
+            if (volume != volumeTarget) volume = Flush((volume - volumeTarget) * g + volumeTarget);
+            if (pan != panTarget) pan = Flush((pan - panTarget) * g + panTarget);
         }
         if (stage == kStageOff) {
             // Nothing more to hear; the voice is free from here on.
