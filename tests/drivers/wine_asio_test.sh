@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Registers the test ASIO driver in the Wine prefix and runs the end-to-end
 # test under Wine. Usage: wine_asio_test.sh <windows build folder>
-# The Wine session (WINEPREFIX, a persistent wineserver, wineboot) must be up.
+# Wine must already be up: WINEPREFIX set, a persistent wineserver, the prefix booted.
 set -euo pipefail
 build=${1:?usage: wine_asio_test.sh <windows build folder>}
 dll="$build/tests/drivers/zelmora_test_asio.dll"
