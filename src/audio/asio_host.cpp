@@ -19,6 +19,10 @@ void SetAsioStatus(AsioHost& host, const char* text) {
     std::snprintf(host.statusText, sizeof host.statusText, "%s", text);
 }
 
+// SANITY: a rate the engine cannot divide by (zero, negative, not a number,
+// absurdly high) from a driver is not taken; the rate asked for stays.
+bool UsableRate(double rate) { return rate >= 1000.0 && rate <= 1.0e6; }
+
 int32_t Clamp(int32_t v, int32_t lo, int32_t hi) { return v < lo ? lo : (v > hi ? hi : v); }
 
 // Moves a routing byte by step within 0..count-1.
@@ -110,7 +114,7 @@ void StartAudio(AppState& app, void* window) {
     driver->setSampleRate(app.settings.sampleRate);
     double rate = app.settings.sampleRate;
     driver->getSampleRate(&rate);
-    app.settings.sampleRate = rate;
+    if (UsableRate(rate)) app.settings.sampleRate = rate;
 
     host.postOutput = driver->outputReady() == ASE_OK ? 1 : 0;
 
@@ -276,6 +280,7 @@ ASIOTime* HostBufferSwitchTimeInfo(ASIOTime*, int32_t index, ASIOBool) {
 }
 
 void HostSampleRateDidChange(ASIOSampleRate rate) {
+    if (!UsableRate(rate)) return;
     if (AppState* app = g_audioApp.load(std::memory_order_acquire)) app->settings.sampleRate = rate;
 }
 

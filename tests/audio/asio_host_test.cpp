@@ -257,6 +257,13 @@ TEST_F(AsioHostTest, SampleRateStepTakesTheDriversRate) {
     driver.callbacks->sampleRateDidChange(88200.0);
     EXPECT_EQ(app->settings.sampleRate, 88200.0);
     EXPECT_EQ(Status(), kRunning);
+    // A rate the engine cannot work with is not taken from the driver.
+    driver.callbacks->sampleRateDidChange(0.0);
+    EXPECT_EQ(app->settings.sampleRate, 88200.0);
+    StopAudio(*app);
+    driver.rate = std::nan("");
+    StartAudio(*app, nullptr);
+    EXPECT_EQ(app->settings.sampleRate, 88200.0);
 }
 
 TEST_F(AsioHostTest, DriverAndRoutingStepsStayInRange) {
