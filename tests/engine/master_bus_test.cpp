@@ -83,10 +83,6 @@ TEST(MasterBus, EqualiserRespondsAtItsBand) {
     RunMasterBus(*app, 1000, 44100.0);
     for (int i = 0; i < 1000; ++i) ASSERT_NEAR(app->mixLeft[i], in[i], 1e-6) << i;
 
-    const BiquadCoeffs flat = PeakingEqCoefficients(44100.0, 1000.0, 0.0, kEqBandwidthOctaves);
-    EXPECT_DOUBLE_EQ(flat.b0, 1.0);
-    EXPECT_DOUBLE_EQ(flat.b1, flat.a1);
-    EXPECT_DOUBLE_EQ(flat.b2, flat.a2);
 }
 
 TEST(MasterBus, CascadeMatchesBandAfterBand) {
@@ -128,19 +124,6 @@ TEST(MasterBus, FilterHistoryWaitsWhileSwitchedOff) {
     PlayTransport(*app, false, true);
     app->NewSong();
     EXPECT_EQ(std::memcmp(saved, app->masterEq, sizeof saved), 0);
-}
-
-TEST(MasterBus, NoiseIsSmallAndVaries) {
-    uint32_t seen = 0, first = NextNoise();
-    bool varied = false;
-    for (int i = 0; i < 10000; ++i) {
-        const uint32_t r = NextNoise();
-        seen |= r;
-        varied = varied || r != first;
-        ASSERT_LT(r, 32768u);
-    }
-    EXPECT_TRUE(varied);
-    EXPECT_EQ(seen, 32767u);  // every bit of the range turns up
 }
 
 }  // namespace
