@@ -102,7 +102,8 @@ int main(int argc, char** argv) {
     std::vector<char> path(options.input.begin(), options.input.end());
     path.push_back('\0');
     ImportFile(*app, path.data());
-    std::fprintf(stderr, "%.*s\n", static_cast<int>(NameLength(app->statusLine, kStatusLength)), app->statusLine);
+    std::fprintf(stderr, "%.*s\n", static_cast<int>(NameLength(app->statusLine, kStatusLength)),
+                 app->statusLine);
     const bool failed = std::strncmp(app->statusLine, "Error: ", 7) == 0;
 
     if (options.info) {
@@ -123,7 +124,8 @@ int main(int argc, char** argv) {
 
     ProgressBar bar(options.seconds > 0.0);
     RenderResult result;
-    bool ok = RenderSong(*app, options, toFile ? &writer : nullptr, result, StderrIsTerminal() ? &bar : nullptr);
+    bool ok =
+        RenderSong(*app, options, toFile ? &writer : nullptr, result, StderrIsTerminal() ? &bar : nullptr);
     bar.Finish();
     if (toFile && !writer.Close() && ok) {
         result.error = writer.error();
@@ -138,10 +140,12 @@ int main(int argc, char** argv) {
 
     const double seconds = static_cast<double>(result.frames) / options.rate;
     const double factor = result.wallSeconds > 0.0 ? seconds / result.wallSeconds : 0.0;
-    std::fprintf(stderr, "%.3f s rendered in %.3f s (%.1fx real time), peak L ", seconds, result.wallSeconds, factor);
+    std::fprintf(stderr, "%.3f s rendered in %.3f s (%.1fx real time), peak L ", seconds, result.wallSeconds,
+                 factor);
     PrintDecibels(result.peak[0]);
     std::fprintf(stderr, " dBFS R ");
     PrintDecibels(result.peak[1]);
-    std::fprintf(stderr, " dBFS, %llu clipped samples\n", static_cast<unsigned long long>(result.clippedSamples));
+    std::fprintf(stderr, " dBFS, %llu clipped samples\n",
+                 static_cast<unsigned long long>(result.clippedSamples));
     return 0;
 }

@@ -27,6 +27,8 @@ bool RenderSong(AppState& app, const RenderOptions& options, WavWriter* writer, 
     }
     {
         StateGuard guard(app.stateLock);
+        // SANITY: entries behind the last order are not part of the song; an
+        // order entry there is refused rather than played.
         if (options.pattern > app.song.lastOrder) {
             result.error = "--pattern names an order entry past the last order";
             return false;
@@ -46,7 +48,7 @@ bool RenderSong(AppState& app, const RenderOptions& options, WavWriter* writer, 
         RenderBuffer(app);
         const uint64_t left = limit - result.frames;
         const int n = left < static_cast<uint64_t>(options.bufferFrames) ? static_cast<int>(left)
-                                                                          : options.bufferFrames;
+                                                                         : options.bufferFrames;
         // The engine's meters hold the level before the clip; this loop is
         // their only reader, so it takes them and lowers them to 0.
         const double meterLeft = app.song.meters.peakLeft.exchange(0.0, std::memory_order_relaxed);

@@ -61,11 +61,12 @@ bool SampleIsNew(const Sample& s) {
     Sample d;
     d.audio = nullptr;
     ResetSampleFields(d);
-    return std::memcmp(s.name, d.name, kNameLength) == 0 && s.frames == d.frames && s.channels == d.channels &&
-           std::memcmp(&s.sampleRate, &d.sampleRate, sizeof(double)) == 0 && s.loopStart == d.loopStart &&
-           s.loopLength == d.loopLength && s.loopMode == d.loopMode && s.reserved == d.reserved &&
-           s.keyLow == d.keyLow && s.keyHigh == d.keyHigh && s.velocityLow == d.velocityLow &&
-           s.velocityHigh == d.velocityHigh && s.reservedByte == d.reservedByte && s.pan == d.pan &&
+    return std::memcmp(s.name, d.name, kNameLength) == 0 && s.frames == d.frames &&
+           s.channels == d.channels && std::memcmp(&s.sampleRate, &d.sampleRate, sizeof(double)) == 0 &&
+           s.loopStart == d.loopStart && s.loopLength == d.loopLength && s.loopMode == d.loopMode &&
+           s.reserved == d.reserved && s.keyLow == d.keyLow && s.keyHigh == d.keyHigh &&
+           s.velocityLow == d.velocityLow && s.velocityHigh == d.velocityHigh &&
+           s.reservedByte == d.reservedByte && s.pan == d.pan &&
            std::memcmp(s.reserved2, d.reserved2, sizeof d.reserved2) == 0 && s.baseNote == d.baseNote &&
            s.coarseTune == d.coarseTune && s.fineTune == d.fineTune && s.scaleTuning == d.scaleTuning &&
            s.audio == nullptr;
@@ -272,7 +273,8 @@ void AppendSongJson(AppState& app, std::string& out) {
     for (int i = 0; i < kMaxInstruments; ++i) {
         const Instrument& in = song.instruments[i];
         bool changed = !InstrumentFieldsAreNew(in);
-        for (int slot = 0; !changed && slot < kMaxSampleSlots; ++slot) changed = !SampleIsNew(in.samples[slot]);
+        for (int slot = 0; !changed && slot < kMaxSampleSlots; ++slot)
+            changed = !SampleIsNew(in.samples[slot]);
         if (!changed) continue;
         if (!first) out += ", ";
         first = false;

@@ -23,23 +23,31 @@ void PutU32(uint8_t* p, uint32_t v) {
 }
 
 // Float files carry a fact chunk (frames per channel); PCM files do not.
-uint32_t HeaderSize(WavFormat format) { return format == WavFormat::kFloat32 ? 12 + 24 + 12 + 8 : 12 + 24 + 8; }
+uint32_t HeaderSize(WavFormat format) {
+    return format == WavFormat::kFloat32 ? 12 + 24 + 12 + 8 : 12 + 24 + 8;
+}
 
 }  // namespace
 
 int BytesPerSample(WavFormat format) {
     switch (format) {
-        case WavFormat::kInt16: return 2;
-        case WavFormat::kInt24: return 3;
-        case WavFormat::kInt32: return 4;
-        case WavFormat::kFloat32: return 4;
+        case WavFormat::kInt16:
+            return 2;
+        case WavFormat::kInt24:
+            return 3;
+        case WavFormat::kInt32:
+            return 4;
+        case WavFormat::kFloat32:
+            return 4;
     }
     return 2;
 }
 
 void EncodeSample(WavFormat format, double x, uint8_t* out) {
     switch (format) {
-        case WavFormat::kInt16: PutU16(out, static_cast<uint16_t>(ConvertToInt16(x))); break;
+        case WavFormat::kInt16:
+            PutU16(out, static_cast<uint16_t>(ConvertToInt16(x)));
+            break;
         case WavFormat::kInt24: {
             // The same rule as the driver formats: truncation of x times full
             // scale minus one step.
@@ -49,7 +57,9 @@ void EncodeSample(WavFormat format, double x, uint8_t* out) {
             out[2] = static_cast<uint8_t>(v >> 16);
             break;
         }
-        case WavFormat::kInt32: PutU32(out, static_cast<uint32_t>(ConvertToInt32(x))); break;
+        case WavFormat::kInt32:
+            PutU32(out, static_cast<uint32_t>(ConvertToInt32(x)));
+            break;
         case WavFormat::kFloat32: {
             const float f = static_cast<float>(x);
             uint32_t bits;
@@ -126,6 +136,8 @@ bool WavWriter::Write(const double* left, const double* right, int frames) {
         return false;
     }
     if (frames <= 0) return true;
+    // SANITY: the format's sizes are 32-bit; past 4 GiB they would wrap and
+    // the file would claim a fraction of its data, so writing stops instead.
     if (frames_ + static_cast<uint64_t>(frames) > MaxFrames(format_)) {
         Fail("the output is too long for a WAV file");
         return false;
