@@ -28,8 +28,6 @@ TEST(ImportOkt, PairsSamplesPatternsAndBodies) {
     ImportOktData(*app, ByteReader(WriteOkt(spec)));
     const Song& song = app->song;
     EXPECT_STREQ(app->statusLine, "Oktalyzer Module Loaded. (6 Ch, 2 Patterns, 7 Samples)");
-    EXPECT_STREQ(song.name, "Untitled");
-    EXPECT_EQ(song.speed, 4);
     EXPECT_EQ(song.lastOrder, 2);
     EXPECT_EQ(song.patterns[0].lastRow, 31);
 
@@ -45,7 +43,6 @@ TEST(ImportOkt, PairsSamplesPatternsAndBodies) {
 
     const Instrument& a = song.instruments[1];
     const Sample& as = a.samples[0];
-    EXPECT_STREQ(a.name, "short loop");
     EXPECT_EQ(std::make_tuple(a.volume, as.sampleRate, as.loopStart, as.loopLength, as.loopMode),
               std::make_tuple(40, 16574.28, 200, 2, 0));
     EXPECT_EQ(std::make_tuple(At(as, 0), At(as, 2), At(as, 3)), std::make_tuple(-1.0, 127 / 128.0, 0.0));
