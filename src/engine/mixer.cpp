@@ -99,6 +99,113 @@ inline int64_t WrapIntoLoop(int64_t p, int64_t loopStart, int64_t loopLength) {
     return loopStart + r;
 }
 
+
+// The moving parts of a voice while a chunk renders, and what stays fixed.
+struct VoiceRun {
+    int64_t pos;  // signed 32.32
+    double rate, volume, pan, env;
+    int32_t stage;
+    uint64_t step;
+    int32_t wrapped, backward;
+};
+
+struct RunParams {
+    const double* dataL;
+    const double* dataR;
+    int64_t frames, loopStart, loopLength, loopEnd;
+    double rateTarget, volumeTarget, panTarget;
+    double glide, attack, sustain, release;
+};
+
+// The frame loop of one voice, made once per loop mode and channel layout.
+template <int kMode, bool kStereo>
+void RunFrames(VoiceRun& r, const RunParams& p, double* left, double* right, int n) {
+    const double* dataL = p.dataL;
+    const double* dataR = kStereo ? p.dataR : p.dataL;
+    alignas(16) double windowL[24];
+    alignas(16) double windowR[24] = {};
+    for (int i = 0; i < n; ++i) {
+        // The rate is below kMaxVoiceRate, so the signed conversion is exact.
+        r.step = static_cast<uint64_t>(static_cast<int64_t>(r.rate * 4294967296.0));
+        // A glide that has arrived stays where it is; skipping it changes nothing.
+        if (r.rate != p.rateTarget) r.rate = Flush((r.rate - p.rateTarget) * p.glide + p.rateTarget);
+        const int k = static_cast<int>((r.step >> 32) & 31);
+        const int64_t ip = r.pos >> 32;
+        const uint32_t fraction = static_cast<uint32_t>(r.pos);
+        double xl = 0.0, xr = 0.0;
+
+        if constexpr (kMode == 0) {
+            if (ip >= 0 && ip < p.frames)
+                ReadFrame(dataL + ip - kSincReach, dataR + ip - kSincReach, kStereo, k, fraction, xl, xr);
+            r.pos += static_cast<int64_t>(r.step);
+            if ((r.pos >> 32) >= p.frames) {
+                r.pos = p.frames * 4294967296LL;
+                if (r.stage == kStageAttack || r.stage == kStageSustain) r.stage = kStageRelease;
+            }
+        } else if constexpr (kMode == 1) {
+            if (ip > p.loopEnd - kSincReach || (r.wrapped && ip < p.loopStart + kSincReach)) {
+                for (int f = 0; f <= 2 * kSincReach; ++f) {
+                    const int64_t q = WrapIntoLoop(ip - kSincReach + f, p.loopStart, p.loopLength);
+                    windowL[f] = dataL[q];
+                    if constexpr (kStereo) windowR[f] = dataR[q];
+                }
+                ReadFrame(windowL, windowR, kStereo, k, fraction, xl, xr);
+            } else {
+                ReadFrame(dataL + ip - kSincReach, dataR + ip - kSincReach, kStereo, k, fraction, xl, xr);
+            }
+            r.pos += static_cast<int64_t>(r.step);
+            const int64_t np = r.pos >> 32;
+            if (np >= p.loopEnd) {
+                r.wrapped = 1;
+                r.pos = WrapIntoLoop(np, p.loopStart, p.loopLength) * 4294967296LL + static_cast<uint32_t>(r.pos);
+            }
+        } else {
+            if (ip >= 0 && ip < p.frames)
+                ReadFrame(dataL + ip - kSincReach, dataR + ip - kSincReach, kStereo, k, fraction, xl, xr);
+            if (!r.backward) {
+                r.pos += static_cast<int64_t>(r.step);
+                if ((r.pos >> 32) >= p.loopEnd) {
+                    r.pos = 2 * p.loopEnd * 4294967296LL - r.pos;
+                    r.backward = 1;
+                }
+            } else {
+                r.pos -= static_cast<int64_t>(r.step);
+                if ((r.pos >> 32) <= p.loopStart) {
+                    r.pos = 2 * p.loopStart * 4294967296LL - r.pos;
+                    r.backward = 0;
+                }
+            }
+        }
+
+        // Amplitude envelope.
+        double e = 0.0;
+        if (r.stage == kStageAttack) {
+            r.env = (r.env - 1.0) * p.attack + 1.0;
+            if (r.env >= kAttackDone) r.stage = kStageSustain;
+            e = r.env;
+        } else if (r.stage == kStageSustain) {
+            r.env = (r.env - kSustainLevel) * p.sustain + kSustainLevel;
+            e = r.env;
+        } else if (r.stage == kStageRelease) {
+            r.env = r.env * p.release;
+            if (r.env <= kReleaseDone) {
+                r.env = 0.0;
+                r.stage = kStageOff;
+            }
+            e = r.env;
+        }
+        const double gain = e * r.volume;
+        left[i] += xl * gain * (1.0 - r.pan * r.pan);
+        right[i] += xr * gain * (1.0 - (r.pan - 1.0) * (r.pan - 1.0));
+        if (r.stage < kStageRelease) {
+            if (r.volume != p.volumeTarget) r.volume = Flush((r.volume - p.volumeTarget) * p.glide + p.volumeTarget);
+            if (r.pan != p.panTarget) r.pan = Flush((r.pan - p.panTarget) * p.glide + p.panTarget);
+        }
+        // Off: nothing more to hear, and the voice is free from here on.
+        if (r.stage == kStageOff) break;
+    }
+}
+
 }  // namespace
 
 void BuildEngineTables() { std::call_once(g_tablesBuilt, FillTables); }
@@ -235,104 +342,36 @@ void RenderVoice(Voice& v, double* left, double* right, int n, Song& song, doubl
     // SANITY: an unknown loop mode plays as no loop.
     const int mode = (s.loopMode == 1 || s.loopMode == 2) ? s.loopMode : 0;
 
-    // Position as signed 32.32.
-    int64_t pos = static_cast<int64_t>(v.position) * 4294967296LL + v.positionFraction;
-    double rate = v.rate, volume = v.volume, pan = v.pan, env = v.envelopeValue;
-    int32_t stage = v.envelopeStage;
-    uint64_t step = v.step;
-    alignas(16) double windowL[24];
-    alignas(16) double windowR[24];
-
-    for (int i = 0; i < n; ++i) {
-        // The rate is below kMaxVoiceRate, so the signed conversion is exact.
-        step = static_cast<uint64_t>(static_cast<int64_t>(rate * 4294967296.0));
-        // A glide that has arrived stays where it is; skipping it changes nothing.
-        if (rate != rateTarget) rate = Flush((rate - rateTarget) * g + rateTarget);
-        const int k = static_cast<int>((step >> 32) & 31);
-        const int64_t ip = pos >> 32;
-        const uint32_t fraction = static_cast<uint32_t>(pos);
-        double xl = 0.0, xr = 0.0;
-
-        if (mode == 0) {
-            if (ip >= 0 && ip < frames) ReadFrame(dataL + ip - kSincReach, dataR + ip - kSincReach, stereo, k, fraction, xl, xr);
-            pos += static_cast<int64_t>(step);
-            if ((pos >> 32) >= frames) {
-                pos = static_cast<int64_t>(frames) * 4294967296LL;
-                if (stage == kStageAttack || stage == kStageSustain) stage = kStageRelease;
-            }
-        } else if (mode == 1) {
-            if (ip > loopEnd - kSincReach || (v.loopWrapped && ip < loopStart + kSincReach)) {
-                for (int f = 0; f <= 2 * kSincReach; ++f) {
-                    const int64_t p = WrapIntoLoop(ip - kSincReach + f, loopStart, loopLength);
-                    windowL[f] = dataL[p];
-                    windowR[f] = dataR[p];
-                }
-                ReadFrame(windowL, windowR, stereo, k, fraction, xl, xr);
-            } else {
-                ReadFrame(dataL + ip - kSincReach, dataR + ip - kSincReach, stereo, k, fraction, xl, xr);
-            }
-            pos += static_cast<int64_t>(step);
-            const int64_t np = pos >> 32;
-            if (np >= loopEnd) {
-                v.loopWrapped = 1;
-                pos = WrapIntoLoop(np, loopStart, loopLength) * 4294967296LL + static_cast<uint32_t>(pos);
-            }
-        } else {
-            if (ip >= 0 && ip < frames) ReadFrame(dataL + ip - kSincReach, dataR + ip - kSincReach, stereo, k, fraction, xl, xr);
-            if (!v.pingPongBackward) {
-                pos += static_cast<int64_t>(step);
-                if ((pos >> 32) >= loopEnd) {
-                    pos = 2 * loopEnd * 4294967296LL - pos;
-                    v.pingPongBackward = 1;
-                }
-            } else {
-                pos -= static_cast<int64_t>(step);
-                if ((pos >> 32) <= loopStart) {
-                    pos = 2 * loopStart * 4294967296LL - pos;
-                    v.pingPongBackward = 0;
-                }
-            }
-        }
-
-        // Amplitude envelope.
-        double e;
-        if (stage == kStageAttack) {
-            env = (env - 1.0) * attack + 1.0;
-            if (env >= kAttackDone) stage = kStageSustain;
-            e = env;
-        } else if (stage == kStageSustain) {
-            env = (env - kSustainLevel) * sustain + kSustainLevel;
-            e = env;
-        } else if (stage == kStageRelease) {
-            env = env * release;
-            if (env <= kReleaseDone) {
-                env = 0.0;
-                stage = kStageOff;
-            }
-            e = env;
-        } else {
-            e = 0.0;
-        }
-        const double gain = e * volume;
-        left[i] += xl * gain * (1.0 - pan * pan);
-        right[i] += xr * gain * (1.0 - (pan - 1.0) * (pan - 1.0));
-        if (stage < kStageRelease) {
-            if (volume != volumeTarget) volume = Flush((volume - volumeTarget) * g + volumeTarget);
-            if (pan != panTarget) pan = Flush((pan - panTarget) * g + panTarget);
-        }
-        if (stage == kStageOff) {
-            // Nothing more to hear; the voice is free from here on.
-            break;
-        }
+    VoiceRun run;
+    run.pos = static_cast<int64_t>(v.position) * 4294967296LL + v.positionFraction;
+    run.rate = v.rate;
+    run.volume = v.volume;
+    run.pan = v.pan;
+    run.env = v.envelopeValue;
+    run.stage = v.envelopeStage;
+    run.step = v.step;
+    run.wrapped = v.loopWrapped;
+    run.backward = v.pingPongBackward;
+    const RunParams p{dataL,      dataR,        frames,    loopStart, loopLength, loopEnd, rateTarget,
+                      volumeTarget, panTarget, g,         attack,    sustain,    release};
+    switch (mode * 2 + (stereo ? 1 : 0)) {
+        case 0: RunFrames<0, false>(run, p, left, right, n); break;
+        case 1: RunFrames<0, true>(run, p, left, right, n); break;
+        case 2: RunFrames<1, false>(run, p, left, right, n); break;
+        case 3: RunFrames<1, true>(run, p, left, right, n); break;
+        case 4: RunFrames<2, false>(run, p, left, right, n); break;
+        default: RunFrames<2, true>(run, p, left, right, n); break;
     }
-    v.rate = rate;
-    v.volume = volume;
-    v.pan = pan;
-    v.envelopeValue = env;
-    v.envelopeStage = stage;
-    v.step = step;
-    v.position = static_cast<int32_t>(pos >> 32);
-    v.positionFraction = static_cast<uint32_t>(pos);
+    v.rate = run.rate;
+    v.volume = run.volume;
+    v.pan = run.pan;
+    v.envelopeValue = run.env;
+    v.envelopeStage = run.stage;
+    v.step = run.step;
+    v.loopWrapped = run.wrapped;
+    v.pingPongBackward = run.backward;
+    v.position = static_cast<int32_t>(run.pos >> 32);
+    v.positionFraction = static_cast<uint32_t>(run.pos);
 }
 
 void MixChunk(AppState& app, int offset, int n, double sampleRate) {
