@@ -6,8 +6,11 @@
 
 #include "app/app_state.h"
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#define ZELMORA_WIDE_MIXER 1
+#else
+#define ZELMORA_WIDE_MIXER 0
 #endif
 
 namespace zelmora {
@@ -18,8 +21,13 @@ int32_t SineTable[64];
 namespace {
 
 std::once_flag g_tablesBuilt;
+// Whether the AVX2 frame loop runs; chosen once when the tables are built.
+bool g_wideMixer = false;
 
 void FillTables() {
+#if ZELMORA_WIDE_MIXER
+    g_wideMixer = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+#endif
     const double pi = 4.0 * std::atan(1.0);
     for (int k = 0; k < 64; ++k) SineTable[k] = static_cast<int32_t>(255.0 * std::sin(2.0 * pi * k / 64.0));
     for (int k = 0; k < kSincCutoffs; ++k) {
@@ -40,55 +48,6 @@ inline double Clamp(double v, double lo, double hi) { return v < lo ? lo : (v > 
 inline double Flush(double v) {
     v += kGlideFlush;
     return v - kGlideFlush;
-}
-
-// Blended weights of phase j and j + 1 for j < 255.
-inline void BlendWeights(const double* t0, double t, double* out) {
-#if defined(__SSE2__)
-    const __m128d tt = _mm_set1_pd(t);
-    for (int i = 0; i < kSincTaps; i += 2) {
-        const __m128d a = _mm_load_pd(t0 + i);
-        const __m128d b = _mm_load_pd(t0 + kSincTaps + i);
-        _mm_store_pd(out + i, _mm_add_pd(a, _mm_mul_pd(_mm_sub_pd(b, a), tt)));
-    }
-#else
-    for (int i = 0; i < kSincTaps; ++i) out[i] = t0[i] + (t0[kSincTaps + i] - t0[i]) * t;
-#endif
-}
-
-inline double Dot16(const double* w, const double* c) {
-#if defined(__SSE2__)
-    __m128d s0 = _mm_mul_pd(_mm_loadu_pd(w), _mm_load_pd(c));
-    __m128d s1 = _mm_mul_pd(_mm_loadu_pd(w + 2), _mm_load_pd(c + 2));
-    s0 = _mm_add_pd(s0, _mm_mul_pd(_mm_loadu_pd(w + 4), _mm_load_pd(c + 4)));
-    s1 = _mm_add_pd(s1, _mm_mul_pd(_mm_loadu_pd(w + 6), _mm_load_pd(c + 6)));
-    s0 = _mm_add_pd(s0, _mm_mul_pd(_mm_loadu_pd(w + 8), _mm_load_pd(c + 8)));
-    s1 = _mm_add_pd(s1, _mm_mul_pd(_mm_loadu_pd(w + 10), _mm_load_pd(c + 10)));
-    s0 = _mm_add_pd(s0, _mm_mul_pd(_mm_loadu_pd(w + 12), _mm_load_pd(c + 12)));
-    s1 = _mm_add_pd(s1, _mm_mul_pd(_mm_loadu_pd(w + 14), _mm_load_pd(c + 14)));
-    s0 = _mm_add_pd(s0, s1);
-    return _mm_cvtsd_f64(_mm_add_sd(s0, _mm_unpackhi_pd(s0, s0)));
-#else
-    double s = 0.0;
-    for (int i = 0; i < kSincTaps; ++i) s += w[i] * c[i];
-    return s;
-#endif
-}
-
-// Reads one frame of one or both channels. The blended form gives the same
-// value as InterpolateFrame up to rounding; phase 255 takes the exact route.
-inline void ReadFrame(const double* wl, const double* wr, bool stereo, int k, uint32_t fraction,
-                      double& xl, double& xr) {
-    const uint32_t j = fraction >> 24;
-    if (j == 255) {
-        xl = InterpolateFrame(wl, k, fraction);
-        xr = stereo ? InterpolateFrame(wr, k, fraction) : xl;
-        return;
-    }
-    alignas(16) double c[kSincTaps];
-    BlendWeights(SincTable[k][j], (fraction & 0xFFFFFFu) * (1.0 / 16777216.0), c);
-    xl = Dot16(wl, c);
-    xr = stereo ? Dot16(wr, c) : xl;
 }
 
 // Maps a frame into a forward loop.
@@ -117,98 +76,42 @@ struct RunParams {
     double glide, attack, sustain, release;
 };
 
-// The frame loop of one voice, made once per loop mode and channel layout.
+// The frame loop, built once for every processor and once more for those with
+// AVX2 and FMA; the choice is made when the tables are built.
+namespace base {
+#include "engine/mixer_frames.inc"
+}  // namespace base
+#if ZELMORA_WIDE_MIXER
+#pragma GCC push_options
+#pragma GCC target("avx2,fma")
+namespace wide {
+#include "engine/mixer_frames.inc"
+}  // namespace wide
+#pragma GCC pop_options
+#endif
+
+
 template <int kMode, bool kStereo>
 void RunFrames(VoiceRun& r, const RunParams& p, double* left, double* right, int n) {
-    const double* dataL = p.dataL;
-    const double* dataR = kStereo ? p.dataR : p.dataL;
-    alignas(16) double windowL[24];
-    alignas(16) double windowR[24] = {};
-    for (int i = 0; i < n; ++i) {
-        // The rate is below kMaxVoiceRate, so the signed conversion is exact.
-        r.step = static_cast<uint64_t>(static_cast<int64_t>(r.rate * 4294967296.0));
-        // A glide that has arrived stays where it is; skipping it changes nothing.
-        if (r.rate != p.rateTarget) r.rate = Flush((r.rate - p.rateTarget) * p.glide + p.rateTarget);
-        const int k = static_cast<int>((r.step >> 32) & 31);
-        const int64_t ip = r.pos >> 32;
-        const uint32_t fraction = static_cast<uint32_t>(r.pos);
-        double xl = 0.0, xr = 0.0;
-
-        if constexpr (kMode == 0) {
-            if (ip >= 0 && ip < p.frames)
-                ReadFrame(dataL + ip - kSincReach, dataR + ip - kSincReach, kStereo, k, fraction, xl, xr);
-            r.pos += static_cast<int64_t>(r.step);
-            if ((r.pos >> 32) >= p.frames) {
-                r.pos = p.frames * 4294967296LL;
-                if (r.stage == kStageAttack || r.stage == kStageSustain) r.stage = kStageRelease;
-            }
-        } else if constexpr (kMode == 1) {
-            if (ip > p.loopEnd - kSincReach || (r.wrapped && ip < p.loopStart + kSincReach)) {
-                for (int f = 0; f <= 2 * kSincReach; ++f) {
-                    const int64_t q = WrapIntoLoop(ip - kSincReach + f, p.loopStart, p.loopLength);
-                    windowL[f] = dataL[q];
-                    if constexpr (kStereo) windowR[f] = dataR[q];
-                }
-                ReadFrame(windowL, windowR, kStereo, k, fraction, xl, xr);
-            } else {
-                ReadFrame(dataL + ip - kSincReach, dataR + ip - kSincReach, kStereo, k, fraction, xl, xr);
-            }
-            r.pos += static_cast<int64_t>(r.step);
-            const int64_t np = r.pos >> 32;
-            if (np >= p.loopEnd) {
-                r.wrapped = 1;
-                r.pos = WrapIntoLoop(np, p.loopStart, p.loopLength) * 4294967296LL + static_cast<uint32_t>(r.pos);
-            }
-        } else {
-            if (ip >= 0 && ip < p.frames)
-                ReadFrame(dataL + ip - kSincReach, dataR + ip - kSincReach, kStereo, k, fraction, xl, xr);
-            if (!r.backward) {
-                r.pos += static_cast<int64_t>(r.step);
-                if ((r.pos >> 32) >= p.loopEnd) {
-                    r.pos = 2 * p.loopEnd * 4294967296LL - r.pos;
-                    r.backward = 1;
-                }
-            } else {
-                r.pos -= static_cast<int64_t>(r.step);
-                if ((r.pos >> 32) <= p.loopStart) {
-                    r.pos = 2 * p.loopStart * 4294967296LL - r.pos;
-                    r.backward = 0;
-                }
-            }
-        }
-
-        // Amplitude envelope.
-        double e = 0.0;
-        if (r.stage == kStageAttack) {
-            r.env = (r.env - 1.0) * p.attack + 1.0;
-            if (r.env >= kAttackDone) r.stage = kStageSustain;
-            e = r.env;
-        } else if (r.stage == kStageSustain) {
-            r.env = (r.env - kSustainLevel) * p.sustain + kSustainLevel;
-            e = r.env;
-        } else if (r.stage == kStageRelease) {
-            r.env = r.env * p.release;
-            if (r.env <= kReleaseDone) {
-                r.env = 0.0;
-                r.stage = kStageOff;
-            }
-            e = r.env;
-        }
-        const double gain = e * r.volume;
-        left[i] += xl * gain * (1.0 - r.pan * r.pan);
-        right[i] += xr * gain * (1.0 - (r.pan - 1.0) * (r.pan - 1.0));
-        if (r.stage < kStageRelease) {
-            if (r.volume != p.volumeTarget) r.volume = Flush((r.volume - p.volumeTarget) * p.glide + p.volumeTarget);
-            if (r.pan != p.panTarget) r.pan = Flush((r.pan - p.panTarget) * p.glide + p.panTarget);
-        }
-        // Off: nothing more to hear, and the voice is free from here on.
-        if (r.stage == kStageOff) break;
-    }
+#if ZELMORA_WIDE_MIXER
+    if (g_wideMixer) return wide::RunFrames<kMode, kStereo>(r, p, left, right, n);
+#endif
+    base::RunFrames<kMode, kStereo>(r, p, left, right, n);
 }
 
 }  // namespace
 
 void BuildEngineTables() { std::call_once(g_tablesBuilt, FillTables); }
+
+bool SetWideMixer(bool wanted) {
+    BuildEngineTables();
+#if ZELMORA_WIDE_MIXER
+    g_wideMixer = wanted && __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+#else
+    (void)wanted;
+#endif
+    return g_wideMixer;
+}
 
 double SmoothingCoefficient(double seconds, double sampleRate) {
     return std::exp(-6.907755278982137 / (seconds * sampleRate));

@@ -40,8 +40,13 @@ extern double SincTable[kSincCutoffs][kSincPhases][kSincTaps];
 // One period of a sine scaled to 255, truncated toward zero.
 extern int32_t SineTable[64];
 
-// Builds the sinc and sine tables; only the first call does any work.
+// Builds the sinc and sine tables; only the first call does any work. It also
+// picks the AVX2 frame loop where the processor has AVX2 and FMA.
 void BuildEngineTables();
+
+// Main thread, player stopped. Turns the AVX2 frame loop on (where available)
+// or off; returns whether it is in use.
+bool SetWideMixer(bool wanted);
 
 // exp(-ln(1000) / (seconds x sampleRate)): the one-pole factor that covers 60 dB
 // of its distance in the given time.

@@ -48,9 +48,10 @@ void SetFrameCounter(benchmark::State& state, double framesPerIteration) {
         framesPerIteration * 1e-9, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
-// args: channels, rate x 10
+// args: channels, rate x 10, AVX2 frame loop
 void BM_RenderVoice(benchmark::State& state) {
     auto app = MakeBenchApp();
+    if (SetWideMixer(state.range(2) != 0) != (state.range(2) != 0)) return state.SkipWithError("no AVX2");
     const int channels = static_cast<int>(state.range(0));
     LoopedSample(*app, 1, channels, state.range(1) / 10.0);
     Voice& v = app->voices[0];
@@ -63,11 +64,14 @@ void BM_RenderVoice(benchmark::State& state) {
     }
     SetFrameCounter(state, kFrames);
 }
-BENCHMARK(BM_RenderVoice)->ArgsProduct({{1, 2}, {10, 15, 30}})->ArgNames({"channels", "rate_x10"});
+BENCHMARK(BM_RenderVoice)
+    ->ArgsProduct({{1, 2}, {10, 15, 30}, {0, 1}})
+    ->ArgNames({"channels", "rate_x10", "avx2"});
 
-// args: busy voices, EQ on
+// args: busy voices, EQ on, AVX2 frame loop
 void BM_RenderBuffer(benchmark::State& state) {
     auto app = MakeBenchApp();
+    if (SetWideMixer(state.range(2) != 0) != (state.range(2) != 0)) return state.SkipWithError("no AVX2");
     const int voices = static_cast<int>(state.range(0));
     LoopedSample(*app, 1, 2, 1.5);
     app->song.eqOn = state.range(1) != 0;
@@ -80,7 +84,9 @@ void BM_RenderBuffer(benchmark::State& state) {
     if (BusyVoiceCount(*app) != voices) state.SkipWithError("voices stopped");
     SetFrameCounter(state, static_cast<double>(kFrames) * voices);
 }
-BENCHMARK(BM_RenderBuffer)->ArgsProduct({{1, 32, 128}, {0, 1}})->ArgNames({"voices", "eq"});
+BENCHMARK(BM_RenderBuffer)
+    ->ArgsProduct({{1, 32, 128}, {0, 1}, {0, 1}})
+    ->ArgNames({"voices", "eq", "avx2"});
 
 void BM_Equaliser(benchmark::State& state) {
     auto app = MakeBenchApp();

@@ -61,41 +61,48 @@ TEST_F(MixerTest, EndsOfUnloopedSamples) {
     EXPECT_EQ(v.envelopeStage, kStageRelease);
 }
 
+// Both frame loops (plain and AVX2) against the scalar formula.
 TEST_F(MixerTest, ForwardLoopMatchesTheWrappedFormula) {
-    Sample& s = AddSample(*app, 1, 0, 64, 2, Wave, 1, 20, 21);
-    s.sampleRate = 44100.0 * 1.5;  // fractions of 0 and one half
-    app->song.tracks[0].channel.pan = 128;
-    Voice& v = Plain(60);
-    app->song.tracks[0].channel.pan = 128;
-    v.pan = 0.5;
-    Render(v, 400);
-    // The plain 32.32 walk, every window frame mapped into the loop near its edges.
-    const int64_t start = 20, length = 21, end = 41;
-    uint64_t pos = 0;
-    bool wrapped = false;
-    for (int i = 0; i < 400; ++i) {
-        const int64_t ip = static_cast<int64_t>(pos >> 32);
-        const bool edge = ip > end - 8 || (wrapped && ip < start + 8);
-        for (int c = 0; c < 2; ++c) {
-            double w[17];
-            for (int k = 0; k < 17; ++k) {
-                const int64_t p = ip - 8 + k;
-                w[k] = s.audio[c][kSampleGuard + (edge ? start + ((p - start) % length + length) % length : p)];
+    int loops = 0;
+    for (bool wide : {false, true}) {
+        if (SetWideMixer(wide) != wide) continue;  // no AVX2 here
+        ++loops;
+        Sample& s = AddSample(*app, 1, 0, 64, 2, Wave, 1, 20, 21);
+        s.sampleRate = 44100.0 * 1.5;  // fractions of 0 and one half
+        Voice& v = Plain(60);
+        app->song.tracks[0].channel.pan = 128;
+        v.pan = 0.5;
+        Render(v, 400);
+        // The plain 32.32 walk, every window frame mapped into the loop near its edges.
+        const int64_t start = 20, length = 21, end = 41;
+        uint64_t pos = 0;
+        bool wrapped = false;
+        for (int i = 0; i < 400; ++i) {
+            const int64_t ip = static_cast<int64_t>(pos >> 32);
+            const bool edge = ip > end - 8 || (wrapped && ip < start + 8);
+            for (int c = 0; c < 2; ++c) {
+                double w[17];
+                for (int k = 0; k < 17; ++k) {
+                    const int64_t p = ip - 8 + k;
+                    w[k] = s.audio[c][kSampleGuard + (edge ? start + ((p - start) % length + length) % length : p)];
+                }
+                ASSERT_NEAR((c ? right : left)[i], InterpolateFrame(w, 1, static_cast<uint32_t>(pos)) * 0.75, 1e-9)
+                    << "frame " << i << (wide ? " wide" : " plain");
             }
-            ASSERT_NEAR((c ? right : left)[i], InterpolateFrame(w, 1, static_cast<uint32_t>(pos)) * 0.75, 1e-9)
-                << "frame " << i;
+            pos += uint64_t{3} << 31;
+            if (static_cast<int64_t>(pos >> 32) >= end) {
+                wrapped = true;
+                pos -= static_cast<uint64_t>(length) << 32;
+            }
         }
-        pos += uint64_t{3} << 31;
-        if (static_cast<int64_t>(pos >> 32) >= end) {
-            wrapped = true;
-            pos -= static_cast<uint64_t>(length) << 32;
-        }
+        EXPECT_EQ(v.loopWrapped, 1);
     }
-    EXPECT_EQ(v.loopWrapped, 1);
+    EXPECT_GE(loops, 1);
+    SetWideMixer(true);
 
     // A loop of one frame holds a constant level.
     AddSample(*app, 1, 0, 10, 1, [](int, int f) { return f == 5 ? 0.5 : 0.0; }, 1, 5, 1);
-    Plain(60, 5);
+    Voice& v = Plain(60, 5);
     Render(v, 200);
     for (int i = 1; i < 200; ++i) ASSERT_NEAR(left[i], left[0], 1e-12) << i;
     EXPECT_NEAR(left[0], 0.5, 0.01);
