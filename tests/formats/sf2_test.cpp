@@ -14,27 +14,27 @@ constexpr uint16_t kPanGen = 17, kInstrumentGen = 41, kKeyRangeGen = 43, kVelRan
 
 // One preset naming instrument 0 with the given zones; samples of 100 frames
 // each over a ramp of sample data.
-Sf2Spec OnePresetBank(std::vector<std::vector<Sf2Generator>> zones, int sampleCount = 3) {
-    Sf2Spec spec;
-    spec.presets = {{"Grand Piano", 0, 0, {{{kInstrumentGen, 0}}}}};
-    spec.instruments = {{"piano", std::move(zones)}};
+Sf2BankLayout OnePresetBank(std::vector<std::vector<Sf2Generator>> zones, int sampleCount = 3) {
+    Sf2BankLayout layout;
+    layout.presets = {{"Grand Piano", 0, 0, {{{kInstrumentGen, 0}}}}};
+    layout.instruments = {{"piano", std::move(zones)}};
     for (uint32_t i = 0; i < static_cast<uint32_t>(sampleCount); ++i)
-        spec.samples.push_back({"sample " + std::to_string(i), 100 * i, 100 * i + 100, 100 * i + 20, 100 * i + 90,
+        layout.samples.push_back({"sample " + std::to_string(i), 100 * i, 100 * i + 100, 100 * i + 20, 100 * i + 90,
                                 22050 + i});
-    for (int i = 0; i < 100 * sampleCount + 46; ++i) spec.data.push_back(static_cast<int16_t>(i * 64 - 16384));
-    return spec;
+    for (int i = 0; i < 100 * sampleCount + 46; ++i) layout.data.push_back(static_cast<int16_t>(i * 64 - 16384));
+    return layout;
 }
 
 TEST(ImportSoundFont, PresetSortPicksLowestBankAndPreset) {
-    Sf2Spec spec = OnePresetBank({{{kSampleIdGen, 0}}});
-    spec.presets = {{"Five", 5, 0, {{{kInstrumentGen, 0}}}}, {"Zero", 0, 0, {{{kInstrumentGen, 0}}}}};
+    Sf2BankLayout layout = OnePresetBank({{{kSampleIdGen, 0}}});
+    layout.presets = {{"Five", 5, 0, {{{kInstrumentGen, 0}}}}, {"Zero", 0, 0, {{{kInstrumentGen, 0}}}}};
     auto app = MakeTestApp();
-    ImportSoundFontData(*app, ByteReader(WriteSf2(spec)));
+    ImportSoundFontData(*app, ByteReader(WriteSf2(layout)));
     EXPECT_STREQ(app->statusLine, "SoundFont2 Bank Loaded (2).");
     EXPECT_STREQ(app->song.instruments[1].name, "Zero");
-    spec.presets = {{"Drums", 0, 128, {{{kInstrumentGen, 0}}}}, {"Bank one", 3, 1, {{{kInstrumentGen, 0}}}},
+    layout.presets = {{"Drums", 0, 128, {{{kInstrumentGen, 0}}}}, {"Bank one", 3, 1, {{{kInstrumentGen, 0}}}},
                     {"Later", 4, 1, {{{kInstrumentGen, 0}}}}};
-    ImportSoundFontData(*app, ByteReader(WriteSf2(spec)));
+    ImportSoundFontData(*app, ByteReader(WriteSf2(layout)));
     EXPECT_STREQ(app->song.instruments[1].name, "Bank one");
 }
 

@@ -109,10 +109,10 @@ void AppendGenerators(Bytes& bags, Bytes& generators, uint16_t& generatorCount,
 
 }  // namespace
 
-Bytes WriteSf2(const Sf2Spec& spec) {
+Bytes WriteSf2(const Sf2BankLayout& layout) {
     Bytes phdr, pbag, pgen, inst, ibag, igen, shdr;
     uint16_t presetBags = 0, presetGenerators = 0;
-    for (const Sf2PresetSpec& p : spec.presets) {
+    for (const Sf2PresetLayout& p : layout.presets) {
         AppendText(phdr, p.name, 20);
         AppendU16LE(phdr, p.preset);
         AppendU16LE(phdr, p.bank);
@@ -133,7 +133,7 @@ Bytes WriteSf2(const Sf2Spec& spec) {
     pgen.resize(pgen.size() + 4, 0);
 
     uint16_t instrumentBags = 0, instrumentGenerators = 0;
-    for (const Sf2InstrumentSpec& i : spec.instruments) {
+    for (const Sf2InstrumentLayout& i : layout.instruments) {
         AppendText(inst, i.name, 20);
         AppendU16LE(inst, instrumentBags);
         instrumentBags = static_cast<uint16_t>(instrumentBags + i.zones.size());
@@ -145,7 +145,7 @@ Bytes WriteSf2(const Sf2Spec& spec) {
     AppendU16LE(ibag, 0);
     igen.resize(igen.size() + 4, 0);
 
-    for (const Sf2SampleSpec& s : spec.samples) {
+    for (const Sf2SampleLayout& s : layout.samples) {
         AppendText(shdr, s.name, 20);
         AppendU32LE(shdr, s.start);
         AppendU32LE(shdr, s.end);
@@ -160,7 +160,7 @@ Bytes WriteSf2(const Sf2Spec& spec) {
     AppendText(shdr, "EOS", 46);
 
     Bytes data;
-    for (int16_t v : spec.data) AppendU16LE(data, static_cast<uint16_t>(v));
+    for (int16_t v : layout.data) AppendU16LE(data, static_cast<uint16_t>(v));
     Bytes ifil;
     AppendU16LE(ifil, 2);
     AppendU16LE(ifil, 1);

@@ -37,7 +37,7 @@ Bytes WriteMidi(uint16_t division, const std::vector<MidiTrack>& tracks, uint16_
 
 using Sf2Generator = std::pair<uint16_t, uint16_t>;  // operator, amount
 
-struct Sf2SampleSpec {
+struct Sf2SampleLayout {
     std::string name;
     uint32_t start = 0, end = 0, loopStart = 0, loopEnd = 0;  // frames into the sample data
     uint32_t sampleRate = 44100;
@@ -45,26 +45,26 @@ struct Sf2SampleSpec {
     int8_t pitchCorrection = 0;
 };
 
-struct Sf2InstrumentSpec {
+struct Sf2InstrumentLayout {
     std::string name;
     std::vector<std::vector<Sf2Generator>> zones;  // generators of each zone, in order
 };
 
-struct Sf2PresetSpec {
+struct Sf2PresetLayout {
     std::string name;
     uint16_t preset = 0, bank = 0;
     std::vector<std::vector<Sf2Generator>> zones;
 };
 
-struct Sf2Spec {
-    std::vector<Sf2PresetSpec> presets;
-    std::vector<Sf2InstrumentSpec> instruments;
-    std::vector<Sf2SampleSpec> samples;
+struct Sf2BankLayout {
+    std::vector<Sf2PresetLayout> presets;
+    std::vector<Sf2InstrumentLayout> instruments;
+    std::vector<Sf2SampleLayout> samples;
     std::vector<int16_t> data;
 };
 
 // A complete bank with the terminal records ("EOP", "EOI", "EOS") added.
-Bytes WriteSf2(const Sf2Spec& spec);
+Bytes WriteSf2(const Sf2BankLayout& layout);
 
 // -- WAV --
 
