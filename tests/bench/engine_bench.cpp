@@ -1,5 +1,5 @@
-// Mixer, render and equaliser costs. Each benchmark reports ns per voice-frame
-// (or per frame for the equaliser alone) in its "ns_per_frame" counter.
+// Mixer, render and equaliser costs, each reported in ns per voice-frame (per
+// frame for the equaliser alone) by the "ns_per_frame" counter.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -18,7 +18,9 @@ namespace {
 constexpr int kFrames = 256;
 constexpr double kRate = 48000.0;
 
-std::unique_ptr<AppState> MakeBenchApp() {
+// 32 tracks at 48 kHz with the EQ gains set; instrument 1 holds a looped sample
+// whose source rate gives `rate` at note 60.
+std::unique_ptr<AppState> MakeBenchApp(int channels, double rate) {
     AppState::Options options;
     options.measureCycleRate = false;
     auto app = AppState::Create(options);
@@ -26,34 +28,30 @@ std::unique_ptr<AppState> MakeBenchApp() {
     app->asioHost.preferredSize = kFrames;
     app->song.masterVolume = 64;
     app->song.trackCount = 32;
-    return app;
-}
-
-// A looped sample whose source rate gives the wanted playback rate at note 60.
-void LoopedSample(AppState& app, int instrument, int channels, double rate) {
-    Sample& s = app.song.instruments[instrument].samples[0];
+    for (int b = 0; b < kEqBands; ++b) app->song.eqGains[b] = static_cast<int8_t>(b * 4 - 28);
+    Sample& s = app->song.instruments[1].samples[0];
     s.frames = 96000;
     s.channels = channels;
     s.loopMode = 1;
     s.loopStart = 1000;
     s.loopLength = 90000;
     s.sampleRate = kRate * rate;
-    app.AllocateSampleAudio(s);
+    app->AllocateSampleAudio(s);
     for (int c = 0; c < channels; ++c)
         for (int f = 0; f < s.frames; ++f) s.audio[c][kSampleGuard + f] = std::sin(f * 0.013 + c) * 0.5;
+    return app;
 }
 
 void SetFrameCounter(benchmark::State& state, double framesPerIteration) {
-    state.counters["ns_per_frame"] = benchmark::Counter(
-        framesPerIteration * 1e-9, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    state.counters["ns_per_frame"] =
+        benchmark::Counter(framesPerIteration * 1e-9,
+                           benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
 // args: channels, rate x 10, AVX2 frame loop
 void BM_RenderVoice(benchmark::State& state) {
-    auto app = MakeBenchApp();
     if (SetWideMixer(state.range(2) != 0) != (state.range(2) != 0)) return state.SkipWithError("no AVX2");
-    const int channels = static_cast<int>(state.range(0));
-    LoopedSample(*app, 1, channels, state.range(1) / 10.0);
+    auto app = MakeBenchApp(static_cast<int>(state.range(0)), state.range(1) / 10.0);
     Voice& v = app->voices[0];
     StartVoice(*app, v, 0, 1, 0, 60, 0, 0);
     std::vector<double> l(kFrames), r(kFrames);
@@ -70,12 +68,10 @@ BENCHMARK(BM_RenderVoice)
 
 // args: busy voices, EQ on, AVX2 frame loop
 void BM_RenderBuffer(benchmark::State& state) {
-    auto app = MakeBenchApp();
     if (SetWideMixer(state.range(2) != 0) != (state.range(2) != 0)) return state.SkipWithError("no AVX2");
     const int voices = static_cast<int>(state.range(0));
-    LoopedSample(*app, 1, 2, 1.5);
+    auto app = MakeBenchApp(2, 1.5);
     app->song.eqOn = state.range(1) != 0;
-    for (int b = 0; b < kEqBands; ++b) app->song.eqGains[b] = static_cast<int8_t>((b % 5) * 6 - 12);
     for (int i = 0; i < voices; ++i) PreviewNoteOn(*app, i % 32, 1, 60, 0, 127, i * 97);
     for (auto _ : state) {
         RenderBuffer(*app);
@@ -84,14 +80,11 @@ void BM_RenderBuffer(benchmark::State& state) {
     if (BusyVoiceCount(*app) != voices) state.SkipWithError("voices stopped");
     SetFrameCounter(state, static_cast<double>(kFrames) * voices);
 }
-BENCHMARK(BM_RenderBuffer)
-    ->ArgsProduct({{1, 32, 128}, {0, 1}, {0, 1}})
-    ->ArgNames({"voices", "eq", "avx2"});
+BENCHMARK(BM_RenderBuffer)->ArgsProduct({{1, 32, 128}, {0, 1}, {0, 1}})->ArgNames({"voices", "eq", "avx2"});
 
 void BM_Equaliser(benchmark::State& state) {
-    auto app = MakeBenchApp();
+    auto app = MakeBenchApp(1, 1.0);
     app->song.eqOn = 1;
-    for (int b = 0; b < kEqBands; ++b) app->song.eqGains[b] = static_cast<int8_t>(b * 4 - 28);
     for (auto _ : state) {
         for (int i = 0; i < kFrames; ++i) app->mixLeft[i] = app->mixRight[i] = std::sin(i * 0.05) * 0.3;
         RunMasterBus(*app, kFrames, kRate);

@@ -3,8 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 
 #include "app/app_state.h"
@@ -42,21 +45,18 @@ inline Sample& AddSample(AppState& app, int instrument, int slot, int frames, in
     return s;
 }
 
-inline PatternCell& Cell(AppState& app, int pattern, int row, int track) {
-    return app.song.patterns[pattern].cells[row][track];
+// Sets a cell from its bytes in order: note, instrument, then command and parameter pairs.
+inline void Put(AppState& app, int row, int track, std::initializer_list<int> bytes, int pattern = 0) {
+    uint8_t raw[sizeof(PatternCell)] = {};
+    std::transform(bytes.begin(), bytes.end(), raw, [](int b) { return static_cast<uint8_t>(b); });
+    std::memcpy(&app.song.patterns[pattern].cells[row][track], raw, sizeof raw);
 }
 
-inline void SetCell(PatternCell& cell, int note, int instrument, int cmd1 = 0, int par1 = 0, int cmd2 = 0,
-                    int par2 = 0, int cmd3 = 0, int par3 = 0) {
-    cell = PatternCell{static_cast<uint8_t>(note), static_cast<uint8_t>(instrument),
-                       static_cast<uint8_t>(cmd1), static_cast<uint8_t>(par1),
-                       static_cast<uint8_t>(cmd2), static_cast<uint8_t>(par2),
-                       static_cast<uint8_t>(cmd3), static_cast<uint8_t>(par3)};
+inline int TickFrames(const AppState& app) {
+    return static_cast<int>(44100.0 / app.song.tempo * 2.5);
 }
 
-inline int TickFrames(const AppState& app) { return static_cast<int>(44100.0 / app.song.tempo * 2.5); }
-
-// Renders exactly one tick in one buffer.
+// Renders `ticks` ticks, one buffer each.
 inline void RenderTick(AppState& app, int ticks = 1) {
     for (int i = 0; i < ticks; ++i) {
         app.asioHost.preferredSize = TickFrames(app);

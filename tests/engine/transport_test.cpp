@@ -4,12 +4,6 @@
 namespace zelmora {
 namespace {
 
-std::string Decibels(double gain) {
-    char text[32];
-    DecibelText(gain, text, sizeof text);
-    return text;
-}
-
 TEST(Transport, PlayStopAndTheirTexts) {
     auto app = MakeEngineApp();
     AddSample(*app, 1, 0, 44100, 1, [](int, int) { return 0.5; });
@@ -25,7 +19,6 @@ TEST(Transport, PlayStopAndTheirTexts) {
     app->transport.row = 17;
     ChannelState& c = app->song.tracks[0].channel;
     c.volume = 10;
-    c.instrument = 1;
     c.tremoloDepth = 9;
     StopPlayer(*app);
     EXPECT_STREQ(app->statusLine, "Player Stopped.");
@@ -34,11 +27,10 @@ TEST(Transport, PlayStopAndTheirTexts) {
     EXPECT_EQ(app->transport.playMode, kPlayPattern);
     EXPECT_EQ(app->transport.row, 17);
     EXPECT_EQ(c.volume, 64);
-    EXPECT_EQ(c.instrument, 0);
     EXPECT_EQ(c.tremoloDepth, 9);
 
     // Stop while notes sound: the next buffer is silent, without release tails.
-    SetCell(Cell(*app, app->song.orders[3], 17, 0), 61, 1);
+    Put(*app, 17, 0, {61, 1}, app->song.orders[3]);
     RenderBuffer(*app);
     EXPECT_GT(BusyVoiceCount(*app), 0);
     StopPlayer(*app);
@@ -60,13 +52,13 @@ TEST(Transport, PreviewKeysSoundTogether) {
     PreviewNoteOff(*app, 2, 60);
     EXPECT_EQ(app->voices[0].envelopeStage, kStageRelease);
     EXPECT_NE(app->voices[1].envelopeStage, kStageRelease);
-    PreviewNoteOn(*app, 40, 1, 60, 0, 127, 0);
+    PreviewNoteOn(*app, 40, 1, 60, 0, 127, 0);  // outside the song and outside the keys
     PreviewNoteOn(*app, 0, 1, 200, 0, 127, 0);
     EXPECT_EQ(BusyVoiceCount(*app), 2);
 }
 
 TEST(Transport, LoadCycleRateAndDecibels) {
-    // 5 ms for 256 frames at 44100 Hz (5.8 ms of real time).
+    // 5 ms for 256 frames at 44100 Hz (5.8 ms of real time); no cycle rate, no load.
     EXPECT_NEAR(BufferLoad(static_cast<uint64_t>(0.005 * 3e9), 256, 3e9, 44100.0), 0.861, 0.001);
     EXPECT_EQ(BufferLoad(1000, 256, 0.0, 44100.0), 0.0);
     auto app = MakeEngineApp();
@@ -77,11 +69,16 @@ TEST(Transport, LoadCycleRateAndDecibels) {
     options.measureCycleRate = false;
     EXPECT_EQ(AppState::Create(options)->cycleRate, NominalCycleRate());
 
-    EXPECT_EQ(Decibels(0.5), "-6.0 dB");
-    EXPECT_EQ(Decibels(1.0), "+0.0 dB");
-    EXPECT_EQ(Decibels(0.0), "-inf. dB");
-    EXPECT_EQ(Decibels(-1.0), "-inf. dB");
-    EXPECT_EQ(Decibels(std::nan("")), "-inf. dB");
+    const std::pair<double, const char*> cases[] = {{0.5, "-6.0 dB"},
+                                                    {1.0, "+0.0 dB"},
+                                                    {0.0, "-inf. dB"},
+                                                    {-1.0, "-inf. dB"},
+                                                    {std::nan(""), "-inf. dB"}};
+    for (const auto& [gain, expected] : cases) {
+        char text[32];
+        DecibelText(gain, text, sizeof text);
+        EXPECT_STREQ(text, expected) << gain;
+    }
 }
 
 }  // namespace
