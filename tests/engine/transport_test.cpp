@@ -24,7 +24,6 @@ TEST(Transport, PlayStopAndTheirTexts) {
     EXPECT_STREQ(app->statusLine, "Player Stopped.");
     PlayTransport(*app, true, false);
     EXPECT_STREQ(app->statusLine, "Playing Pattern.");
-    EXPECT_EQ(app->transport.playMode, kPlayPattern);
     EXPECT_EQ(app->transport.row, 17);
     EXPECT_EQ(c.volume, 64);
     EXPECT_EQ(c.tremoloDepth, 9);
