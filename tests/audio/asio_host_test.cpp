@@ -85,26 +85,24 @@ TEST_F(AsioHostTest, StartsCallsBackAndStops) {
 }
 
 TEST_F(AsioHostTest, EachFailingStepReportsAndStopsThere) {
+    // {message, the answer changed, its value, whether buffers were made}
     struct Case {
         const char* message;
-        void (*breakIt)(ScriptedDriver&);
+        int32_t ScriptedDriver::*answer;
+        int32_t value;
         bool buffersCreated;
     };
     const Case cases[] = {
-        {"Error: asio_driver->getChannels() Failed", [](ScriptedDriver& d) { d.channelsResult = -999; },
-         false},
-        {"Error: asio_driver->getBufferSize() Failed", [](ScriptedDriver& d) { d.sizeResult = -1000; },
-         false},
-        {"Error: asio_driver->createBuffers() Failed", [](ScriptedDriver& d) { d.createResult = -994; },
-         false},
+        {"Error: asio_driver->getChannels() Failed", &ScriptedDriver::channelsResult, -999, false},
+        {"Error: asio_driver->getBufferSize() Failed", &ScriptedDriver::sizeResult, -1000, false},
+        {"Error: asio_driver->createBuffers() Failed", &ScriptedDriver::createResult, -994, false},
         // The first output of a driver with two inputs is channel 2.
-        {"Error: asio_driver->getChannelInfo(2) Failed", [](ScriptedDriver& d) { d.failChannelInfoAt = 2; },
-         true},
-        {"Error: asio_driver->start() Failed", [](ScriptedDriver& d) { d.startResult = -999; }, true},
+        {"Error: asio_driver->getChannelInfo(2) Failed", &ScriptedDriver::failChannelInfoAt, 2, true},
+        {"Error: asio_driver->start() Failed", &ScriptedDriver::startResult, -999, true},
     };
     for (const Case& c : cases) {
         ScriptedDriver d;
-        c.breakIt(d);
+        d.*c.answer = c.value;
         Use({&d});
         StartAudio(*app, nullptr);
         EXPECT_EQ(Status(), c.message);
