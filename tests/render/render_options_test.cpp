@@ -2,14 +2,20 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <vector>
 
 namespace zelmora::render {
 namespace {
 
-bool Parse(std::vector<const char*> args, RenderOptions& options) {
+// Parses a command line of words separated by spaces.
+bool Parse(const std::string& line, RenderOptions& options) {
+    std::istringstream in(line);
+    std::vector<std::string> words{"zelmora-render"};
+    for (std::string w; in >> w;) words.push_back(w);
+    std::vector<const char*> args;
+    for (const auto& w : words) args.push_back(w.c_str());
     std::string error;
-    args.insert(args.begin(), "zelmora-render");
     const bool ok = ParseArguments(static_cast<int>(args.size()), args.data(), options, error);
     EXPECT_EQ(ok, error.empty()) << error;
     return ok;
@@ -17,9 +23,7 @@ bool Parse(std::vector<const char*> args, RenderOptions& options) {
 
 TEST(RenderOptions, ReadsEveryOption) {
     RenderOptions o;
-    ASSERT_TRUE(Parse({"--rate", "48000", "--buffer", "16384", "--seconds", "2.5", "--bits", "f32",
-                       "--pattern", "3", "in.xm", "out.wav"},
-                      o));
+    ASSERT_TRUE(Parse("--rate 48000 --buffer 16384 --seconds 2.5 --bits f32 --pattern 3 in.xm out.wav", o));
     EXPECT_EQ(o.rate, 48000);
     EXPECT_EQ(o.bufferFrames, 16384);
     EXPECT_EQ(o.seconds, 2.5);
@@ -27,33 +31,21 @@ TEST(RenderOptions, ReadsEveryOption) {
     EXPECT_EQ(o.pattern, 3);
     EXPECT_EQ(o.input, "in.xm");
     EXPECT_EQ(o.output, "out.wav");
-    ASSERT_TRUE(Parse({"song.mod"}, o));  // a second parse starts from the defaults
+    ASSERT_TRUE(Parse("song.mod", o));  // a second parse starts from the defaults
     EXPECT_EQ(o.bufferFrames, 256);
     EXPECT_EQ(o.pattern, -1);
     EXPECT_TRUE(o.output.empty());
 }
 
 TEST(RenderOptions, RejectsValuesOutOfRange) {
-    const std::vector<std::vector<const char*>> bad = {
-        {"--buffer", "0", "a.mod"},
-        {"--buffer", "16385", "a.mod"},
-        {"--buffer", "12x", "a.mod"},
-        {"--rate", "100", "a.mod"},
-        {"--rate", "99999999999", "a.mod"},
-        {"--seconds", "-1", "a.mod"},
-        {"--seconds", "nan", "a.mod"},
-        {"--seconds", "inf", "a.mod"},
-        {"--bits", "8", "a.mod"},
-        {"--pattern", "256", "a.mod"},
-        {"a.mod", "--buffer"},
-        {"--loud", "a.mod"},
-        {"a.mod", "b.wav", "c.wav"},
-        {},
-        {"--info", "a.mod", "b.wav"},
-    };
-    for (const auto& args : bad) {
+    // bounds of each value, malformed numbers, a missing value, unknown options, too many or no files
+    for (const char* line :
+         {"--buffer 0 a.mod", "--buffer 16385 a.mod", "--buffer 12x a.mod", "--rate 100 a.mod",
+          "--rate 99999999999 a.mod", "--seconds -1 a.mod", "--seconds nan a.mod", "--seconds inf a.mod",
+          "--bits 8 a.mod", "--pattern 256 a.mod", "a.mod --buffer", "--loud a.mod", "a.mod b.wav c.wav", "",
+          "--info a.mod b.wav"}) {
         RenderOptions o;
-        EXPECT_FALSE(Parse(args, o)) << (args.empty() ? "(none)" : args[0]);
+        EXPECT_FALSE(Parse(line, o)) << line;
     }
 }
 
