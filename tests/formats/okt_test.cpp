@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <string>
 #include <tuple>
 
+#include "app/app_state.h"
 #include "formats/importers.h"
 #include "support/test_support.h"
 #include "support/writers_tracker.h"
@@ -10,46 +10,39 @@
 namespace zelmora {
 namespace {
 
-const PatternCell& Cell(const AppState& app, int pattern, int row, int track) {
-    return app.song.patterns[pattern].cells[row][track];
-}
-
-double At(const Sample& s, int frame) { return s.audio[0][kSampleGuard + frame]; }
-
 TEST(ImportOkt, PairsSamplesPatternsAndBodies) {
     OktSpec spec;
     spec.pairFlags = {0, 1, 1, 0};
-    spec.speed = 4;
     spec.songLength = 3;
-    spec.samples = {{"short loop", 4, 100, 1, 40}, {"empty"}, {"forward", 6, 1, 2}, {"long body", 2}, {}, {}, {}};
-    spec.bodies = {{0x80, 64, 127}, {10, 20, 30, 40, 50, 60}, {5, 6, 7, 8}};  // the first runs short, the last runs long
+    spec.samples = {{4, 100, 1, 40}, {}, {6, 1, 2}, {2}, {}, {}, {}};
+    spec.bodies = {
+        {0x80, 64, 127}, {10, 20, 30, 40, 50, 60}, {5, 6, 7, 8}};  // the first runs short, the last long
     spec.patterns = {{32, {{1, 0}, {25, 2}, {0, 5}, {}, {}, {36, 0}}}, {}};
     auto app = MakeTestApp();
     ImportOktData(*app, ByteReader(WriteOkt(spec)));
     const Song& song = app->song;
     EXPECT_STREQ(app->statusLine, "Oktalyzer Module Loaded. (6 Ch, 2 Patterns, 7 Samples)");
-    EXPECT_EQ(song.lastOrder, 2);
-    EXPECT_EQ(song.patterns[0].lastRow, 31);
+    EXPECT_EQ(std::make_tuple(song.lastOrder, song.patterns[0].lastRow), std::make_tuple(2, 31));
 
     const uint8_t pans[6] = {0x40, 0xC0, 0xC0, 0xC0, 0xC0, 0x40};
-    for (int t = 0; t < 6; ++t) EXPECT_EQ(Cell(*app, 1, 63, t).parameter2, pans[t]) << t;
-    EXPECT_EQ(Cell(*app, 0, 0, 6).command2, 0);
-    EXPECT_EQ(Cell(*app, 0, 0, 0).note, 37);
-    EXPECT_EQ(Cell(*app, 0, 0, 0).instrument, 1);
-    EXPECT_EQ(Cell(*app, 0, 0, 1).note, 61);
-    EXPECT_EQ(Cell(*app, 0, 0, 1).instrument, 3);
-    EXPECT_EQ(Cell(*app, 0, 0, 2).instrument, 0);  // no note: the sample is not named
-    EXPECT_EQ(Cell(*app, 0, 0, 5).note, 72);
+    for (int t = 0; t < 6; ++t) EXPECT_EQ(CellAt(*app, 1, 63, t).parameter2, pans[t]) << t;
+    EXPECT_EQ(CellAt(*app, 0, 0, 6).command2, 0);
+    EXPECT_EQ(CellBytes(*app, 0, 0, 0), (Cells{37, 1, 0, 0, 8, 0x40, 0, 0}));
+    EXPECT_EQ(CellBytes(*app, 0, 0, 1), (Cells{61, 3, 0, 0, 8, 0xC0, 0, 0}));
+    EXPECT_EQ(CellAt(*app, 0, 0, 2).instrument, 0);  // no note: the sample is not named
+    EXPECT_EQ(CellAt(*app, 0, 0, 5).note, 72);
 
     const Instrument& a = song.instruments[1];
     const Sample& as = a.samples[0];
-    EXPECT_EQ(std::make_tuple(a.volume, as.sampleRate, as.loopStart, as.loopLength, as.loopMode),
-              std::make_tuple(40, 16574.28, 200, 2, 0));
-    EXPECT_EQ(std::make_tuple(At(as, 0), At(as, 2), At(as, 3)), std::make_tuple(-1.0, 127 / 128.0, 0.0));
+    // A repeat of one word is no loop; repeats are in words, so doubled.
+    EXPECT_EQ(std::make_tuple(a.volume, as.sampleRate, as.loopMode), std::make_tuple(40, 16574.28, 0));
+    EXPECT_EQ(std::make_tuple(FrameAt(as, 0), FrameAt(as, 2), FrameAt(as, 3)),
+              std::make_tuple(-1.0, 127 / 128.0, 0.0));
     EXPECT_EQ(UsableFrames(song.instruments[2].samples[0]), 0);
     const Sample& f = song.instruments[3].samples[0];
-    EXPECT_EQ(std::make_tuple(f.loopMode, f.loopLength, At(f, 2)), std::make_tuple(1, 4, 30 / 128.0));
-    EXPECT_EQ(At(song.instruments[4].samples[0], 1), 6 / 128.0);
+    EXPECT_EQ(std::make_tuple(f.loopMode, f.loopStart, f.loopLength, FrameAt(f, 2)),
+              std::make_tuple(1, 2, 4, 30 / 128.0));
+    EXPECT_EQ(FrameAt(song.instruments[4].samples[0], 1), 6 / 128.0);
 
     spec.pairFlags = {1, 1, 1, 2};  // only a flag of 1 splits
     ImportOktData(*app, ByteReader(WriteOkt(spec)));
@@ -58,9 +51,10 @@ TEST(ImportOkt, PairsSamplesPatternsAndBodies) {
 
 TEST(ImportOkt, EffectTranslation) {
     const uint8_t cases[][4] = {
-        {1, 0x12, 1, 0x12},  {2, 0x34, 2, 0x34},  {4, 0x11, 0, 0x11},  {17, 0x05, 19, 0x05}, {21, 0x06, 20, 0x06},
-        {28, 0x03, 15, 0x03}, {31, 0x40, 12, 0x40}, {31, 0x45, 10, 0x05}, {31, 0x52, 10, 0x20}, {31, 0x60, 10, 0x00},
-        {31, 0x63, 14, 0xB3}, {31, 0x70, 14, 0xC0}, {31, 0x72, 14, 0xA2}, {31, 0x81, 0, 0},    {10, 0x11, 0, 0},
+        {1, 0x12, 1, 0x12},   {2, 0x34, 2, 0x34},   {4, 0x11, 0, 0x11},   {17, 0x05, 19, 0x05},
+        {21, 0x06, 20, 0x06}, {28, 0x03, 15, 0x03}, {31, 0x40, 12, 0x40}, {31, 0x45, 10, 0x05},
+        {31, 0x52, 10, 0x20}, {31, 0x60, 10, 0x00}, {31, 0x63, 14, 0xB3}, {31, 0x70, 14, 0xC0},
+        {31, 0x72, 14, 0xA2}, {31, 0x81, 0, 0},     {10, 0x11, 0, 0},
     };
     OktSpec spec;
     spec.patterns.resize(1);
@@ -68,8 +62,8 @@ TEST(ImportOkt, EffectTranslation) {
     auto app = MakeTestApp();
     ImportOktData(*app, ByteReader(WriteOkt(spec)));
     for (int i = 0; i < static_cast<int>(std::size(cases)); ++i) {
-        EXPECT_EQ(Cell(*app, 0, i / 4, i % 4).command1, cases[i][2]) << i;
-        EXPECT_EQ(Cell(*app, 0, i / 4, i % 4).parameter1, cases[i][3]) << i;
+        EXPECT_EQ(CellAt(*app, 0, i / 4, i % 4).command1, cases[i][2]) << i;
+        EXPECT_EQ(CellAt(*app, 0, i / 4, i % 4).parameter1, cases[i][3]) << i;
     }
 }
 
@@ -79,31 +73,32 @@ TEST(ImportOkt, DamagedCountsAndLengthsStayInBounds) {
     OktSpec spec;
     spec.samples.resize(300);
     spec.samples[0].length = 2;
-    spec.samples[1] = {"", 0xFFFFFFF0u, 1, 0xFFFF};
+    spec.samples[1] = {0xFFFFFFF0u, 1, 0xFFFF};
     spec.patterns = {{300}};
     spec.patterns[0].cells.resize(300 * 4);
     spec.patterns[0].cells[255 * 4] = {3, 0};
     spec.patterns.resize(258, {1, {{5, 0}}});
     spec.bodies = {{9, 9}, {1, 2, 3}};
-    spec.bodyLengths = {-1, 0x7FFFFFFF};
+    Bytes file = WriteOkt(spec);
+    file[file.size() - 7] = 0x7F;  // the last body claims far more than the file holds
     auto app = MakeTestApp();
-    ImportOktData(*app, ByteReader(WriteOkt(spec)));
+    ImportOktData(*app, ByteReader(file));
     EXPECT_STREQ(app->statusLine, "Oktalyzer Module Loaded. (4 Ch, 256 Patterns, 255 Samples)");
     EXPECT_EQ(app->song.patterns[0].lastRow, 255);
-    EXPECT_EQ(Cell(*app, 0, 255, 0).note, 39);
-    EXPECT_EQ(Cell(*app, 255, 0, 0).note, 41);
-    EXPECT_EQ(At(app->song.instruments[1].samples[0], 1), 9 / 128.0);
+    EXPECT_EQ(CellAt(*app, 0, 255, 0).note, 39);
+    EXPECT_EQ(CellAt(*app, 255, 0, 0).note, 41);
+    EXPECT_EQ(FrameAt(app->song.instruments[1].samples[0], 1), 9 / 128.0);
     const Sample& cut = app->song.instruments[2].samples[0];  // cut to the file, its loop to the sample
-    EXPECT_EQ(std::make_tuple(cut.frames, cut.loopStart, cut.loopLength, cut.loopMode), std::make_tuple(3, 2, 1, 1));
+    EXPECT_EQ(std::make_tuple(cut.frames, cut.loopStart, cut.loopLength, cut.loopMode),
+              std::make_tuple(3, 2, 1, 1));
 
     spec.samples.resize(2);
     spec.patterns.erase(spec.patterns.begin() + 2, spec.patterns.end());
     spec.patterns.erase(spec.patterns.begin());
-    spec.bodyLengths.clear();
-    const Bytes file = WriteOkt(spec);
+    file = WriteOkt(spec);
     for (std::size_t size = 0; size <= file.size(); size += 5) {
         ImportOktData(*app, ByteReader(file.data(), size));
-        ASSERT_EQ(std::string(app->statusLine).rfind("Oktalyzer Module Loaded. (", 0), 0u) << size;
+        ASSERT_TRUE(StartsWith(app->statusLine, "Oktalyzer Module Loaded. (")) << size;
     }
 }
 

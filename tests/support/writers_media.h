@@ -1,43 +1,59 @@
-// Small writers of Standard MIDI files, SoundFont 2 banks and WAV files for tests.
+// Small writers of test files (Standard MIDI files, SoundFont 2 banks and WAV
+// files here), and readers of what an importer left in the song.
 #pragma once
 
 #include <cstdint>
 #include <initializer_list>
+#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
 
 namespace zelmora {
 
+struct AppState;
+struct PatternCell;
+struct Sample;
+
 using Bytes = std::vector<uint8_t>;
 
-void AppendU16LE(Bytes& out, uint16_t v);
-void AppendU32LE(Bytes& out, uint32_t v);
-void AppendU16BE(Bytes& out, uint16_t v);
-void AppendU32BE(Bytes& out, uint32_t v);
-void AppendText(Bytes& out, const std::string& text, std::size_t size);  // NUL-padded or cut
-void AppendVariableLength(Bytes& out, uint32_t value);
+// Appends fields to `bytes`; integers are little-endian unless `bigEndian` is set.
+struct ByteWriter {
+    bool bigEndian = false;
+    Bytes bytes{};
+
+    ByteWriter& Int(uint64_t v, int size);  // the low `size` bytes
+    ByteWriter& U8(uint64_t v) { return Int(v, 1); }
+    ByteWriter& U16(uint64_t v) { return Int(v, 2); }
+    ByteWriter& U32(uint64_t v) { return Int(v, 4); }
+    ByteWriter& Text(const std::string& text, std::size_t size);  // NUL-padded or cut
+    ByteWriter& Zeros(std::size_t count) { return Text("", count); }
+    template <typename Range>
+    ByteWriter& Raw(const Range& more) {
+        bytes.insert(bytes.end(), std::begin(more), std::end(more));
+        return *this;
+    }
+    // The identifier, the body's size and the body.
+    ByteWriter& Chunk(const char* id, const Bytes& body);
+};
 
 // -- MIDI --
 
-// Events of one track; each Event call writes the delta time and then the
-// bytes as given, so running status is written by leaving out the status.
 struct MidiTrack {
     Bytes bytes;
+    // The delta time, then the bytes as given: leaving out the status byte
+    // writes running status, and meta or system-exclusive events are spelt out.
     MidiTrack& Event(uint32_t delta, std::initializer_list<uint8_t> data);
-    MidiTrack& Meta(uint32_t delta, uint8_t type, const Bytes& data);
-    MidiTrack& SysEx(uint32_t delta, const Bytes& data);
-    MidiTrack& EndOfTrack(uint32_t delta = 0) { return Meta(delta, 0x2F, {}); }
 };
 
-// Header chunk and one "MTrk" chunk per track, each with its true length.
-Bytes WriteMidi(uint16_t division, const std::vector<MidiTrack>& tracks, uint16_t format = 1);
+// A format 1 header and one "MTrk" chunk per track, each with its true length.
+Bytes WriteMidi(uint16_t division, const std::vector<MidiTrack>& tracks);
 
 // -- SoundFont 2 --
 
-using Sf2Generator = std::pair<uint16_t, uint16_t>;  // operator, amount
+using Sf2Zone = std::vector<std::pair<uint16_t, uint16_t>>;  // generators: operator, amount
 
-struct Sf2SampleLayout {
+struct Sf2Sample {
     std::string name;
     uint32_t start = 0, end = 0, loopStart = 0, loopEnd = 0;  // frames into the sample data
     uint32_t sampleRate = 44100;
@@ -45,36 +61,37 @@ struct Sf2SampleLayout {
     int8_t pitchCorrection = 0;
 };
 
-struct Sf2InstrumentLayout {
+struct Sf2Preset {
     std::string name;
-    std::vector<std::vector<Sf2Generator>> zones;  // generators of each zone, in order
+    uint16_t preset = 0, bank = 0, instrument = 0;  // one zone naming the instrument
 };
 
-struct Sf2PresetLayout {
-    std::string name;
-    uint16_t preset = 0, bank = 0;
-    std::vector<std::vector<Sf2Generator>> zones;
+// One instrument, whose zones are `zones`; the terminal records are added.
+struct Sf2Bank {
+    std::vector<Sf2Preset> presets{};
+    std::vector<Sf2Zone> zones{};
+    std::vector<Sf2Sample> samples{};
+    std::vector<int16_t> data{};
 };
 
-struct Sf2BankLayout {
-    std::vector<Sf2PresetLayout> presets;
-    std::vector<Sf2InstrumentLayout> instruments;
-    std::vector<Sf2SampleLayout> samples;
-    std::vector<int16_t> data;
-};
-
-// A complete bank with the terminal records ("EOP", "EOI", "EOS") added.
-Bytes WriteSf2(const Sf2BankLayout& layout);
+Bytes WriteSf2(const Sf2Bank& bank);
 
 // -- WAV --
 
 Bytes RiffChunk(const char* id, const Bytes& body);
 Bytes WavFmtChunk(uint16_t tag, uint16_t channels, uint32_t sampleRate, uint16_t bits, int blockAlign = -1);
-Bytes WavSmplChunk(uint32_t unityNote, const std::vector<std::pair<uint32_t, uint32_t>>& loops);
-// The instrument chunk: seven bytes and its pad byte.
-Bytes WavInstChunk(uint8_t note, int8_t fineTune, uint8_t lowNote, uint8_t highNote, uint8_t lowVelocity,
-                   uint8_t highVelocity);
+Bytes WavSmplChunk(uint32_t unityNote,
+                   const std::vector<std::pair<uint32_t, uint32_t>>& loops);  // first, last
 // "RIFF", size, "WAVE" and the chunks as given.
 Bytes WriteWav(std::initializer_list<Bytes> chunks);
+
+// -- Reading back --
+
+const PatternCell& CellAt(const AppState& app, int pattern, int row, int track);
+// Note, instrument, then command and parameter of effects 1 to 3: a whole cell to compare at once.
+using Cells = std::vector<int>;
+Cells CellBytes(const AppState& app, int pattern, int row, int track);
+double FrameAt(const Sample& s, int frame, int channel = 0);
+bool StartsWith(const char* text, const std::string& prefix);
 
 }  // namespace zelmora

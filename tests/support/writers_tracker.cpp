@@ -6,260 +6,136 @@ namespace zelmora {
 
 namespace {
 
-void PadTo16(Bytes& out) {
-    while (out.size() % 16) out.push_back(0);
+// Pads to a whole paragraph and returns its parapointer.
+uint32_t Paragraph(ByteWriter& out) {
+    while (out.bytes.size() % 16) out.U8(0);
+    return static_cast<uint32_t>(out.bytes.size() / 16);
 }
 
-void PutU16LE(Bytes& out, std::size_t at, uint16_t v) {
-    out[at] = static_cast<uint8_t>(v);
-    out[at + 1] = static_cast<uint8_t>(v >> 8);
+void SetU16(Bytes& out, std::size_t at, uint32_t v) {
+    out[at] = v & 0xFF;
+    out[at + 1] = v >> 8;
 }
 
-void AppendBytes(Bytes& out, const Bytes& more) { out.insert(out.end(), more.begin(), more.end()); }
-
-Bytes PackS3mPattern(const S3mPatternSpec& pattern) {
-    if (!pattern.raw.empty()) return pattern.raw;
-    Bytes out;
-    std::size_t next = 0;
-    for (int row = 0; row < pattern.rows; ++row) {
-        for (; next < pattern.entries.size() && pattern.entries[next].row == row; ++next) {
-            const S3mEntry& e = pattern.entries[next];
-            uint8_t b = static_cast<uint8_t>(e.channel & 31);
-            if (e.note >= 0) b |= 32;
-            if (e.volume >= 0) b |= 64;
-            if (e.command >= 0) b |= 128;
-            out.push_back(b);
-            if (e.note >= 0) {
-                out.push_back(static_cast<uint8_t>(e.note));
-                out.push_back(e.instrument);
-            }
-            if (e.volume >= 0) out.push_back(static_cast<uint8_t>(e.volume));
-            if (e.command >= 0) {
-                out.push_back(static_cast<uint8_t>(e.command));
-                out.push_back(e.info);
-            }
-        }
-        out.push_back(0);
+Bytes PackS3mPattern(const std::vector<S3mEntry>& entries) {
+    ByteWriter out;
+    int row = 0;
+    for (const S3mEntry& e : entries) {
+        for (; row < e.row; ++row) out.U8(0);
+        out.U8((e.channel & 31) | (e.note >= 0 ? 32 : 0) | (e.volume >= 0 ? 64 : 0) |
+               (e.command >= 0 ? 128 : 0));
+        if (e.note >= 0) out.U8(e.note).U8(e.instrument);
+        if (e.volume >= 0) out.U8(e.volume);
+        if (e.command >= 0) out.U8(e.command).U8(e.info);
     }
-    return out;
+    for (const int rows = std::max(row + 1, 64); row < rows; ++row) out.U8(0);
+    return out.bytes;
 }
 
 Bytes PackXmPattern(const XmPatternSpec& pattern, int channels) {
-    if (pattern.noData) return {};
-    if (!pattern.raw.empty()) return pattern.raw;
-    Bytes out;
+    if (pattern.raw) return *pattern.raw;
+    ByteWriter out;
     for (int r = 0; r < pattern.rows; ++r) {
         for (int c = 0; c < channels; ++c) {
             XmCell cell{r, c};
             for (const XmCell& given : pattern.cells)
                 if (given.row == r && given.channel == c) cell = given;
             const uint8_t parts[5] = {cell.note, cell.instrument, cell.volume, cell.effect, cell.parameter};
-            if (pattern.unpacked) {
-                out.insert(out.end(), parts, parts + 5);
-                continue;
-            }
-            uint8_t mask = 0x80;
-            for (int i = 0; i < 5; ++i)
-                if (parts[i]) mask |= static_cast<uint8_t>(1 << i);
-            out.push_back(mask);
-            for (int i = 0; i < 5; ++i)
-                if (parts[i]) out.push_back(parts[i]);
+            int mask = 0x80;
+            for (int i = 0; i < 5; ++i) mask |= parts[i] ? 1 << i : 0;
+            out.U8(mask);
+            for (uint8_t part : parts)
+                if (part) out.U8(part);
         }
     }
-    return out;
-}
-
-Bytes DeltaCode(const XmSampleSpec& s) {
-    Bytes out;
-    int previous = 0;
-    const bool wide = (s.type & 0x10) != 0;
-    for (int v : s.values) {
-        const int delta = v - previous;
-        previous = v;
-        if (wide)
-            AppendU16LE(out, static_cast<uint16_t>(delta));
-        else
-            out.push_back(static_cast<uint8_t>(delta));
-    }
-    return out;
+    return out.bytes;
 }
 
 }  // namespace
 
 Bytes WriteS3m(const S3mSpec& spec) {
-    Bytes out;
-    AppendText(out, spec.name, 28);
-    out.push_back(0x1A);
-    out.push_back(16);
-    AppendU16LE(out, 0);
-    const int patternCount = spec.patternCount >= 0 ? spec.patternCount : static_cast<int>(spec.patterns.size());
-    AppendU16LE(out, static_cast<uint16_t>(spec.orders.size()));
-    AppendU16LE(out, static_cast<uint16_t>(spec.instruments.size()));
-    AppendU16LE(out, static_cast<uint16_t>(patternCount));
-    AppendU16LE(out, 0);       // flags
-    AppendU16LE(out, 0x1320);  // tracker version
-    AppendU16LE(out, 2);       // unsigned samples
-    AppendText(out, "SCRM", 4);
-    out.push_back(64);
-    out.push_back(spec.speed);
-    out.push_back(spec.tempo);
-    out.push_back(0xB0);
-    AppendText(out, "", 12);
-    out.insert(out.end(), spec.channelSettings.begin(), spec.channelSettings.end());
-    out.insert(out.end(), spec.orders.begin(), spec.orders.end());
-    const std::size_t instrumentPointers = out.size();
-    AppendText(out, "", 2 * spec.instruments.size());
-    const std::size_t patternPointers = out.size();
-    AppendText(out, "", 2 * static_cast<std::size_t>(patternCount));
-    PadTo16(out);
+    const std::size_t instruments = spec.instruments.size();
+    const std::size_t patterns = spec.patternCount >= 0 ? spec.patternCount : spec.patterns.size();
+    ByteWriter out;
+    out.Text("s3m test", 28).U8(0x1A).U8(16).U16(0).U16(spec.orders.size()).U16(instruments).U16(patterns);
+    out.U16(0).U16(0x1320).U16(2).Text("SCRM", 4).U8(64).U8(6).U8(125).U8(0xB0).Zeros(12);
+    out.Raw(spec.channelSettings).Raw(spec.orders);
+    const std::size_t pointers = out.bytes.size();  // the instruments', then the patterns'
+    out.Zeros(2 * (instruments + patterns));
 
-    std::vector<std::size_t> headerAt;
-    for (std::size_t k = 0; k < spec.instruments.size(); ++k) {
+    std::vector<std::size_t> headers;
+    for (std::size_t k = 0; k < instruments; ++k) {
         const S3mInstrumentSpec& ins = spec.instruments[k];
-        headerAt.push_back(out.size());
-        PutU16LE(out, instrumentPointers + 2 * k,
-                 static_cast<uint16_t>(ins.parapointer >= 0 ? ins.parapointer : out.size() / 16));
-        out.push_back(1);
-        AppendText(out, ins.fileName, 12);
-        out.push_back(0);
-        AppendU16LE(out, 0);  // data pointer, set below
-        AppendU32LE(out, static_cast<uint32_t>(ins.length >= 0 ? ins.length : static_cast<int64_t>(ins.data.size())));
-        AppendU32LE(out, ins.loopBegin);
-        AppendU32LE(out, ins.loopEnd);
-        out.push_back(ins.volume);
-        out.push_back(0);
-        out.push_back(0);
-        out.push_back(ins.flags);
-        AppendU32LE(out, ins.c2Speed);
-        AppendText(out, "", 12);
-        AppendText(out, ins.name, 28);
-        AppendText(out, "SCRS", 4);
+        const uint32_t at = Paragraph(out);
+        headers.push_back(out.bytes.size());
+        SetU16(out.bytes, pointers + 2 * k, ins.parapointer >= 0 ? ins.parapointer : at);
+        out.U8(1).Zeros(12).U8(0).U16(0).U32(ins.length >= 0 ? ins.length : ins.data.size());
+        out.U32(ins.loopBegin).U32(ins.loopEnd).U8(64).U16(0).U8(ins.flags).U32(ins.c2Speed).Zeros(12);
+        out.Text(ins.name, 28).Text("SCRS", 4);
     }
-    for (int p = 0; p < patternCount; ++p) {
-        PadTo16(out);
-        PutU16LE(out, patternPointers + 2 * p, static_cast<uint16_t>(out.size() / 16));
-        if (p >= static_cast<int>(spec.patterns.size())) continue;
+    for (std::size_t p = 0; p < patterns; ++p) {
+        const bool given = p < spec.patterns.size();
+        SetU16(out.bytes, pointers + 2 * (instruments + p), given ? Paragraph(out) : 0xFFFF);
+        if (!given) continue;
         const Bytes packed = PackS3mPattern(spec.patterns[p]);
-        AppendU16LE(out, static_cast<uint16_t>(packed.size()));
-        AppendBytes(out, packed);
+        out.U16(packed.size()).Raw(packed);
     }
-    for (std::size_t k = 0; k < spec.instruments.size(); ++k) {
-        PadTo16(out);
-        PutU16LE(out, headerAt[k] + 14, static_cast<uint16_t>(out.size() / 16));
-        AppendBytes(out, spec.instruments[k].data);
+    for (std::size_t k = 0; k < instruments; ++k) {
+        SetU16(out.bytes, headers[k] + 14, Paragraph(out));
+        out.Raw(spec.instruments[k].data);
     }
-    return out;
+    return out.bytes;
 }
 
 Bytes WriteXm(const XmSpec& spec) {
-    Bytes out;
-    AppendText(out, "Extended Module: ", 17);
-    AppendText(out, spec.name, 20);
-    out.push_back(0x1A);
-    AppendText(out, spec.tracker, 20);
-    AppendU16LE(out, spec.version);
-    AppendU32LE(out, 276);
-    AppendU16LE(out, spec.songLength);
-    AppendU16LE(out, spec.restart);
-    AppendU16LE(out, spec.channels);
-    const int patternCount = spec.patternCount >= 0 ? spec.patternCount : static_cast<int>(spec.patterns.size());
-    const int instrumentCount =
-        spec.instrumentCount >= 0 ? spec.instrumentCount : static_cast<int>(spec.instruments.size());
-    AppendU16LE(out, static_cast<uint16_t>(patternCount));
-    AppendU16LE(out, static_cast<uint16_t>(instrumentCount));
-    AppendU16LE(out, 1);  // linear frequencies
-    AppendU16LE(out, spec.speed);
-    AppendU16LE(out, spec.bpm);
-    for (int i = 0; i < 256; ++i) out.push_back(i < static_cast<int>(spec.orders.size()) ? spec.orders[i] : 0);
-
+    ByteWriter out;
+    out.Text("Extended Module: ", 17).Zeros(20).U8(0x1A).Text(spec.tracker, 20).U16(0x0104).U32(276);
+    out.U16(spec.songLength).U16(spec.restart).U16(spec.channels).U16(spec.patterns.size());
+    out.U16(spec.instruments.size()).U16(1).U16(6).U16(125).Zeros(256);
     for (const XmPatternSpec& pattern : spec.patterns) {
         const Bytes packed = PackXmPattern(pattern, spec.channels);
-        AppendU32LE(out, 9);
-        out.push_back(0);
-        AppendU16LE(out, static_cast<uint16_t>(pattern.rows));
-        AppendU16LE(out, static_cast<uint16_t>(packed.size()));
-        AppendBytes(out, packed);
+        out.U32(9).U8(0).U16(pattern.rows).U16(packed.size()).Raw(packed);
     }
-    for (const XmInstrumentSpec& ins : spec.instruments) {
-        const int sampleCount = ins.sampleCount >= 0 ? ins.sampleCount : static_cast<int>(ins.samples.size());
-        AppendU32LE(out, sampleCount ? 263 : 29);
-        AppendText(out, ins.name, 22);
-        out.push_back(0);
-        AppendU16LE(out, static_cast<uint16_t>(sampleCount));
-        if (sampleCount == 0) continue;
-        AppendU32LE(out, 40);
-        AppendText(out, "", 96 + 48 + 48 + 16 + 22);
-        std::vector<Bytes> data;
-        for (const XmSampleSpec& s : ins.samples) {
-            data.push_back(DeltaCode(s));
-            AppendU32LE(out, static_cast<uint32_t>(s.lengthBytes >= 0 ? s.lengthBytes
-                                                                       : static_cast<int64_t>(data.back().size())));
-            AppendU32LE(out, s.loopStart);
-            AppendU32LE(out, s.loopLength);
-            out.push_back(s.volume);
-            out.push_back(static_cast<uint8_t>(s.finetune));
-            out.push_back(s.type);
-            out.push_back(s.pan);
-            out.push_back(static_cast<uint8_t>(s.relativeNote));
-            out.push_back(0);
-            AppendText(out, s.name, 22);
+    for (const std::vector<XmSampleSpec>& samples : spec.instruments) {
+        out.U32(samples.empty() ? 29 : 263).Zeros(23).U16(samples.size());
+        if (samples.empty()) continue;
+        out.U32(40).Zeros(96 + 48 + 48 + 16 + 22);
+        ByteWriter data;
+        for (const XmSampleSpec& s : samples) {
+            const std::size_t start = data.bytes.size();
+            int previous = 0;
+            for (int v : s.values) data.Int(v - std::exchange(previous, v), s.type & 0x10 ? 2 : 1);
+            out.U32(s.lengthBytes >= 0 ? s.lengthBytes : data.bytes.size() - start).U32(s.loopStart);
+            out.U32(s.loopLength).U8(s.volume).U8(s.finetune).U8(s.type).U8(s.pan).U8(s.relativeNote);
+            out.Zeros(1 + 22);
         }
-        for (const Bytes& d : data) AppendBytes(out, d);
+        out.Raw(data.bytes);
     }
-    return out;
+    return out.bytes;
 }
 
 Bytes WriteOkt(const OktSpec& spec) {
-    Bytes out;
-    AppendText(out, "OKTASONG", 8);
-    AppendText(out, "CMOD", 4);
-    AppendU32BE(out, 8);
-    for (uint16_t f : spec.pairFlags) AppendU16BE(out, f);
-    AppendText(out, "SAMP", 4);
-    AppendU32BE(out, static_cast<uint32_t>(32 * spec.samples.size()));
-    for (const OktSampleSpec& s : spec.samples) {
-        AppendText(out, s.name, 20);
-        AppendU32BE(out, s.length);
-        AppendU16BE(out, s.repeatStart);
-        AppendU16BE(out, s.repeatLength);
-        out.push_back(0);
-        out.push_back(s.volume);
-        AppendU16BE(out, 0);
-    }
-    AppendText(out, "SPEE", 4);
-    AppendU32BE(out, 2);
-    AppendU16BE(out, spec.speed);
-    AppendText(out, "SLEN", 4);
-    AppendU32BE(out, 2);
-    AppendU16BE(out, static_cast<uint16_t>(spec.patterns.size()));
-    AppendText(out, "PLEN", 4);
-    AppendU32BE(out, 2);
-    AppendU16BE(out, spec.songLength);
-    AppendText(out, "PATT", 4);
-    AppendU32BE(out, 128);
-    for (int i = 0; i < 128; ++i) out.push_back(i < static_cast<int>(spec.orders.size()) ? spec.orders[i] : 0);
-
+    ByteWriter out{true}, pairs{true}, samples{true};
     int tracks = 0;
-    for (uint16_t f : spec.pairFlags) tracks += f == 1 ? 2 : 1;
+    for (uint16_t f : spec.pairFlags) {
+        pairs.U16(f);
+        tracks += f == 1 ? 2 : 1;
+    }
+    for (const OktSampleSpec& s : spec.samples)
+        samples.Zeros(20).U32(s.length).U16(s.repeatStart).U16(s.repeatLength).U8(0).U8(s.volume).U16(0);
+    const auto word = [](std::size_t v) { return ByteWriter{true}.U16(v).bytes; };
+    out.Text("OKTASONG", 8).Chunk("CMOD", pairs.bytes).Chunk("SAMP", samples.bytes).Chunk("SPEE", word(6));
+    out.Chunk("SLEN", word(spec.patterns.size())).Chunk("PLEN", word(spec.songLength));
+    out.Chunk("PATT", Bytes(128, 0));
     for (const OktPatternSpec& p : spec.patterns) {
-        const std::size_t cells = static_cast<std::size_t>(p.rows) * tracks;
-        AppendText(out, "PBOD", 4);
-        AppendU32BE(out, static_cast<uint32_t>(2 + 4 * cells));
-        AppendU16BE(out, static_cast<uint16_t>(p.rows));
-        for (std::size_t i = 0; i < cells; ++i) {
-            const std::array<uint8_t, 4> cell = i < p.cells.size() ? p.cells[i] : std::array<uint8_t, 4>{};
-            out.insert(out.end(), cell.begin(), cell.end());
-        }
+        ByteWriter body{true};
+        body.U16(p.rows);
+        for (std::size_t i = 0; i < static_cast<std::size_t>(p.rows) * tracks; ++i)
+            body.Raw(i < p.cells.size() ? p.cells[i] : std::array<uint8_t, 4>{});
+        out.Chunk("PBOD", body.bytes);
     }
-    for (std::size_t k = 0; k < spec.bodies.size(); ++k) {
-        const int64_t length = k < spec.bodyLengths.size() && spec.bodyLengths[k] >= 0
-                                   ? spec.bodyLengths[k]
-                                   : static_cast<int64_t>(spec.bodies[k].size());
-        AppendText(out, "SBOD", 4);
-        AppendU32BE(out, static_cast<uint32_t>(length));
-        AppendBytes(out, spec.bodies[k]);
-    }
-    return out;
+    for (const Bytes& body : spec.bodies) out.Chunk("SBOD", body);
+    return out.bytes;
 }
 
 }  // namespace zelmora
