@@ -92,7 +92,7 @@ TEST(ImportOkt, DamagedCountsAndLengthsStayInBounds) {
     EXPECT_EQ(std::make_tuple(cut.frames, cut.loopStart, cut.loopLength, cut.loopMode),
               std::make_tuple(3, 2, 1, 1));
 
-    spec.samples.resize(2);
+    spec.samples.erase(spec.samples.begin() + 2, spec.samples.end());
     spec.patterns.erase(spec.patterns.begin() + 2, spec.patterns.end());
     spec.patterns.erase(spec.patterns.begin());
     file = WriteOkt(spec);
