@@ -16,17 +16,6 @@ constexpr double kOktSampleRate = 16574.28;
 constexpr int kOktPairs = 4;
 constexpr int kOktSampleEntry = 32;
 
-// SANITY: the mixer needs every loop inside its sample: a loop is cut to the
-// frames there are, and one with nothing left in it is switched off. The
-// positions of a sample that does not loop are kept as read.
-void FitLoop(Sample& s) {
-    if (s.loopMode == 0) return;
-    const int32_t frames = std::max(s.frames, 0);
-    s.loopStart = std::clamp(s.loopStart, 0, frames);
-    s.loopLength = std::clamp(s.loopLength, 0, frames - s.loopStart);
-    if (s.loopLength == 0) s.loopMode = 0;
-}
-
 // Pairs 0 and 3 sit left, 1 and 2 right.
 uint8_t PanForPair(int pair) { return (pair == 0 || pair == 3) ? 0x40 : 0xC0; }
 
@@ -133,7 +122,7 @@ void ReadSampleBody(AppState& app, ByteReader& in, Sample& s) {
         s.frames = 0;
     }
     in.Skip(blockLength - consumed);
-    FitLoop(s);
+    FitLoopInsideSample(s);
 }
 
 }  // namespace

@@ -21,21 +21,6 @@ struct S3mHeader {
     uint8_t channelSettings[kS3mChannels] = {};
 };
 
-int32_t ClampToInt32(int64_t value) {
-    return static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX));
-}
-
-// SANITY: the mixer needs every loop inside its sample: a loop is cut to the
-// frames there are, and one with nothing left in it is switched off. The
-// positions of a sample that does not loop are kept as read.
-void FitLoop(Sample& s) {
-    if (s.loopMode == 0) return;
-    const int32_t frames = std::max(s.frames, 0);
-    s.loopStart = std::clamp(s.loopStart, 0, frames);
-    s.loopLength = std::clamp(s.loopLength, 0, frames - s.loopStart);
-    if (s.loopLength == 0) s.loopMode = 0;
-}
-
 // True when a parapointer names a place inside the file.
 bool InsideFile(const ByteReader& in, uint32_t parapointer) { return parapointer * 16ull < in.Size(); }
 
@@ -70,12 +55,12 @@ void ReadInstrument(AppState& app, ByteReader& in, uint32_t parapointer, Instrum
     const std::size_t available = dataOffset < in.Size() ? in.Size() - dataOffset : 0;
     const std::size_t frames = std::min<std::size_t>(length, available);
     s.frames = static_cast<int32_t>(std::min<std::size_t>(frames, INT32_MAX - 2 * kSampleGuard));
-    FitLoop(s);
+    FitLoopInsideSample(s);
     if (s.frames == 0) return;
     s.channels = (flags & 2) ? 2 : 1;
     if (!app.AllocateSampleAudio(s)) {
         s.frames = 0;
-        FitLoop(s);
+        FitLoopInsideSample(s);
         return;
     }
     in.Seek(dataOffset);

@@ -145,21 +145,6 @@ void ReadBank(ByteReader& in, Bank& bank) {
     });
 }
 
-int32_t ClampToInt32(int64_t value) {
-    if (value > INT32_MAX) return INT32_MAX;
-    if (value < INT32_MIN) return INT32_MIN;
-    return static_cast<int32_t>(value);
-}
-
-// SANITY: the mixer needs every loop inside the sample: a loop is cut to the
-// frames there are, and one with nothing left in it is switched off.
-void FitLoop(Sample& s) {
-    const int32_t frames = s.frames > 0 ? s.frames : 0;
-    s.loopStart = std::clamp(s.loopStart, 0, frames);
-    s.loopLength = std::clamp(s.loopLength, 0, frames - s.loopStart);
-    if (s.loopLength == 0) s.loopMode = 0;
-}
-
 // Index of the first generator at or after `from` with operator `op`, or the
 // table's size when there is none.
 // SANITY: scans stop at the end of their table in a damaged bank.
@@ -265,7 +250,7 @@ void LoadFirstPreset(AppState& app, const Bank& bank, ByteReader data, int targe
         Sample& s = instrument.samples[slot++];
         FillSample(app, bank, bank.samples[header], data, s);
         for (std::size_t g = first; g < id; ++g) ApplyGenerator(bank.instrumentGenerators[g], s);
-        FitLoop(s);
+        FitLoopInsideSample(s);
     }
 }
 

@@ -26,21 +26,6 @@ struct WavFormat {
 
 bool IsChunk(const char (&id)[4], const char* name) { return std::memcmp(id, name, 4) == 0; }
 
-int32_t ClampToInt32(int64_t value) {
-    if (value > INT32_MAX) return INT32_MAX;
-    if (value < INT32_MIN) return INT32_MIN;
-    return static_cast<int32_t>(value);
-}
-
-// SANITY: the mixer needs every loop inside the sample: a loop is cut to the
-// frames there are, and one with nothing left in it is switched off.
-void FitLoop(Sample& s) {
-    const int32_t frames = s.frames > 0 ? s.frames : 0;
-    s.loopStart = std::clamp(s.loopStart, 0, frames);
-    s.loopLength = std::clamp(s.loopLength, 0, frames - s.loopStart);
-    if (s.loopLength == 0) s.loopMode = 0;
-}
-
 double ReadValue(ByteReader& in, const WavFormat& format) {
     if (format.tag == kPcmTag) {
         switch (format.bits) {
@@ -199,7 +184,7 @@ void ImportWavData(AppState& app, ByteReader in, const std::string& path) {
         sample.loopStart = loop.start;
         sample.loopLength = loop.length;
         sample.reserved = 0;
-        FitLoop(sample);
+        FitLoopInsideSample(sample);
     }
 
     const char* channelText = format.channels == 1 ? "Mono" : format.channels == 2 ? "Stereo" : nullptr;

@@ -20,19 +20,6 @@ struct XmSampleHeader {
     bool sixteenBit = false;
 };
 
-int32_t ClampToInt32(uint32_t value) { return static_cast<int32_t>(std::min<uint32_t>(value, INT32_MAX)); }
-
-// SANITY: the mixer needs every loop inside its sample: a loop is cut to the
-// frames there are, and one with nothing left in it is switched off. The
-// positions of a sample that does not loop are kept as read.
-void FitLoop(Sample& s) {
-    if (s.loopMode == 0) return;
-    const int32_t frames = std::max(s.frames, 0);
-    s.loopStart = std::clamp(s.loopStart, 0, frames);
-    s.loopLength = std::clamp(s.loopLength, 0, frames - s.loopStart);
-    if (s.loopLength == 0) s.loopMode = 0;
-}
-
 // The volume column as an effect command; false leaves effect 1 empty.
 bool TranslateVolumeColumn(uint8_t v, uint8_t& command, uint8_t& parameter) {
     const uint8_t x = v & 15;
@@ -184,7 +171,7 @@ void ReadSampleData(AppState& app, ByteReader& in, const XmSampleHeader& h, Samp
         consumed = static_cast<std::size_t>(s.frames) * width;
     }
     if (h.lengthBytes > consumed) in.Skip(h.lengthBytes - consumed);
-    FitLoop(s);
+    FitLoopInsideSample(s);
 }
 
 // `instrument` is null for instruments past the song's 255, which are skipped.

@@ -1,5 +1,6 @@
 #include "song/song.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -88,6 +89,13 @@ bool AllocateSampleAudio(Sample& s) {
 
 int32_t UsableFrames(const Sample& s) {
     return (s.channels >= 1 && s.frames >= 1 && s.audio) ? s.frames : 0;
+}
+
+void FitLoopInsideSample(Sample& s) {
+    const int32_t frames = s.frames > 0 ? s.frames : 0;
+    s.loopStart = std::clamp(s.loopStart, 0, frames);
+    s.loopLength = std::clamp(s.loopLength, 0, frames - s.loopStart);
+    if (s.loopLength == 0) s.loopMode = 0;
 }
 
 void ResetInstrumentFields(Instrument& in) {

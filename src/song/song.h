@@ -157,6 +157,15 @@ void ZeroSong(Song& song);
 // patterns and resets every instrument (freeing all sample audio).
 void ResetSongFields(Song& song);
 
+// SANITY: the mixer needs every loop inside its sample. A loop is cut to the
+// frames there are, and one with nothing left in it is switched off.
+void FitLoopInsideSample(Sample& sample);
+
+// A 64-bit count held inside the range of the song's 32-bit fields.
+inline int32_t ClampToInt32(int64_t value) {
+    return value > INT32_MAX ? INT32_MAX : value < INT32_MIN ? INT32_MIN : static_cast<int32_t>(value);
+}
+
 // A rows-per-beat of 0 from a file is stored as 4, the new-song value.
 inline uint8_t SanitizeRowsPerBeat(uint8_t value) { return value == 0 ? 4 : value; }
 
