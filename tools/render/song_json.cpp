@@ -20,6 +20,15 @@ void AppendInt(std::string& out, long long value) {
     out += text;
 }
 
+// Writes ", " before every element of a list but the first.
+struct ListSeparator {
+    bool first = true;
+    void Before(std::string& out) {
+        if (!first) out += ", ";
+        first = false;
+    }
+};
+
 void Key(std::string& out, const char* key) {
     out += '"';
     out += key;
@@ -128,11 +137,10 @@ void AppendInstrument(std::string& out, int index, const Instrument& in) {
     IntField(out, "resonance", in.resonance);
     Key(out, "samples");
     out += '[';
-    bool first = true;
+    ListSeparator items;
     for (int slot = 0; slot < kMaxSampleSlots; ++slot) {
         if (SampleIsNew(in.samples[slot])) continue;
-        if (!first) out += ", ";
-        first = false;
+        items.Before(out);
         AppendSample(out, slot, in.samples[slot]);
     }
     out += "]}";
@@ -146,13 +154,12 @@ void AppendPattern(std::string& out, int index, const Pattern& p) {
     IntField(out, "rows_per_beat", p.rowsPerBeat);
     Key(out, "cells");
     out += '[';
-    bool first = true;
+    ListSeparator items;
     for (int row = 0; row < kMaxRows; ++row) {
         for (int track = 0; track < kMaxTracks; ++track) {
             const PatternCell& c = p.cells[row][track];
             if (CellIsEmpty(c)) continue;
-            if (!first) out += ", ";
-            first = false;
+            items.Before(out);
             char text[96];
             std::snprintf(text, sizeof text, "[%d, %d, %u, %u, %u, %u, %u, %u, %u, %u]", row, track, c.note,
                           c.instrument, c.command1, c.parameter1, c.command2, c.parameter2, c.command3,
@@ -258,26 +265,24 @@ void AppendSongJson(AppState& app, std::string& out) {
 
     Key(out, "patterns");
     out += '[';
-    bool first = true;
+    ListSeparator items;
     for (int p = 0; p < kMaxPatterns; ++p) {
         if (PatternIsNew(song.patterns[p])) continue;
-        if (!first) out += ", ";
-        first = false;
+        items.Before(out);
         AppendPattern(out, p, song.patterns[p]);
     }
     out += "], ";
 
     Key(out, "instruments");
     out += '[';
-    first = true;
+    items = ListSeparator{};
     for (int i = 0; i < kMaxInstruments; ++i) {
         const Instrument& in = song.instruments[i];
         bool changed = !InstrumentFieldsAreNew(in);
         for (int slot = 0; !changed && slot < kMaxSampleSlots; ++slot)
             changed = !SampleIsNew(in.samples[slot]);
         if (!changed) continue;
-        if (!first) out += ", ";
-        first = false;
+        items.Before(out);
         AppendInstrument(out, i, in);
     }
     out += "]}";
