@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "app/settings.h"
 #include "app/state_lock.h"
@@ -27,10 +28,20 @@ struct EditorCursor {
     int32_t column = 0;  // the row is Transport::row
 };
 
+// The one text field that may be open; the target pointer is AppState's
+// textEditTarget.
 struct TextEditState {
-    int32_t position = 0;
-    int32_t size = 0;
-    int32_t caret = 0;
+    int32_t x = 0, y = 0;  // the field's screen position
+    int32_t size = 0;      // buffer size, terminating zero included
+    int32_t caret = 0;     // 0..size - 1
+};
+
+// One entry of the file browser's list: what the browser uses of the
+// platform's directory record.
+struct BrowserEntry {
+    bool directory = false;
+    uint32_t sizeLow = 0;   // low 32 bits of the file size
+    char name[kPathLength] = {};
 };
 
 struct AppState {
@@ -90,7 +101,15 @@ struct AppState {
     char statusLine[kStatusLength];
     uint8_t heldNotes[128];
     char browserFolder[kPathLength];
+    int32_t browserSelection = -1;
+    int32_t browserScroll = 0;
+    int32_t browserCount = 0;
+    std::vector<BrowserEntry> browserList;  // replaced by every listing
     TextEditState textEdit;
+    // Peak-hold marks of the meters, owned by the drawing: per track left and
+    // right, then the load meter's.
+    int32_t trackHolds[kMaxTracks][2] = {};
+    int32_t loadHold = 0;
     std::atomic<int32_t> redrawRequest{1};
     std::atomic<uint32_t> tickCounter{0};
     Song song;
