@@ -1136,6 +1136,16 @@ void DrawSkin(Picture& skin) {
     DrawRegionPage(pen);
     DrawSamplePage(pen);
     DrawMasterPage(pen);
+
+    // Some pictures are drawn whole across the gaps between their pieces (the
+    // pattern column, the groove); what no piece covers goes back to green.
+    std::vector<bool> covered(skin.px.size(), false);
+    for (const Piece& p : kPieces)
+        for (int y = std::max(0, p.y); y < std::min(skin.height, p.y + p.h); ++y)
+            for (int x = std::max(0, p.x); x < std::min(skin.width, p.x + p.w); ++x)
+                covered[static_cast<std::size_t>(y) * skin.width + x] = true;
+    for (std::size_t i = 0; i < covered.size(); ++i)
+        if (!covered[i]) skin.px[i] = kNoPieceColour;
 }
 
 // ---------------------------------------------------------------------------
