@@ -806,8 +806,6 @@ void DrawTrackSlot(Pen& pen, int x, bool exists) {
     pen.Bevel(x, top, 126, 32, exists ? kPanelLight : Mix(face, kPanelLight, 0.3), kPanelDeep);
     if (exists) {
         Label(pen, x + 8, top + 4, "TRACK");
-        pen.Fill(x + 102, top + 3, 21, 10, kPanelDark);  // the edit light's socket
-        pen.Bevel(x + 102, top + 3, 21, 10, kPanelDark, kPanelLight);
         Field(pen, x + 4, top + 17, 119, 14);
     } else {
         pen.HLine(x + 4, top + 16, 118, Mix(face, kPanelDark, 0.6));
@@ -824,11 +822,16 @@ void DrawTrackSlot(Pen& pen, int x, bool exists) {
     if (exists) {
         StereoMeterWell(pen, x + 8, strip + 9);
         FaderGroove(pen, x + 29, strip + 14, strip + 87);
-        for (int v = 0; v <= 64; v += 16) pen.HLine(x + 40, strip + 82 - v, v % 32 == 0 ? 5 : 3, kPanelDark);
-        Label(pen, x + 48, strip + 14, "VOLUME");
-        Label(pen, x + 48, strip + 24, "AND PEAK");
-        Well(pen, x + 48, strip + 40, 70, 46, Mix(kPanel, kPanelDark, 0.35));
-        for (int i = 0; i < 5; ++i) pen.HLine(x + 52, strip + 45 + 9 * i, 62, Mix(kPanel, kPanelDark, 0.15));
+        // The fader's scale: the knob's line stands at strip + 82 - volume.
+        const struct {
+            int volume;
+            const char* db;
+        } marks[] = {{64, "0 dB"}, {32, "-6"}, {16, "-12"}, {0, "-inf"}};
+        for (const auto& m : marks) {
+            const int y = strip + 82 - m.volume;
+            pen.HLine(x + 40, y, 4, kPanelDark);
+            Label(pen, x + 47, y - 3, m.db);
+        }
     }
     // The scroll groove runs under every slot.
     pen.Fill(x, groove, 126, 24, Mix(kPanel, kPanelDark, 0.3));
@@ -971,7 +974,7 @@ void DrawInstrumentPage(Pen& pen) {
     PageFrame(pen, PieceId::InstrumentPage, "INSTRUMENT");
     Label(pen, 729, 4, "MOD", kTitleFg, kTitleBg);
     const int rows[6] = {16, 32, 48, 64, 96, 112};
-    const char* names[6] = {"VOLUME", "PAN", "TUNE", "CUTOFF", "FILTER", "RESONANCE"};
+    const char* names[6] = {"VOLUME", "PAN", "TUNE", "CUTOFF", "TYPE", "RESONANCE"};
     for (int k = 0; k < 6; ++k) {
         const int y = rows[k];
         LabelLeftOf(pen, 561, y + 4, names[k]);
@@ -1042,10 +1045,9 @@ void DrawRegionPage(Pen& pen) {
 }
 
 void DrawSamplePage(Pen& pen) {
-    PageFrame(pen, PieceId::SamplePage, "SAMPLE");
+    PageFrame(pen, PieceId::SamplePage, "SAMPLE WAVEFORM");
     Well(pen, 504, 22, 514, 130);
     Well(pen, 504, 152, 514, 34);
-    Label(pen, 640, 4, "DETAIL", kTitleFg, kTitleBg);
     Label(pen, 506, 192, "OVERVIEW OF THE WHOLE SAMPLE");
     Label(pen, 506, 210, "The waveform of the region chosen in the list.");
     // Legend for the loop markers.
