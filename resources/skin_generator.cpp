@@ -40,7 +40,6 @@ constexpr uint32_t kDarkGrey = 0x3C3F44;    // text style 3
 constexpr uint32_t kYellow = 0xF4EAB4;      // text style 0
 constexpr uint32_t kGold = 0xB4944E;        // text style 1
 constexpr uint32_t kGridLine = 0x1A202B;    // faint lines in black wells
-constexpr uint32_t kWellRow = 0x0B0E13;     // every fourth row band of lists
 constexpr uint32_t kSymbol = 0x141A24;      // arrows and button symbols
 constexpr uint32_t kThumbLight = 0xC4D0E2;
 constexpr uint32_t kThumbFace = 0x8095B6;
@@ -358,12 +357,10 @@ void ScrollColumn(Pen& pen, int x, int yUp, int barY, int barH, int yDown) {
 }
 
 // A well for a list in styles 0 and 1: black, with faint separators between
-// its columns and a slightly lifted band every fourth line, the way rows of
-// the pattern are grouped.
-void ListWell(Pen& pen, int x, int y, int w, int h, std::initializer_list<int> columns, int lineY0) {
+// its columns.
+void ListWell(Pen& pen, int x, int y, int w, int h, std::initializer_list<int> columns) {
     Well(pen, x - 1, y - 1, w + 2, h + 2);
     for (int c : columns) pen.VLine(c, y, h, kGridLine);
-    (void)lineY0;
 }
 
 // A fader groove, centred on cx.
@@ -536,13 +533,15 @@ void FolderSymbol(Pen& pen, int x, int y, uint32_t body, uint32_t edge) {  // 12
     pen.VLine(x + 11, y + 3, 8, edge);
 }
 
-void RefreshSymbol(Pen& pen, int cx, int cy, uint32_t c) {  // a circle of arrows
-    for (int a = 40; a < 330; a += 4) {
-        const double r = a * 3.14159265358979 / 180.0;
-        pen.Set(cx + static_cast<int>(std::lround(4 * std::cos(r))), cy - static_cast<int>(std::lround(4 * std::sin(r))), c);
-    }
-    pen.HLine(cx + 2, cy - 3, 4, c);
-    pen.VLine(cx + 5, cy - 6, 4, c);
+void RefreshSymbol(Pen& pen, int cx, int cy, uint32_t c) {  // a ring, open at the top right, with its arrow head
+    for (int y = -5; y <= 5; ++y)
+        for (int x = -5; x <= 5; ++x) {
+            const int d = x * x + y * y;
+            if (d >= 13 && d <= 24 && !(x > 0 && y < 0)) pen.Set(cx + x, cy + y, c);
+        }
+    pen.HLine(cx + 1, cy - 4, 4, c);
+    pen.VLine(cx + 4, cy - 4, 4, c);
+    pen.Set(cx + 1, cy - 5, c);
 }
 
 void DrawSmallPieces(Pen& pen) {
@@ -671,7 +670,7 @@ void DrawPlaylist(Pen& pen) {
     pen.HLine(4, 81, 148, kPanelDark);
     pen.HLine(4, 82, 148, kPanelLight);
     ScrollColumn(pen, 8, 84, 96, 84, 180);
-    ListWell(pen, 28, 84, 125, 107, {50, 71}, 84);
+    ListWell(pen, 28, 84, 125, 107, {50, 71});
     pen.Fill(28, 132, 125, 12, kPanel);
     pen.HLine(28, 132, 125, Mix(kPanel, kPanelLight, 0.6));
     pen.HLine(28, 143, 125, kPanelDark);
@@ -705,13 +704,13 @@ void DrawLists(Pen& pen) {
     pen.Panel(PieceId::ListsPanel, 188, 0);
     PanelFrame(pen, 188, 0, 242, 272, "INSTRUMENTS");
     ScrollColumn(pen, 196, 16, 28, 120, 148);
-    ListWell(pen, 216, 16, 210, 144, {238}, 16);
+    ListWell(pen, 216, 16, 210, 144, {238});
     pen.Fill(189, 161, 240, 14, kTitleBg);
     pen.HLine(189, 160, 240, kPanelLight);
     pen.HLine(189, 175, 240, kPanelDark);
     Label(pen, 194, 164, "REGIONS OF THE INSTRUMENT", kTitleFg, kTitleBg);
     ScrollColumn(pen, 196, 176, 188, 72, 260);
-    ListWell(pen, 216, 176, 210, 95, {238}, 176);
+    ListWell(pen, 216, 176, 210, 95, {238});
 }
 
 void DrawToolbar(Pen& pen) {
@@ -1088,25 +1087,23 @@ void DrawMasterPage(Pen& pen) {
     pen.HLine(500, 139, 518, kPanelDark);
     pen.HLine(500, 140, 518, kPanelLight);
     // The compressor and limiter panels.
-    auto knob = [&](int cx, int cy, double angle, const char* name) {
+    auto knob = [&](int cx, int cy, int px, int py, const char* name) {  // pointer towards (px, py) of 7
         for (int y = -9; y <= 9; ++y)
             for (int x = -9; x <= 9; ++x) {
                 const int d = x * x + y * y;
                 if (d <= 81) pen.Set(cx + x, cy + y, d >= 64 ? kPanelDeep : (y < 0 ? kKnobFace : Mix(kKnobFace, kKnobDark, 0.35)));
             }
-        for (int r = 2; r <= 7; ++r)
-            pen.Set(cx + static_cast<int>(std::lround(r * std::sin(angle))),
-                    cy - static_cast<int>(std::lround(r * std::cos(angle))), kSymbol);
+        for (int r = 2; r <= 7; ++r) pen.Set(cx + px * r / 7, cy + py * r / 7, kSymbol);
         LabelCentred(pen, cx - 30, cy + 14, 60, name);
     };
     SubHeading(pen, 502, 146, 300, "COMPRESSOR");
-    knob(540, 178, -1.6, "THRESHOLD");
-    knob(610, 178, -0.5, "RATIO");
-    knob(680, 178, -2.0, "ATTACK");
-    knob(750, 178, 0.6, "RELEASE");
+    knob(540, 178, -7, 0, "THRESHOLD");
+    knob(610, 178, -3, -6, "RATIO");
+    knob(680, 178, -6, 3, "ATTACK");
+    knob(750, 178, 4, -6, "RELEASE");
     SubHeading(pen, 814, 146, 204, "LIMITER");
-    knob(860, 178, 1.9, "CEILING");
-    knob(940, 178, 0.3, "RELEASE");
+    knob(860, 178, 7, 2, "CEILING");
+    knob(940, 178, 2, -7, "RELEASE");
     Well(pen, 502, 214, 516, 48, 0x0A0C10);
     LabelCentred(pen, 502, 222, 516, "The master bus: equalizer, master volume, a hard clip at full scale.",
                  Mix(kGold, kBlack, 0.2), 0x0A0C10);
@@ -1151,7 +1148,7 @@ void DrawSkin(Picture& skin) {
 }
 
 // ---------------------------------------------------------------------------
-// The mouse cursor: a pointer with a ring at its tail, for clickable things.
+// The mouse cursor over clickable things: a pointer with a gold dot at its tail.
 
 constexpr int kCursorSize = 32, kHotX = 1, kHotY = 1;
 
@@ -1168,17 +1165,17 @@ std::vector<uint32_t> DrawCursor() {  // 0xAARRGGBB, top-down
         }
         return in;
     };
-    auto ring = [&](double px, double py) {
-        const double d = std::hypot(px - 19.5, py - 23.5);
-        return d <= 5.2 && d >= 2.4;
+    auto dot = [&](double px, double py) {
+        const double d = (px - 19.5) * (px - 19.5) + (py - 23.5) * (py - 23.5);
+        return d <= 18.5;
     };
-    auto shape = [&](int x, int y) { return inside(x + 0.5, y + 0.5) || ring(x + 0.5, y + 0.5); };
+    auto shape = [&](int x, int y) { return inside(x + 0.5, y + 0.5) || dot(x + 0.5, y + 0.5); };
     for (int y = 0; y < kCursorSize; ++y)
         for (int x = 0; x < kCursorSize; ++x) {
             uint32_t c = 0;
             if (inside(x + 0.5, y + 0.5))
                 c = 0xFF000000 | kYellow;
-            else if (ring(x + 0.5, y + 0.5))
+            else if (dot(x + 0.5, y + 0.5))
                 c = 0xFF000000 | kLitFace;
             else {
                 bool edge = false;
