@@ -33,4 +33,8 @@ inline constexpr const char* kModLoadedFormat =
 inline constexpr bool kOwnModuleFormat = !kEarlierBuild;
 inline constexpr bool kAmigaPrefixes = kEarlierBuild;
 
+// The earlier build's keyboard only edits an open text field: no note entry, no
+// cursor, octave or transport keys, no track buffer, and key up does nothing.
+inline constexpr bool kKeyboardEditor = !kEarlierBuild;
+
 }  // namespace zelmora::profile
