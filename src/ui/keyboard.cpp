@@ -1,6 +1,7 @@
 #include "ui/keyboard.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 
 #include "app/app_state.h"
@@ -20,6 +21,7 @@ constexpr int kLayoutCount = 3;
 constexpr uint8_t kChordCommand = 192;
 constexpr int kPreviewVelocity = 127;
 constexpr uint8_t kHeld = 127;
+constexpr int kF2 = vk::kF1 + 1, kF3 = vk::kF1 + 2, kF4 = vk::kF1 + 3, kF5 = vk::kF1 + 4, kF8 = vk::kF1 + 7;
 
 // The piano over the letter keys: position i is the semitone above C of the
 // keyboard octave. 0-11 on the lower letter row, 12-23 on the upper letter row
@@ -79,20 +81,30 @@ int TracksInUse(const Song& song) { return std::clamp<int>(song.trackCount, 1, k
 
 Pattern& CurrentPattern(AppState& app) { return app.song.patterns[app.song.orders[app.song.orderPosition]]; }
 
+int LastRow(AppState& app) { return CurrentPattern(app).lastRow; }
+
 // SANITY: the track count or the pattern may have shrunk under the cursor
 // (another order, a loaded song); before a key edits or moves anything the
 // cursor is brought back onto the pattern so no cell outside it is touched.
+// While a song plays the row is the player's and is left to it.
 void KeepCursorInPattern(AppState& app) {
     app.cursor.track = std::clamp(app.cursor.track, 0, TracksInUse(app.song) - 1);
     app.cursor.column = std::clamp(app.cursor.column, 0, kLastColumn);
-    app.transport.row = std::clamp(app.transport.row, 0, static_cast<int>(CurrentPattern(app).lastRow));
+    const int row = app.transport.row;
+    if (app.transport.playMode == kStopped && (row < 0 || row > LastRow(app)))
+        app.transport.row = std::clamp(row, 0, LastRow(app));
 }
 
-PatternCell& CursorCell(AppState& app) { return CurrentPattern(app).cells[app.transport.row][app.cursor.track]; }
-
-void MoveRow(AppState& app, int rows) {
-    app.transport.row = std::clamp(app.transport.row + rows, 0, static_cast<int>(CurrentPattern(app).lastRow));
+// SANITY: the player moves the row on the audio thread and may pass it one
+// beyond the last row for a moment; the row is read once and held inside the
+// pattern so a cell outside the pattern store is never written.
+PatternCell& CursorCell(AppState& app) {
+    const int playerRow = std::atomic_ref<int32_t>(app.transport.row).load(std::memory_order_relaxed);
+    const int row = std::clamp(playerRow, 0, LastRow(app));
+    return CurrentPattern(app).cells[row][app.cursor.track];
 }
+
+void MoveRow(AppState& app, int rows) { app.transport.row = std::clamp(app.transport.row + rows, 0, LastRow(app)); }
 
 void StepRow(AppState& app) { MoveRow(app, app.song.editStep); }
 
@@ -190,10 +202,10 @@ bool PlainKey(AppState& app, int key) {
                 app.editMode = !app.editMode;
             return true;
         case vk::kF1: ChangeOctave(app, -1); return true;
-        case vk::kF1 + 1: ChangeOctave(app, +1); return true;
-        case vk::kF1 + 3: Play(app, true); return true;
-        case vk::kF1 + 4: Play(app, false); return true;
-        case vk::kF1 + 7: StopPlayer(app); return true;
+        case kF2: ChangeOctave(app, +1); return true;
+        case kF4: Play(app, true); return true;
+        case kF5: Play(app, false); return true;
+        case kF8: StopPlayer(app); return true;
         case vk::kLeft:
             if (cur.column > 0) {
                 --cur.column;
@@ -215,7 +227,7 @@ bool PlainKey(AppState& app, int key) {
         case vk::kPrior: MoveRow(app, -page); return true;
         case vk::kNext: MoveRow(app, page); return true;
         case vk::kHome: app.transport.row = 0; return true;
-        case vk::kEnd: app.transport.row = CurrentPattern(app).lastRow; return true;
+        case vk::kEnd: app.transport.row = LastRow(app); return true;
         case vk::kTab:
             if (cur.track < lastTrack) ++cur.track;
             cur.column = 0;
@@ -262,10 +274,10 @@ bool ShiftKey(AppState& app, int key) {
             app.cursor.column = 0;
             return true;
         case vk::kF1: TransposeTrack(app, -1); return true;
-        case vk::kF1 + 1: TransposeTrack(app, +1); return true;
-        case vk::kF1 + 2: CopyTrack(app, true); return true;
-        case vk::kF1 + 3: CopyTrack(app, false); return true;
-        case vk::kF1 + 4: PasteTrack(app); return true;
+        case kF2: TransposeTrack(app, +1); return true;
+        case kF3: CopyTrack(app, true); return true;
+        case kF4: CopyTrack(app, false); return true;
+        case kF5: PasteTrack(app); return true;
         default: return false;
     }
 }

@@ -173,6 +173,15 @@ TEST_F(EditorTest, CellColumnEntry) {
         EXPECT_EQ(app->transport.row, 9);  // every entry moves on, changed or not
         EXPECT_EQ(app->cursor.column, c.column);
     }
+
+    // The player passes the last row for a moment: the entry stays inside the pattern.
+    app->song.patterns[0].lastRow = 255;
+    app->transport.playMode = kPlaySong;
+    app->transport.row = 256;
+    app->cursor = {0, 3};
+    Press(*app, '5');
+    EXPECT_EQ(CellAt(*app, 255).command1, 5);
+    EXPECT_EQ(app->transport.row, 255);
 }
 
 TEST_F(EditorTest, TransposeKeepsNoteOffsAndRangeEnds) {
@@ -225,6 +234,24 @@ TEST_F(EditorTest, OctaveAndTransportKeys) {
     EXPECT_EQ(app->editMode, 0);
     Press(*app, vk::kSpace);
     EXPECT_EQ(app->editMode, 1);
+}
+
+TEST(EarlierBuild, KeysOnlyEditTheTextField) {
+    if constexpr (profile::kKeyboardEditor) GTEST_SKIP() << "the full build has the pattern editor";
+    auto app = MakeTestApp();
+    app->editMode = 1;
+    app->redrawRequest = 0;
+    for (int key : {int{'Z'}, int{'1'}, vk::kDown, vk::kRight, vk::kF1, vk::kF1 + 4}) KeyDown(*app, key, false, kNone);
+    KeyDown(*app, vk::kF1 + 3, false, kShift);
+    KeyDown(*app, '5', false, kCtrl);
+    KeyUp(*app, 'Z');
+    EXPECT_EQ(CellAt(*app, 0).note, 0);
+    EXPECT_EQ(app->transport.row, 0);
+    EXPECT_EQ(app->cursor.column, 0);
+    EXPECT_EQ(app->keyboardOctave, 4);
+    EXPECT_EQ(app->transport.playMode, kStopped);
+    EXPECT_EQ(app->song.editStep, 1);
+    EXPECT_EQ(app->redrawRequest.load(), 0);
 }
 
 // Runs a string of keys (upper-case letters, digits, '+' for Shift on the next
