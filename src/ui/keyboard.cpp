@@ -47,7 +47,7 @@ constexpr NoteKeyRow Azerty() {
 
 constexpr NoteKeyRow kNoteKeyTable[kLayoutCount] = {
     FromLetters("ZSXDCVGBHNJMQ2W3ER5T6Y7UI9O0P"),  // QWERTY
-    Azerty(),
+    Azerty(),                                      // AZERTY
     FromLetters("YSXDCVGBHNJMQ2W3ER5T6Z7UI9O0P"),  // QWERTZ
 };
 
@@ -65,7 +65,8 @@ void RequestRedraw(AppState& app) { app.redrawRequest.store(1, std::memory_order
 
 // Position of the key in the layout's row, or -1.
 int NoteKeyIndex(const AppState& app, int key) {
-    // A layout byte from a damaged settings file reads as QWERTY.
+    // SANITY: a layout byte above 2 (a damaged settings file) reads as QWERTY
+    // instead of indexing past the table.
     const int layout = app.settings.keyboardLayout < kLayoutCount ? app.settings.keyboardLayout : 0;
     const int* keys = kNoteKeyTable[layout].keys;
     for (int i = 0; i < kNoteKeyCount; ++i)
@@ -73,8 +74,8 @@ int NoteKeyIndex(const AppState& app, int key) {
     return -1;
 }
 
-// Note number of key position i; the octave is held to 0..8 so the highest
-// note is 124.
+// Note number of key position i. SANITY: the octave is held to 0..8 here too,
+// so the highest note is 124 and HeldNotes is never indexed past 127.
 int NoteNumber(const AppState& app, int i) { return 12 * std::clamp(app.keyboardOctave, 0, kHighestOctave) + i; }
 
 int TracksInUse(const Song& song) { return std::clamp<int>(song.trackCount, 1, kMaxTracks); }
