@@ -139,21 +139,22 @@ int Recording(const char* path) {
         }
     }
     runs = notes;
-    // The played pattern: the four notes one after another, a row apart, the
-    // last one held (the pattern's other rows are empty).
+    // The played pattern: the four notes one after another, the last one held
+    // (the pattern's other rows are empty). A note change is taken halfway
+    // through the mixed crossings of the two voices; changes are a row apart.
     for (std::size_t r = 0; r + 4 <= runs.size(); ++r) {
-        bool ok = true;
-        for (int n = 0; n < 4 && ok; ++n) {
-            const Run& run = runs[r + std::size_t(n)];
-            ok = run.note == n && (n == 3 ? run.end - run.start > 3 * kRowSeconds
-                                          : std::fabs(runs[r + std::size_t(n) + 1].start - run.start - kRowSeconds) < 0.02);
-        }
-        if (ok) {
-            std::printf("recording: C-4 E-4 G-4 C-5 from %.3f s, rows %.4f %.4f %.4f s apart\n", runs[r].start,
-                        runs[r + 1].start - runs[r].start, runs[r + 2].start - runs[r + 1].start,
-                        runs[r + 3].start - runs[r + 2].start);
+        const Run* run = &runs[r];
+        bool order = true;
+        for (int n = 0; n < 4; ++n) order = order && run[n].note == n;
+        if (!order || run[3].end - run[3].start < 3 * kRowSeconds) continue;
+        double change[3];
+        for (int n = 0; n < 3; ++n) change[n] = (run[n].end + run[n + 1].start) / 2;
+        const double rows[3] = {change[0] - run[0].start, change[1] - change[0], change[2] - change[1]};
+        std::printf("recording: C-4 E-4 G-4 C-5 from %.3f s, rows of %.4f %.4f %.4f s\n", run[0].start, rows[0],
+                    rows[1], rows[2]);
+        if (std::fabs(rows[0] - kRowSeconds) < 0.02 && std::fabs(rows[1] - kRowSeconds) < 0.01 &&
+            std::fabs(rows[2] - kRowSeconds) < 0.01)
             return 0;
-        }
     }
     std::printf("recording %s: the typed notes were not found in %.2f s; runs of a note:\n", path,
                 double(left.size()) / kRate);

@@ -38,6 +38,7 @@ play_session() {
   xdotool mousemove 560 42 click --repeat 2 --delay 60 1
   xdotool key --delay 30 space z c b q
   wait_for 10 shot_has_notes "$work/shot.ppm" || { "$TOOL" screen "$work/shot.ppm"; fail "screen"; return 1; }
+  "$TOOL" screen "$work/shot.ppm"
   local before; before=$(file_size "$rec")
   xdotool key --delay 30 Home F5
   # 1.2 s of 32-bit stereo at 44100 Hz: the four rows and more of the held C-5.

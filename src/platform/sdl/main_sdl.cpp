@@ -51,9 +51,11 @@ void Report(const char* message) { std::fprintf(stderr, "zelmora: %s\n", message
 
 bool LoadCursors() {
     g_shell.cursors[0] = SDL_CreateSystemCursor(SDL_SYSTEM_CURSOR_ARROW);
-    const CursorImage image = EmbeddedCursorImage();
-    SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(
-        const_cast<uint32_t*>(image.argb), image.width, image.height, 32, image.width * 4, SDL_PIXELFORMAT_ARGB8888);
+    CursorImage image = EmbeddedCursorImage();
+    SDL_Surface* surface = image.width > 0 ? SDL_CreateRGBSurfaceWithFormatFrom(image.argb.data(), image.width,
+                                                                               image.height, 32, image.width * 4,
+                                                                               SDL_PIXELFORMAT_ARGB8888)
+                                           : nullptr;
     if (surface) {
         g_shell.cursors[1] = SDL_CreateColorCursor(surface, image.hotX, image.hotY);
         SDL_FreeSurface(surface);
