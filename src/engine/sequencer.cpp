@@ -72,12 +72,7 @@ void ProcessTick(AppState& app) {
 
         if (tick == 0) {
             if (cell.note == kNoteOff) ReleaseTrackVoices(app, t);
-            if (cell.instrument != 0) {
-                const Instrument& ins = song.instruments[cell.instrument];
-                c.instrument = cell.instrument;
-                c.volume = ins.volume;
-                c.pan = ins.pan;
-            }
+            TakeInstrument(song, c, cell.instrument);
             for (int k = 0; k < 3; ++k) {
                 const int p = par[k];
                 switch (cmd[k]) {
@@ -230,6 +225,14 @@ void EndTick(AppState& app) {
 }
 
 }  // namespace
+
+void TakeInstrument(const Song& song, ChannelState& channel, int instrument) {
+    if (instrument <= 0 || instrument >= kMaxInstruments) return;
+    const Instrument& ins = song.instruments[instrument];
+    channel.instrument = static_cast<uint8_t>(instrument);
+    channel.volume = ins.volume;
+    channel.pan = ins.pan;
+}
 
 void TriggerTrackNote(AppState& app, int track, int note, int velocity, int32_t startOffset,
                       const uint8_t chordIntervals[3]) {
