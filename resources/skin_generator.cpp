@@ -971,7 +971,7 @@ void DrawInstrumentPage(Pen& pen) {
     PageFrame(pen, PieceId::InstrumentPage, "INSTRUMENT");
     Label(pen, 729, 4, "MOD", kTitleFg, kTitleBg);
     const int rows[6] = {16, 32, 48, 64, 96, 112};
-    const char* names[6] = {"VOLUME", "PAN", "TUNE", "CUTOFF", "TYPE", "RESONANCE"};
+    const char* names[6] = {"VOLUME", "PAN", "TUNE", "CUTOFF", "FILTER", "RESONANCE"};
     for (int k = 0; k < 6; ++k) {
         const int y = rows[k];
         LabelLeftOf(pen, 561, y + 4, names[k]);
@@ -979,7 +979,8 @@ void DrawInstrumentPage(Pen& pen) {
         Field(pen, 614, y, 106, 16);
         Field(pen, 724, y, 37, 16);
     }
-    SubHeading(pen, 500, 84, 256, "FILTER");
+    pen.HLine(500, 87, 256, kPanelDark);  // the filter's rows below
+    pen.HLine(500, 88, 256, kPanelLight);
     // Envelope tabs.
     const char* tabs[3] = {"Amp", "Filter", "Pitch"};
     for (int k = 0; k < 3; ++k) {
