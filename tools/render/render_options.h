@@ -3,13 +3,15 @@
 
 #include <string>
 
+#include "engine/output_rate.h"
 #include "render/wav_writer.h"
 
 namespace zelmora::render {
 
 inline constexpr int kDefaultRate = 44100;
-inline constexpr int kMinRate = 8000;
-inline constexpr int kMaxRate = 768000;
+// The engine's rule for usable output rates (engine/output_rate.h).
+inline constexpr int kMinRate = static_cast<int>(kLowestOutputRate);
+inline constexpr int kMaxRate = static_cast<int>(kHighestOutputRate);
 inline constexpr int kDefaultBufferFrames = 256;
 inline constexpr double kSongCapSeconds = 20.0 * 60.0;
 inline constexpr int kDefaultScreenWidth = 1024;
