@@ -9,7 +9,6 @@
 // in screen coordinates and moved to their place in the atlas, so buttons and
 // fields land exactly under the rectangles the mouse and the drawing code use.
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -842,7 +841,6 @@ void DrawTrackSlot(Pen& pen, int x, bool exists) {
 void DrawGroove(Pen& pen) {
     // The caps and tile of the horizontal scroll groove, skin y 696..720.
     const Piece& l = Get(PieceId::GrooveLeftCap);
-    const Piece& t = Get(PieceId::GrooveTile);
     const Piece& r = Get(PieceId::GrooveRightCap);
     pen.Origin(0, 0);
     pen.Clip(l.x, l.y, r.x + r.w - l.x, l.h);
@@ -851,7 +849,6 @@ void DrawGroove(Pen& pen) {
     pen.HLine(l.x, l.y + 23, r.x + r.w - l.x, kPanelDark);
     // The trough from x 61 (left cap's last column) to the right cap's first.
     Well(pen, l.x + 12, l.y + 4, r.x - (l.x + 12) + 1, 16, 0x0C0F15);
-    (void)t;
 }
 
 void DrawSideColumns(Pen& pen) {
@@ -879,7 +876,7 @@ void DrawSideColumns(Pen& pen) {
     CursorBand(pen, 28, cursorRow, 21, true);
 
     // Right: the row numbers (W-25..W-5) and the load meter.
-    pen.Origin(175 - 0, 128);  // screen x W - 29 drawn at 0
+    pen.Origin(175, 128);  // the column's left edge, screen x W - 29, drawn at x 0
     pen.Clip(175, 436, 29, 284);
     pen.Fill(0, 308, 29, kH - 308, kPanel);
     pen.VLine(28, 308, kH - 308, kPanelDark);
@@ -949,7 +946,7 @@ void DrawSetupPage(Pen& pen) {
             for (int gx = 0; gx < 5; ++gx)
                 if (Ink(name[i], gx, gy)) pen.Fill(642 + 36 * i + 4 * gx, 150 + 4 * gy, 4, 4, i == 0 ? kYellow : kGold);
     LabelCentred(pen, 502, 196, 514, "MUSIC TRACKER", kGold, 0x0A0C10);
-    LabelCentred(pen, 502, 220, 514, "Choose the driver and its channels above. Changes take effect on RESTART.",
+    LabelCentred(pen, 502, 220, 514, "The audio driver, its channels and the sample rate are chosen above.",
                  Mix(kGold, kBlack, 0.3), 0x0A0C10);
 }
 
@@ -974,7 +971,7 @@ void DrawInstrumentPage(Pen& pen) {
     PageFrame(pen, PieceId::InstrumentPage, "INSTRUMENT");
     Label(pen, 729, 4, "MOD", kTitleFg, kTitleBg);
     const int rows[6] = {16, 32, 48, 64, 96, 112};
-    const char* names[6] = {"VOLUME", "PAN", "TUNE", "CUTOFF", "TYPE", "RESONANCE"};
+    const char* names[6] = {"VOLUME", "PAN", "TUNE", "CUTOFF", "FILTER", "RESONANCE"};
     for (int k = 0; k < 6; ++k) {
         const int y = rows[k];
         LabelLeftOf(pen, 561, y + 4, names[k]);
@@ -982,7 +979,8 @@ void DrawInstrumentPage(Pen& pen) {
         Field(pen, 614, y, 106, 16);
         Field(pen, 724, y, 37, 16);
     }
-    SubHeading(pen, 500, 84, 256, "FILTER");
+    pen.HLine(500, 87, 256, kPanelDark);  // the filter's rows below
+    pen.HLine(500, 88, 256, kPanelLight);
     // Envelope tabs.
     const char* tabs[3] = {"Amp", "Filter", "Pitch"};
     for (int k = 0; k < 3; ++k) {
@@ -1024,7 +1022,7 @@ void DrawRegionPage(Pen& pen) {
     PageFrame(pen, PieceId::RegionPage, "REGION");
     Well(pen, 510, 28, 498, 228, 0x0A0C10);
     LabelCentred(pen, 510, 60, 498, "REGION SETTINGS", kYellow, 0x0A0C10);
-    LabelCentred(pen, 510, 76, 498, "The region chosen in the list: its keys, velocities and sample", Mix(kGold, kBlack, 0.2), 0x0A0C10);
+    LabelCentred(pen, 510, 76, 498, "Keys, velocities and tuning of the region chosen in the list", Mix(kGold, kBlack, 0.2), 0x0A0C10);
     // A keyboard with a region's key range marked above it.
     const int kx = 560, ky = 120, keys = 28;
     for (int i = 0; i < keys; ++i) {
@@ -1050,10 +1048,7 @@ void DrawSamplePage(Pen& pen) {
     Well(pen, 504, 152, 514, 34);
     Label(pen, 506, 192, "OVERVIEW OF THE WHOLE SAMPLE");
     Label(pen, 506, 210, "The waveform of the region chosen in the list.");
-    // Legend for the loop markers.
-    const Piece& ls = Get(PieceId::LoopStart);
-    const Piece& le = Get(PieceId::LoopEnd);
-    (void)ls, (void)le;
+    // A legend for the loop markers, drawn like them.
     Well(pen, 505, 232, 14, 16);
     pen.VLine(512, 234, 12, kYellow);
     for (int i = 0; i < 5; ++i) pen.HLine(512, 234 + i, 5 - i, kLitFace);
