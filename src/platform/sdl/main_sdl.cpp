@@ -124,15 +124,26 @@ bool OpenWindow(AppState& app) {
     g_shell.window = SDL_CreateWindow("Zelmora", area.x, area.y, SDL_max(area.w, kMinClientWidth),
                                       SDL_max(area.h, kMinClientHeight),
                                       SDL_WINDOW_BORDERLESS | SDL_WINDOW_RESIZABLE | SDL_WINDOW_HIDDEN);
-    if (!g_shell.window) return false;
+    if (!g_shell.window) {
+        Report(SDL_GetError());
+        return false;
+    }
     SDL_SetWindowMinimumSize(g_shell.window, kMinClientWidth, kMinClientHeight);
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
-    g_shell.renderer = SDL_CreateRenderer(g_shell.window, -1, 0);
-    if (!g_shell.renderer) g_shell.renderer = SDL_CreateRenderer(g_shell.window, -1, SDL_RENDERER_SOFTWARE);
-    if (!g_shell.renderer) return false;
-    g_shell.texture = SDL_CreateTexture(g_shell.renderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING,
-                                        kBackBufferSize, kBackBufferSize);
-    if (!g_shell.texture) return false;
+    // The system's renderer, or SDL's own where that cannot hold a 2048 x 2048 texture.
+    for (const Uint32 flags : {0u, static_cast<Uint32>(SDL_RENDERER_SOFTWARE)}) {
+        g_shell.renderer = SDL_CreateRenderer(g_shell.window, -1, flags);
+        if (!g_shell.renderer) continue;
+        g_shell.texture = SDL_CreateTexture(g_shell.renderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING,
+                                            kBackBufferSize, kBackBufferSize);
+        if (g_shell.texture) break;
+        SDL_DestroyRenderer(g_shell.renderer);
+        g_shell.renderer = nullptr;
+    }
+    if (!g_shell.texture) {
+        Report(SDL_GetError());
+        return false;
+    }
     SDL_SetTextureScaleMode(g_shell.texture, SDL_ScaleModeNearest);
     g_shell.backBuffer = std::make_unique<Canvas>(kBackBufferSize, kBackBufferSize, BuiltInSkin());
     SDL_StopTextInput();  // the keyboard handlers read keys, not composed text

@@ -53,7 +53,8 @@ bool LoadCursors() {
     return g_shell.cursors[0] != nullptr;
 }
 
-// LoadCursor hands out shared cursors, which are not to be destroyed.
+// SANITY: the cursors are let go, not destroyed: LoadCursor hands out shared
+// cursors, and destroying a shared cursor is an error of the caller.
 void ReleaseCursors() {
     for (HCURSOR& cursor : g_shell.cursors) cursor = nullptr;
 }
