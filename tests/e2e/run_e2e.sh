@@ -25,7 +25,8 @@ done
 status=0
 run() {  # run NAME COMMAND...
   local start=$SECONDS
-  if "$@"; then echo "--- $1: ok ($((SECONDS - start)) s)"; else echo "--- $1: FAILED"; status=1; fi
+  local name; name=$(basename "$1" .sh)
+  if "$@"; then echo "--- $name: ok ($((SECONDS - start)) s)"; else echo "--- $name: FAILED"; status=1; fi
 }
 run "$here/sdl_e2e.sh" "$native/src/platform/zelmora" "$tool"
 if [[ -n $windows ]]; then
