@@ -23,7 +23,7 @@ until xdotool getdisplaygeometry >/dev/null 2>&1; do
 done
 
 status=0
-run() {  # run NAME COMMAND...
+run() {  # run SCRIPT ARGUMENTS...
   local start=$SECONDS
   local name; name=$(basename "$1" .sh)
   if "$@"; then echo "--- $name: ok ($((SECONDS - start)) s)"; else echo "--- $name: FAILED"; status=1; fi
