@@ -43,4 +43,9 @@ inline constexpr bool kMasterSection = !kEarlierBuild;
 // cursor, octave or transport keys, no track buffer, and key up does nothing.
 inline constexpr bool kKeyboardEditor = !kEarlierBuild;
 
+// The window: the earlier build's is an ordinary captioned, resizable window
+// (shown maximised), and it does not handle the mouse wheel.
+inline constexpr bool kBorderlessWindow = !kEarlierBuild;
+inline constexpr bool kMouseWheel = !kEarlierBuild;
+
 }  // namespace zelmora::profile

@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "app/lifecycle.h"
+#include "app/profile.h"
 #include "audio/asio_host.h"
 #include "platform/audio_platform.h"
 #include "platform/folder_chooser.h"
@@ -123,7 +124,8 @@ bool OpenWindow(AppState& app) {
     }
     g_shell.window = SDL_CreateWindow("Zelmora", area.x, area.y, SDL_max(area.w, kMinClientWidth),
                                       SDL_max(area.h, kMinClientHeight),
-                                      SDL_WINDOW_BORDERLESS | SDL_WINDOW_RESIZABLE | SDL_WINDOW_HIDDEN);
+                                      (profile::kBorderlessWindow ? SDL_WINDOW_BORDERLESS : 0) |
+                                          SDL_WINDOW_RESIZABLE | SDL_WINDOW_HIDDEN);
     if (!g_shell.window) {
         Report(SDL_GetError());
         return false;
@@ -270,6 +272,7 @@ bool HandleEvent(AppState& app, const SDL_Event& event) {
         MouseMove(app, event.motion.x, event.motion.y);
         return true;
     case SDL_MOUSEWHEEL: {
+        if constexpr (!profile::kMouseWheel) return true;
         int notches = event.wheel.y;
         if (event.wheel.direction == SDL_MOUSEWHEEL_FLIPPED) notches = -notches;
         if (notches == 0) return true;

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "app/lifecycle.h"
+#include "app/profile.h"
 #include "audio/asio_host.h"
 #include "platform/folder_chooser.h"
 #include "platform/platform.h"
@@ -195,6 +196,7 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         return 0;
     }
     case WM_MOUSEWHEEL: {
+        if constexpr (!profile::kMouseWheel) return DefWindowProcA(window, message, wParam, lParam);
         const POINT p = CursorInClient();
         MouseWheel(*app, p.x, p.y, static_cast<short>(HIWORD(wParam)));
         return 0;
@@ -233,7 +235,8 @@ bool OpenWindow(AppState& app) {
     if (!RegisterClassExA(&windowClass)) return false;
     if (!LoadSkin()) return false;
     g_shell.backBuffer = std::make_unique<Canvas>(kBackBufferSize, kBackBufferSize, g_shell.skin);
-    g_shell.window = CreateWindowExA(0, kClassName, "Zelmora", WS_POPUP, CW_USEDEFAULT, 0, CW_USEDEFAULT, 0, nullptr,
+    const DWORD style = profile::kBorderlessWindow ? WS_POPUP : WS_OVERLAPPEDWINDOW;
+    g_shell.window = CreateWindowExA(0, kClassName, "Zelmora", style, CW_USEDEFAULT, 0, CW_USEDEFAULT, 0, nullptr,
                                      nullptr, g_shell.instance, nullptr);
     if (!g_shell.window) return false;
     (void)app;  // the window procedure reaches the state through the published pointer
