@@ -20,7 +20,7 @@ Bytes LittleEndian(std::initializer_list<T> values) {
     for (T v : values) {
         uint8_t raw[sizeof(T)];
         std::memcpy(raw, &v, sizeof v);
-        out.insert(out.end(), raw, raw + sizeof v);
+        for (uint8_t b : raw) out.push_back(b);
     }
     return out;
 }
