@@ -78,16 +78,24 @@ struct RunParams {
 
 // The frame loop, built once for every processor and once more for those with
 // AVX2 and FMA; the choice is made when the tables are built.
+// ZELMORA_FRAMES_AVX2 picks the 256-bit code inside the loop: the target
+// pragma does not define __AVX2__ and __FMA__ for the preprocessor, so testing
+// those left the AVX2 build of the loop running the 128-bit code (found by
+// profiling for issue 12).
+#define ZELMORA_FRAMES_AVX2 0
 namespace base {
 #include "engine/mixer_frames.inc"
 }  // namespace base
+#undef ZELMORA_FRAMES_AVX2
 #if ZELMORA_WIDE_MIXER
+#define ZELMORA_FRAMES_AVX2 1
 #pragma GCC push_options
 #pragma GCC target("avx2,fma")
 namespace wide {
 #include "engine/mixer_frames.inc"
 }  // namespace wide
 #pragma GCC pop_options
+#undef ZELMORA_FRAMES_AVX2
 #endif
 
 
