@@ -303,7 +303,8 @@ void MixChunk(AppState& app, int offset, int n, double sampleRate) {
     for (int t = 0; t < kMaxTracks; ++t) fill[t] = firstOf[t];
     for (int i = 0; i < kVoiceCount; ++i) {
         const Voice& v = app.voices[i];
-        if (v.envelopeStage > kStageOff && v.track >= 0 && v.track < tracks) listed[fill[v.track]++] = static_cast<uint8_t>(i);
+        if (v.envelopeStage > kStageOff && v.track >= 0 && v.track < tracks)
+            listed[fill[v.track]++] = static_cast<uint8_t>(i);
     }
     double* sl = app.trackScratchLeft;
     double* sr = app.trackScratchRight;
@@ -312,7 +313,8 @@ void MixChunk(AppState& app, int offset, int n, double sampleRate) {
         if (countOf[t] == 0) continue;
         std::memset(sl, 0, sizeof(double) * n);
         std::memset(sr, 0, sizeof(double) * n);
-        for (int k = firstOf[t]; k < firstOf[t + 1]; ++k) RenderVoice(app.voices[listed[k]], sl, sr, n, song, sampleRate);
+        for (int k = firstOf[t]; k < firstOf[t + 1]; ++k)
+            RenderVoice(app.voices[listed[k]], sl, sr, n, song, sampleRate);
         double peakL = 0.0, peakR = 0.0;
         double* outL = app.mixLeft + offset;
         double* outR = app.mixRight + offset;
