@@ -25,7 +25,8 @@ struct S3mHeader {
 // True when a parapointer names a place inside the file.
 bool InsideFile(const ByteReader& in, uint32_t parapointer) { return parapointer * 16ull < in.Size(); }
 
-void ReadInstrument(AppState& app, ByteReader& in, uint32_t parapointer, bool signedSamples, Instrument& instrument) {
+void ReadInstrument(AppState& app, ByteReader& in, uint32_t parapointer, bool signedSamples,
+                    Instrument& instrument) {
     // SANITY: an instrument whose parapointer lies outside the file stays empty.
     if (!InsideFile(in, parapointer)) return;
     in.Seek(parapointer * 16u);
@@ -256,7 +257,8 @@ void ImportS3mData(AppState& app, ByteReader in) {
         // SANITY: instruments past the song's 255 and patterns past its 256 are
         // not read; the message counts the patterns that were.
         const int instruments = std::min(header.instrumentCount, kMaxInstruments - 1);
-        for (int k = 0; k < instruments; ++k) ReadInstrument(app, in, instrumentPointers[k], header.signedSamples, song.instruments[k + 1]);
+        for (int k = 0; k < instruments; ++k)
+            ReadInstrument(app, in, instrumentPointers[k], header.signedSamples, song.instruments[k + 1]);
 
         uint8_t slideMemory[kS3mChannels] = {};
         patternsRead = std::min(header.patternCount, kMaxPatterns);

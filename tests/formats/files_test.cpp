@@ -51,9 +51,10 @@ int CountXmSampleHeaders(const Song& song) {
             bool copy = false;
             for (int k = 0; k < j && !copy; ++k) {
                 const Sample& e = instrument.samples[k];
-                copy = UsableFrames(s) != 0 && e.frames == s.frames && e.channels == s.channels && UsableFrames(e) &&
-                       std::memcmp(e.name, s.name, sizeof s.name) == 0 &&
-                       std::memcmp(e.audio[0], s.audio[0], sizeof(double) * (s.frames + 2 * kSampleGuard)) == 0;
+                copy =
+                    UsableFrames(s) != 0 && e.frames == s.frames && e.channels == s.channels &&
+                    UsableFrames(e) && std::memcmp(e.name, s.name, sizeof s.name) == 0 &&
+                    std::memcmp(e.audio[0], s.audio[0], sizeof(double) * (s.frames + 2 * kSampleGuard)) == 0;
             }
             n += !copy;
         }
