@@ -81,7 +81,7 @@ struct RunParams {
 // ZELMORA_FRAMES_AVX2 picks the 256-bit code inside the loop: the target
 // pragma does not define __AVX2__ and __FMA__ for the preprocessor, so testing
 // those left the AVX2 build of the loop running the 128-bit code (found by
-// profiling for issue 12).
+// profiling).
 #define ZELMORA_FRAMES_AVX2 0
 namespace base {
 #include "engine/mixer_frames.inc"

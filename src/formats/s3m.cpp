@@ -51,7 +51,7 @@ void ReadInstrument(AppState& app, ByteReader& in, uint32_t parapointer, bool si
     s.loopLength = ClampToInt32(static_cast<int64_t>(loopEnd) - loopBegin);
     if (flags & 1) s.loopMode = 1;
 
-    // MEND (issue 12): 16-bit data (flag bit 2) is read as 16-bit values, and
+    // SANITY: 16-bit data (flag bit 2) is read as 16-bit values, and
     // signed data (the header's sample format 1) as signed, instead of noise.
     const bool sixteenBit = (flags & 4) != 0;
     const std::size_t width = sixteenBit ? 2 : 1;
@@ -154,7 +154,7 @@ void TranslateEffect(uint8_t command, uint8_t info, uint8_t& slideMemory, Patter
         case 18: out = 7; break;
         case 19:
             if (x == 11) {
-                // Beyond the Parts (issue 12): SBy, the pattern loop, becomes
+                // Beyond the classic command set: SBy, the pattern loop, becomes
                 // command 14 with 0x60 + y.
                 out = 14;
                 parameter = static_cast<uint8_t>(0x60 + y);

@@ -40,7 +40,7 @@ int CountSamples(const Song& song, bool (*counts)(const Sample&)) {
 }
 
 // Samples whose rate is the XM one, leaving out the copies the key map makes
-// of a sample named in separate key spans (issue 12): a copy repeats an earlier
+// of a sample named in separate key spans: a copy repeats an earlier
 // slot of its instrument, name, length and audio alike.
 int CountXmSampleHeaders(const Song& song) {
     int n = 0;

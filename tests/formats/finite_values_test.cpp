@@ -1,4 +1,4 @@
-// Issue 12 mends in the loaders: values that are not finite numbers stored as
+// Loaders: values that are not finite numbers stored as
 // 0, and module file size checks that cannot overflow.
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-// Issue 12 mends in the engine: the pattern loop (command 14 with 6y, beyond
-// the Parts), the clip of values that are not numbers, NewSong's reset of the
+// The engine's pattern loop (command 14 with 6y),
+// the clip of values that are not numbers, NewSong's reset of the
 // channel states and meters, and the one rule for usable output rates.
 #include <limits>
 #include <vector>
