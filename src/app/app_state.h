@@ -107,8 +107,9 @@ struct AppState {
     std::vector<BrowserEntry> browserList;  // replaced by every listing
     TextEditState textEdit;
     // Peak-hold marks of the meters, owned by the drawing: per track left and
-    // right, then the load meter's.
+    // right, the master's, the load meter's.
     int32_t trackHolds[kMaxTracks][2] = {};
+    int32_t masterHolds[2] = {};
     int32_t loadHold = 0;
     std::atomic<int32_t> redrawRequest{1};
     std::atomic<uint32_t> tickCounter{0};

@@ -33,4 +33,10 @@ inline constexpr const char* kModLoadedFormat =
 inline constexpr bool kOwnModuleFormat = !kEarlierBuild;
 inline constexpr bool kAmigaPrefixes = kEarlierBuild;
 
+// The instrument page reads envelope time bytes in seconds.
+inline constexpr bool kEnvelopeTimes = !kEarlierBuild;
+
+// The master section: equaliser, master volume, master and load meters.
+inline constexpr bool kMasterSection = !kEarlierBuild;
+
 }  // namespace zelmora::profile

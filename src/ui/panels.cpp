@@ -1,0 +1,356 @@
+// The panels that are always on screen: playlist, sequencer, instrument and
+// region lists, toolbar and the pattern editor. Each draws its background,
+// then the pressed picture of the held control, then its values, all from the
+// song and editor state of this moment.
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "app/app_state.h"
+#include "app/profile.h"
+#include "ui/draw.h"
+
+namespace zelmora {
+
+using skin::PieceId;
+
+namespace {
+
+// Note-name table: 4 bytes an entry, padded with zeros.
+struct NoteNames {
+    char names[132][4];
+    constexpr NoteNames() : names{} {
+        constexpr char kLetters[] = "CCDDEFFGGAAB";
+        constexpr char kSharps[] = "-#-#--#-#-#-";
+        names[0][0] = names[0][1] = names[0][2] = '-';
+        for (int n = 0; n < 128; ++n) {
+            const int octave = n / 12;
+            names[n + 1][0] = kLetters[n % 12];
+            names[n + 1][1] = kSharps[n % 12];
+            names[n + 1][2] = static_cast<char>(octave < 10 ? '0' + octave : 'A');
+        }
+        const char* extra[3] = {"Off", "Mid", "Res"};
+        for (int i = 0; i < 3; ++i)
+            for (int c = 0; c < 3; ++c) names[129 + i][c] = extra[i][c];
+    }
+};
+constexpr NoteNames kNoteNames;
+
+constexpr char kHexDigits[] = "0123456789ABCDEF";
+
+// A command beyond the 36 value glyphs: the chord command reads "+", whose
+// parameter is the interval; anything else reads "?".
+constexpr int kChordCommand = 192;
+
+void Pressed(Canvas& canvas, int x, int y, PieceId piece) { canvas.Blit(x, y, piece); }
+
+// The pressed picture of an arrow pair: even offsets the up arrow at x,
+// odd ones the down arrow at x + 16.
+void PressedArrowPair(Canvas& canvas, int offset, int x, int y0, PieceId up, PieceId down) {
+    const int y = y0 + 16 * (offset / 2);
+    if (offset % 2 == 0)
+        canvas.Blit(x, y, up);
+    else
+        canvas.Blit(x + 16, y, down);
+}
+
+const Pattern& CurrentPattern(const AppState& app) {
+    return app.song.patterns[app.song.orders[app.song.orderPosition]];
+}
+
+int RowsPerBeatStyle(int row, int rowsPerBeat) {
+    // A rows-per-beat of 0 marks no beats rather than dividing by it.
+    if (rowsPerBeat <= 0) return 1;
+    return row % rowsPerBeat == 0 ? 0 : 1;
+}
+
+}  // namespace
+
+const char* NoteName(int noteByte) {
+    if (noteByte < 0 || noteByte > 131) return "???";
+    return kNoteNames.names[noteByte];
+}
+
+void DrawHex(Canvas& canvas, int x, int y, int value, int style) {
+    char text[2];
+    if (value == 256) {
+        text[0] = '!';
+        text[1] = '0';
+    } else {
+        text[0] = kHexDigits[(value >> 4) & 15];
+        text[1] = kHexDigits[value & 15];
+    }
+    canvas.Text(x, y, text, 2, style);
+}
+
+void DrawField(Canvas& canvas, int x, int y, const char* field, int size, int count, int style) {
+    char text[256];
+    count = std::clamp(count, 0, 256);
+    for (int i = 0; i < count; ++i) text[i] = i < size ? field[i] : '\0';
+    canvas.Text(x, y, text, count, style);
+}
+
+void DrawPlaylist(AppState& app, Canvas& canvas) {
+    const Song& song = app.song;
+    canvas.Blit(0, 0, PieceId::PlaylistPanel);
+    const int id = app.pressedControl;
+    if (id >= 1 && id <= 8) PressedArrowPair(canvas, id - 1, 88, 16, PieceId::ArrowUpPressed, PieceId::ArrowDownPressed);
+    if (id == 9) Pressed(canvas, 8, 84, PieceId::SmallUpPressed);
+    if (id == 10) Pressed(canvas, 8, 180, PieceId::SmallDownPressed);
+    if (id == 12) Pressed(canvas, 156, 116, PieceId::InsertPressed);
+    if (id == 13) Pressed(canvas, 156, 144, PieceId::DeletePressed);
+    if (id == 14) Pressed(canvas, 156, 132, PieceId::SmallUpPressed);
+    if (id == 15) Pressed(canvas, 172, 132, PieceId::SmallDownPressed);
+    if (id >= 16 && id <= 19) Pressed(canvas, 67, 16 + 16 * (id - 16), PieceId::FieldPressed);
+    if (id == 20) Pressed(canvas, 156, 160, PieceId::FillPressed);
+
+    const int position = song.orderPosition;
+    const int length = song.lastOrder + 1;
+    DrawHex(canvas, 71, 20, position, 2);
+    DrawHex(canvas, 71, 36, song.orders[position], 2);
+    DrawHex(canvas, 71, 52, length, 2);
+    DrawHex(canvas, 71, 68, song.restartOrder, 2);
+
+    const int thumbHeight = (82 + length - 1) / length;
+    canvas.BlitStretchedVertical(9, 97 + 82 * position / length, thumbHeight,
+                                 id == 11 ? PieceId::VerticalThumbDragged : PieceId::VerticalThumb);
+
+    for (int line = 0; line < 9; ++line) {
+        const int entry = position - 4 + line;
+        if (entry < 0 || entry > song.lastOrder) continue;
+        const int y = 86 + 12 * line;
+        const int style = entry == position ? 2 : entry % 4 == 0 ? 0 : 1;
+        DrawHex(canvas, 32, y, entry, style);
+        DrawHex(canvas, 53, y, song.orders[entry], style);
+        DrawField(canvas, 74, y, song.patterns[song.orders[entry]].name, kNameLength, 11, style);
+    }
+}
+
+void DrawSequencer(AppState& app, Canvas& canvas) {
+    const Song& song = app.song;
+    canvas.Blit(0, 192, PieceId::SequencerPanel);
+    const int id = app.pressedControl;
+    if (id >= 32 && id <= 35) Pressed(canvas, 53, 208 + 16 * (id - 32), PieceId::LabelPressed);
+    if (id >= 36 && id <= 43) PressedArrowPair(canvas, id - 36, 88, 208, PieceId::ArrowUpPressed, PieceId::ArrowDownPressed);
+    if (id == 44) Pressed(canvas, 122, 210, PieceId::PlaySongPressed);
+    if (id == 45) Pressed(canvas, 154, 210, PieceId::PlayPatternPressed);
+    if (id == 46) Pressed(canvas, 122, 240, PieceId::StopPressed);
+    if (id == 47) Pressed(canvas, 154, 240, PieceId::PlayFromRowPressed);
+
+    if (app.transport.playMode == kPlaySong) canvas.Invert(122, 210, 32, 30);
+    if (app.transport.playMode == kPlayPattern) canvas.Invert(154, 210, 32, 30);
+
+    char text[16];
+    std::snprintf(text, sizeof text, "%.3d", song.tempo);
+    canvas.Text(64, 212, text, 3, 2);
+    DrawHex(canvas, 71, 228, song.speed, 2);
+    std::snprintf(text, sizeof text, "%.2d", song.trackCount);
+    canvas.Text(71, 244, text, 2, 2);
+    DrawHex(canvas, 71, 260, song.editStep, 2);
+}
+
+void DrawLists(AppState& app, Canvas& canvas) {
+    canvas.Blit(188, 0, PieceId::ListsPanel);
+    const int id = app.pressedControl;
+    if (id == 64) Pressed(canvas, 196, 16, PieceId::SmallUpPressed);
+    if (id == 65) Pressed(canvas, 196, 148, PieceId::SmallDownPressed);
+    if (id == 67) Pressed(canvas, 196, 176, PieceId::SmallUpPressed);
+    if (id == 68) Pressed(canvas, 196, 260, PieceId::SmallDownPressed);
+
+    // SANITY: list positions from the mouse are clamped when drawn, so no
+    // line reads past the 256 instruments or sample slots.
+    const int firstInstrument = std::clamp(app.firstShownInstrument, 0, kMaxInstruments - 12);
+    const int current = app.currentInstrument & 0xFF;
+    for (int line = 0; line < 12; ++line) {
+        const int number = firstInstrument + line;
+        const int style = number == current ? 0 : 1;
+        DrawHex(canvas, 220, 18 + 12 * line, number, style);
+        DrawField(canvas, 243, 18 + 12 * line, app.song.instruments[number].name, kNameLength, 22, style);
+        if (number == current) canvas.BlendPiece(216, 16 + 12 * line, PieceId::ListTint);
+    }
+    canvas.BlitPart(197, 29 + firstInstrument / 3, id == 66 ? PieceId::VerticalThumbDragged : PieceId::VerticalThumb,
+                    0, 0, 14, 37);
+
+    const Instrument& instrument = app.song.instruments[current];
+    const int firstSlot = std::clamp(app.firstShownSample, 0, kMaxSampleSlots - 8);
+    for (int line = 0; line < 8; ++line) {
+        const int slot = firstSlot + line;
+        const int style = slot == app.currentSample ? 0 : 1;
+        DrawHex(canvas, 220, 178 + 12 * line, slot, style);
+        DrawField(canvas, 243, 178 + 12 * line, instrument.samples[slot].name, kNameLength, 22, style);
+        if (slot == app.currentSample) canvas.BlendPiece(216, 176 + 12 * line, PieceId::ListTint);
+    }
+    canvas.BlitPart(197, 189 + firstSlot / 4, id == 69 ? PieceId::VerticalThumbDragged : PieceId::VerticalThumb, 0,
+                    0, 14, 8);
+}
+
+void DrawToolbar(AppState& app, Canvas& canvas) {
+    canvas.Blit(430, 0, PieceId::ToolbarPanel);
+    const int page = app.screenPage;
+    if (page >= 0 && page < 6)
+        canvas.BlitPart(434, 16 + skin::kToolbarButtonH * page, PieceId::ToolbarLit, 0, skin::kToolbarButtonH * page,
+                        60, skin::kToolbarButtonH);
+}
+
+int FollowCursorTrack(AppState& app, int width) {
+    const int slots = TrackSlotCount(width);
+    int first = app.firstShownTrack;
+    const int track = app.cursor.track;
+    if (track < first) first = track;
+    if (track >= first + slots - 2) first = track - slots + 2;
+    first = std::clamp(first, 0, kMaxTracks - 1);
+    app.firstShownTrack = first;
+    return first;
+}
+
+namespace {
+
+void DrawCell(Canvas& canvas, int x0, int y, const PatternCell& cell, int style) {
+    if (cell.note == 0)
+        canvas.BlitPart(x0, y, PieceId::EmptyNote, 0, skin::kTextH * style, 21, skin::kTextH);
+    else
+        canvas.Text(x0, y, NoteName(cell.note), 3, style);
+    if (cell.instrument == 0)
+        canvas.BlitPart(x0 + 25, y, PieceId::EmptyInstrument, 0, skin::kTextH * style, 14, skin::kTextH);
+    else
+        DrawHex(canvas, x0 + 25, y, cell.instrument, style);
+    const uint8_t effects[3][2] = {{cell.command1, cell.parameter1},
+                                   {cell.command2, cell.parameter2},
+                                   {cell.command3, cell.parameter3}};
+    for (int e = 0; e < 3; ++e) {
+        const int xe = x0 + 46 + 25 * e;
+        const int command = effects[e][0], parameter = effects[e][1];
+        if (command == 0 && parameter == 0) {
+            canvas.BlitPart(xe, y, PieceId::EmptyEffect, 0, skin::kTextH * style, 21, skin::kTextH);
+            continue;
+        }
+        if (command < skin::kValueGlyphs)
+            canvas.ValueGlyph(xe, y, command, style);
+        else
+            canvas.Text(xe, y, command == kChordCommand ? "+" : "?", 1, style);
+        DrawHex(canvas, xe + 7, y, parameter, style);
+    }
+}
+
+void DrawMixerFader(Canvas& canvas, int x, int y) {
+    const skin::Piece& shadow = skin::Get(PieceId::FaderShadow);
+    canvas.Blend(x + 2, y + 2, shadow.w, shadow.h, shadow.x, shadow.y);
+    canvas.Blit(x, y, PieceId::FaderKnob);
+}
+
+}  // namespace
+
+void DrawPatternEditor(AppState& app, Canvas& canvas, int width, int height) {
+    Song& song = app.song;
+    const Pattern& pattern = CurrentPattern(app);
+    const int W = width, H = height;
+    const Rect fullClip = canvas.Clip();
+
+    // 1. Header band.
+    canvas.Blit(0, 272, PieceId::HeaderBand);
+    for (int x = 584; x < W; x += 64) canvas.Blit(x, 272, PieceId::HeaderTile);
+    canvas.Blit(W - 1, 272, PieceId::HeaderRightEdge);
+    DrawHex(canvas, 71, 292, song.orders[song.orderPosition], 2);
+    DrawField(canvas, 124, 292, pattern.name, kNameLength, kNameLength, 2);
+    DrawHex(canvas, 418, 292, pattern.lastRow + 1, 2);
+    DrawHex(canvas, 534, 292, pattern.rowsPerBeat, 2);
+    canvas.Text(588, 292, app.statusLine, static_cast<int>(strnlen(app.statusLine, sizeof app.statusLine)), 2);
+
+    // 2. The groove of the horizontal scroll bar.
+    canvas.Blit(49, H - 24, PieceId::GrooveLeftCap);
+    for (int x = 62; x < W - 42; x += 64) canvas.Blit(x, H - 24, PieceId::GrooveTile);
+    canvas.Blit(W - 42, H - 24, PieceId::GrooveRightCap);
+
+    // 3. Track slots.
+    const int slots = TrackSlotCount(W);
+    const int first = FollowCursorTrack(app, W);
+    const int R = CursorRowLine(H);
+    const int trackCount = std::clamp<int>(song.trackCount, 1, kMaxTracks);
+    const uint32_t tick = app.tickCounter.load(std::memory_order_relaxed);
+    for (int i = 0; i < slots; ++i) {
+        const int x = 49 + 126 * i;
+        const int track = first + i;
+        const bool exists = track < trackCount;
+        canvas.Blit(x, 308, exists ? PieceId::TrackHeader : PieceId::EmptyTrackHeader);
+        for (int y = 340; y < H - 124; y += 32) canvas.Blit(x, y, exists ? PieceId::TrackBody : PieceId::EmptyTrackBody);
+        canvas.Blit(x, R, exists ? PieceId::TrackCursorBar : PieceId::EmptyTrackCursorBar);
+        canvas.Blit(x, H - 124, exists ? PieceId::MixerStrip : PieceId::EmptyMixerStrip);
+        if (!exists) continue;
+        TrackSettings& settings = song.tracks[track];
+        DrawHex(canvas, x + 50, 312, track, 2);
+        if (track == app.cursor.track)
+            canvas.Blit(x + 103, 312, app.editMode ? PieceId::EditModeOn : PieceId::EditModeOff);
+        DrawField(canvas, x + 8, 328, settings.name, kNameLength, 16, 2);
+        DrawStereoMeter(canvas, x + 8, H - 115, settings.channel.peakLeft, settings.channel.peakRight,
+                        app.trackHolds[track][0], app.trackHolds[track][1], tick, false);
+        const int volume = std::min<int>(settings.mixerVolume, 64);
+        DrawMixerFader(canvas, x + 22, H - volume - 58);
+    }
+
+    // 4. Side columns.
+    canvas.Blit(0, 308, PieceId::SideLeftTop);
+    canvas.Blit(W - 29, 308, PieceId::SideRightTop);
+    for (int y = 353; y < H - 137; y += 32) {
+        canvas.Blit(0, y, PieceId::SideLeftTile);
+        canvas.Blit(W - 29, y, PieceId::SideRightTile);
+    }
+    canvas.Blit(28, R, PieceId::RowMarkerLeft);
+    canvas.Blit(W - 25, R, PieceId::RowMarkerRight);
+    canvas.Blit(0, H - 137, PieceId::SideLeftBottom);
+    canvas.Blit(W - 29, H - 137, PieceId::SideRightBottom);
+
+    // 5. Rows.
+    const int row = app.transport.row;
+    const int lastRow = pattern.lastRow;
+    const int half = ((H - 464) / 12 + 1) / 2;
+    const int cursorTrack = app.cursor.track;
+    auto clipTo = [&](int x0, int x1) {
+        canvas.SetClip(Rect{x0, 340, x1 - x0, H - 124 - 340});
+        const Rect& c = canvas.Clip();
+        // Stay inside the frame's own clip.
+        const int cx0 = std::max(c.x, fullClip.x), cy0 = std::max(c.y, fullClip.y);
+        const int cx1 = std::min(c.x + c.w, fullClip.x + fullClip.w), cy1 = std::min(c.y + c.h, fullClip.y + fullClip.h);
+        canvas.SetClip(Rect{cx0, cy0, cx1 - cx0, cy1 - cy0});
+    };
+    for (int k = -half; k <= half; ++k) {
+        const int r = row + k;
+        if (r < 0 || r > lastRow) continue;
+        const int y = R + 12 * k + 2;
+        const int style = k == 0 ? 2 : RowsPerBeatStyle(r, pattern.rowsPerBeat);
+        clipTo(0, W);
+        DrawHex(canvas, 32, y, r, style);
+        DrawHex(canvas, W - 21, y, r, style);
+        clipTo(28, W - 29);
+        for (int j = 0; j < slots; ++j) {
+            const int track = first + j;
+            if (track >= trackCount) break;
+            DrawCell(canvas, 56 + 126 * j, y, pattern.cells[r][track], style);
+        }
+    }
+    canvas.SetClip(fullClip);
+
+    // 6, 7. Scroll thumbs.
+    const int rows = lastRow + 1;
+    if (H > 490)
+        canvas.BlitStretchedVertical(9, 353 + (H - 490) * row / rows, (H - 490 + rows - 1) / rows,
+                                     PieceId::VerticalThumb);
+    if (W > 104)
+        canvas.BlitStretchedHorizontal(62 + (W - 104) * cursorTrack / trackCount, H - 19,
+                                       (W - 104 + trackCount - 1) / trackCount, PieceId::HorizontalThumb);
+
+    // 8. Master strip.
+    if constexpr (profile::kMasterSection) {
+        DrawStereoMeter(canvas, 8, H - 115, song.meters.peakLeft, song.meters.peakRight, app.masterHolds[0],
+                        app.masterHolds[1], tick, false);
+        DrawMixerFader(canvas, 32, H - std::min<int>(song.masterVolume, 64) - 58);
+        DrawLoadMeter(canvas, W - 25, H - 115, song.meters.cpuLoad, app.loadHold, tick, false);
+    }
+
+    // 9. The cursor.
+    static constexpr int kColumnOffsets[12] = {0, 26, 33, 47, 54, 61, 72, 79, 86, 97, 104, 111};
+    const int column = std::clamp(app.cursor.column, 0, 11);
+    canvas.Invert(54 + 126 * (cursorTrack - first) + kColumnOffsets[column], R + 1, column == 0 ? 24 : 8, 10);
+}
+
+}  // namespace zelmora

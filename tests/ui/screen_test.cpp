@@ -1,0 +1,220 @@
+// Composition checks against a skin of random pixels: every piece differs from
+// every other, so a wrong offset, style or order shows as a mismatch.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+
+#include "app/app_state.h"
+#include "support/test_support.h"
+#include "ui/draw.h"
+#include "ui/screen.h"
+
+namespace zelmora {
+namespace {
+
+using skin::PieceId;
+
+const Skin& NoiseSkin() {
+    static const Skin skin = [] {
+        Skin s;
+        s.width = skin::kSkinWidth;
+        s.height = skin::kSkinHeight;
+        std::mt19937 random(7);
+        s.pixels.resize(static_cast<size_t>(s.width) * s.height);
+        for (uint32_t& p : s.pixels) p = random() & 0xFFFFFF;
+        return s;
+    }();
+    return skin;
+}
+
+// True when the canvas at (x, y) holds the skin's w x h at (sx, sy).
+::testing::AssertionResult Shows(const Canvas& c, int x, int y, int w, int h, int sx, int sy) {
+    const Skin& s = NoiseSkin();
+    for (int j = 0; j < h; ++j)
+        for (int i = 0; i < w; ++i)
+            if (c.At(x + i, y + j) != s.At(sx + i, sy + j))
+                return ::testing::AssertionFailure() << "differs at (" << x + i << ", " << y + j << ")";
+    return ::testing::AssertionSuccess();
+}
+
+::testing::AssertionResult ShowsPiece(const Canvas& c, int x, int y, PieceId id, int w = -1, int h = -1) {
+    const skin::Piece& p = skin::Get(id);
+    return Shows(c, x, y, w < 0 ? p.w : w, h < 0 ? p.h : h, p.x, p.y);
+}
+
+::testing::AssertionResult ShowsText(const Canvas& c, int x, int y, const char* text, int style) {
+    for (int i = 0; text[i]; ++i) {
+        auto r = Shows(c, x + 7 * i, y, 7, 8, 7 * static_cast<unsigned char>(text[i]), 8 * style);
+        if (!r) return r << " in character " << i << " of \"" << text << "\"";
+    }
+    return ::testing::AssertionSuccess();
+}
+
+struct Screen {
+    std::unique_ptr<AppState> app = MakeTestApp();
+    Canvas canvas{kBackBufferSize, kBackBufferSize, NoiseSkin()};
+    void Compose(int w, int h) { ComposeScreen(*app, canvas, w, h); }
+};
+
+TEST(Screen, TopBandPanelsAndFiller) {
+    Screen s;
+    s.app->song.tempo = 125;
+    s.app->song.lastOrder = 255;
+    s.app->screenPage = 5;
+    s.Compose(1100, 768);
+    EXPECT_TRUE(ShowsText(s.canvas, 64, 212, "125", 2));
+    EXPECT_TRUE(ShowsText(s.canvas, 71, 52, "!0", 2));  // a song of 256 orders
+    EXPECT_TRUE(Shows(s.canvas, 434, 96, 60, 16, 828, 420 + 80));
+    EXPECT_TRUE(ShowsPiece(s.canvas, 1024, 0, PieceId::FillerLeftEdge));
+    EXPECT_TRUE(ShowsPiece(s.canvas, 1030, 0, PieceId::FillerTile));
+    EXPECT_TRUE(ShowsPiece(s.canvas, 1094, 0, PieceId::FillerTile, 5, 272));
+    EXPECT_TRUE(ShowsPiece(s.canvas, 1099, 0, PieceId::FillerRightEdge));
+
+    Screen narrow;
+    narrow.Compose(1024, 768);  // no filler: the canvas keeps its zeros there
+    EXPECT_EQ(narrow.canvas.At(1024, 10), 0u);
+}
+
+TEST(Screen, TextStylesAndUnprintableCodes) {
+    Screen s;
+    Canvas& c = s.canvas;
+    c.Text(10, 10, "Ab\x01", 3, 1);
+    EXPECT_TRUE(ShowsText(c, 10, 10, "Ab\x01", 1));
+    const char high[] = {static_cast<char>(200), 0};
+    c.Text(40, 10, high, 1, 3);
+    EXPECT_TRUE(ShowsText(c, 40, 10, " ", 3));  // no glyph above 127: a blank cell
+    c.ValueGlyph(60, 10, 35, 2);
+    EXPECT_TRUE(Shows(c, 60, 10, 7, 8, 7 * 35, 32 + 16));
+}
+
+TEST(Screen, TrackSlotsFollowTheCursorAtMinimumWidth) {
+    Screen s;
+    s.app->song.trackCount = 8;
+    s.app->cursor.track = 7;
+    s.Compose(590, 600);
+    EXPECT_EQ(s.app->firstShownTrack, 4);
+    EXPECT_TRUE(ShowsText(s.canvas, 49 + 50, 312, "04", 2));
+    EXPECT_TRUE(ShowsPiece(s.canvas, 49 + 126 * 3, 308, PieceId::TrackHeader, 126, 4));
+    // Slot 4 shows track 8, which does not exist; the right column covers its end.
+    EXPECT_TRUE(ShowsPiece(s.canvas, 49 + 126 * 4, 308, PieceId::EmptyTrackHeader, 561 - 553, 32));
+    EXPECT_TRUE(ShowsPiece(s.canvas, 561, 308, PieceId::SideRightTop));
+}
+
+TEST(Screen, PatternRowsAreClippedAtMinimumHeight) {
+    Screen s;
+    Pattern& p = s.app->song.patterns[0];
+    for (int r = 0; r < 64; ++r) p.cells[r][0].note = static_cast<uint8_t>(r + 1);
+    p.cells[20][0].command2 = 192;  // a chord note has no value glyph
+    p.cells[20][0].parameter2 = 4;
+    s.app->transport.row = 20;
+    s.app->cursor.column = 1;  // keep the box off the note and the chord
+    s.Compose(1024, 600);
+    const int R = CursorRowLine(600);
+    ASSERT_EQ(R, 402);
+    EXPECT_TRUE(ShowsText(s.canvas, 56, R + 2, NoteName(21), 2));  // the cursor row
+    EXPECT_TRUE(ShowsText(s.canvas, 56 + 46 + 25, R + 2, "+04", 2));
+    EXPECT_TRUE(ShowsText(s.canvas, 32, R + 2 - 60, "0F", 1));     // five rows up: row 15
+    EXPECT_TRUE(ShowsText(s.canvas, 56, R + 2 + 60 - 12, NoteName(25), 0));  // row 24, a beat
+    EXPECT_TRUE(ShowsText(s.canvas, 56, R + 2 + 48, NoteName(25), 0));
+    // Six rows up lies above the clip: the side column above y 340 stays whole.
+    EXPECT_TRUE(ShowsPiece(s.canvas, 0, 308, PieceId::SideLeftTop, 49, 32));
+}
+
+TEST(Screen, CursorBoxPerColumn) {
+    static constexpr int kOffsets[12] = {0, 26, 33, 47, 54, 61, 72, 79, 86, 97, 104, 111};
+    Screen plain;
+    plain.app->cursor.column = 0;
+    plain.app->cursor.track = 1;  // the box lies on track 1, column checks on track 0
+    plain.Compose(1024, 768);
+    const int R = CursorRowLine(768);
+    for (int column = 0; column < 12; ++column) {
+        Screen s;
+        s.app->cursor.column = column;
+        s.Compose(1024, 768);
+        const int x = 54 + kOffsets[column], w = column == 0 ? 24 : 8;
+        for (int dx : {0, w - 1})
+            for (int dy : {1, 10})
+                EXPECT_EQ(s.canvas.At(x + dx, R + dy), plain.canvas.At(x + dx, R + dy) ^ 0xFFFFFF)
+                    << "column " << column;
+        EXPECT_EQ(s.canvas.At(x + w, R + 5), plain.canvas.At(x + w, R + 5)) << "column " << column;
+    }
+}
+
+TEST(Screen, MeterHeightsClipLightAndDecay) {
+    EXPECT_EQ(MeterHeight(0.0), 0);
+    EXPECT_EQ(MeterHeight(0.001), 0);
+    EXPECT_EQ(MeterHeight(0.5), 78);
+    EXPECT_EQ(MeterHeight(1.0), 87);
+    EXPECT_EQ(MeterHeight(4.0), 87);
+    EXPECT_EQ(MeterHeight(std::nan("")), 0);
+
+    Screen s;
+    std::atomic<double> left{0.5}, right{2.0};
+    int32_t holdLeft = 0, holdRight = 0;
+    s.canvas.Fill(0, 0, 100, 200, 0);
+    DrawStereoMeter(s.canvas, 20, 50, left, right, holdLeft, holdRight, 1, true);
+    const skin::Piece& lit = skin::Get(PieceId::StereoMeterLit);
+    EXPECT_TRUE(Shows(s.canvas, 20, 50 + 87 - 78, 5, 78, lit.x, lit.y + 87 - 78));
+    EXPECT_TRUE(ShowsPiece(s.canvas, 20, 50, PieceId::MeterUnlitLeft, 5, 8));
+    EXPECT_TRUE(ShowsPiece(s.canvas, 20, 45, PieceId::ClipUnlitLeft));
+    EXPECT_TRUE(ShowsPiece(s.canvas, 26, 45, PieceId::ClipLit));  // above full scale
+    EXPECT_EQ(holdLeft, 78);
+    EXPECT_EQ(holdRight, 86);
+    EXPECT_DOUBLE_EQ(left.load(), 0.375);
+}
+
+TEST(Screen, BrowserListThumbAndTint) {
+    Screen s;
+    AppState& app = *s.app;
+    app.browserList.resize(40);
+    for (int i = 0; i < 40; ++i) {
+        std::snprintf(app.browserList[i].name, kPathLength, "song%02d.xm", i);
+        app.browserList[i].sizeLow = 1023 + 1024 * i;
+    }
+    app.browserList[0].directory = true;
+    app.browserCount = 40;
+    app.browserScroll = 22;
+    app.browserSelection = 23;
+    s.Compose(1024, 768);
+    const int top = 49 + 190 * 22 / 40, height = (3420 + 39) / 40;
+    ASSERT_EQ(height, 86);
+    const skin::Piece& thumb = skin::Get(PieceId::VerticalThumb);
+    EXPECT_TRUE(Shows(s.canvas, 503, top, 14, 10, thumb.x, thumb.y));
+    EXPECT_TRUE(Shows(s.canvas, 503, top + height - 3, 14, 3, thumb.x, thumb.y + thumb.h - 3));
+    EXPECT_TRUE(ShowsText(s.canvas, 526, 38, "song22.xm", 1));
+    EXPECT_TRUE(ShowsText(s.canvas, 1017 - 7 * 5, 38, "22 KB", 1));
+    EXPECT_FALSE(ShowsText(s.canvas, 526, 50, "song23.xm", 1));  // tinted
+}
+
+TEST(Screen, EveryPageAtEverySizeStaysInside) {
+    Screen s;
+    AppState& app = *s.app;
+    Sample& sample = app.song.instruments[1].samples[0];
+    sample.frames = 1000;
+    sample.channels = 2;
+    sample.loopMode = 1;
+    sample.loopStart = 100;
+    sample.loopLength = 800;
+    ASSERT_TRUE(app.AllocateSampleAudio(sample));
+    for (int i = 0; i < 1000; ++i) sample.audio[0][kSampleGuard + i] = sample.audio[1][kSampleGuard + i] = (i % 50) / 25.0 - 1;
+    app.song.trackCount = 32;
+    app.song.patterns[0].lastRow = 255;
+    app.song.patterns[0].rowsPerBeat = 0;
+    app.firstShownInstrument = 250;  // beyond what the arrows allow
+    app.textEditTarget = app.song.name;
+    app.textEdit = TextEditState{565, 260, 32, 31};
+    const int sizes[][2] = {{590, 600}, {1024, 768}, {1920, 1080}, {2300, 2200}};
+    for (int page = 0; page < 6; ++page)
+        for (const auto& size : sizes) {
+            app.screenPage = page;
+            app.cursor.track = 31;
+            app.transport.row = 255;
+            s.Compose(size[0], size[1]);
+            DrawLiveMeters(app, s.canvas, size[0], size[1]);
+        }
+    EXPECT_EQ(app.firstShownTrack, 31 - TrackSlotCount(590) + 2);  // kept while the cursor stays in view
+}
+
+}  // namespace
+}  // namespace zelmora
