@@ -288,9 +288,13 @@ void Save(AppState& app, const Event&) {
 
 void EnvelopeTab(AppState& app, const Event& e) { app.envelopeTab = Clamp((e.x - 763) / 87, 0, 2); }
 
-void EqSwitch(AppState& app, const Event&) { app.song.eqOn = app.song.eqOn ? 0 : 1; }
+void EqSwitch(AppState& app, const Event&) {
+    if constexpr (!profile::kMasterSection) return;
+    app.song.eqOn = app.song.eqOn ? 0 : 1;
+}
 
 void Fader(AppState& app, const Event& e) {
+    if constexpr (!profile::kMasterSection) return;
     const int band = e.id - 284;
     Set(app.song.eqGains[band], app.song.eqGains[band] - e.dy, -32, 32);
 }

@@ -17,6 +17,7 @@
 #include "platform/platform.h"
 #include "support/test_support.h"
 #include "ui/mouse.h"
+#include "ui/screen.h"
 #include "ui/shell_services.h"
 
 namespace zelmora {
@@ -158,7 +159,7 @@ TEST_F(BrowserTest, ScrollingOnlyWithMoreThanEighteenEntries) {
         ListFolder(*app);
         const int top = count > 18 ? count - 18 : 0;
         MouseDown(*app, 505, 245, 0, false);  // down arrow, held well past the end
-        for (int t = 0; t < 80; ++t) PerformControlAction(*app, app->pressedControl);
+        for (int t = 0; t < 80; ++t) TickAutorepeat(*app);
         MouseUp(*app, 505, 245, 0);
         EXPECT_EQ(app->browserScroll, top) << count;
         MouseWheel(*app, 700, 100, 120 * 3);

@@ -10,6 +10,7 @@
 #include "audio/fake_drivers.h"
 #include "support/test_support.h"
 #include "ui/keyboard.h"
+#include "ui/screen.h"
 #include "ui/shell_services.h"
 
 namespace zelmora {
@@ -48,15 +49,10 @@ protected:
         MouseMove(*app, x, y + dy);
         MouseUp(*app, x, y + dy, 0);
     }
-    // Holds the button over (x, y) for `ticks` ticks of 16 ms, repeating the
-    // way the screen's tick does: on the 16th tick, then on every tick.
+    // Holds the button over (x, y) for `ticks` ticks of 16 ms.
     void Hold(int x, int y, int ticks) {
         MouseDown(*app, x, y, 0, false);
-        for (int t = 0; t < ticks; ++t)
-            if (app->pressedControl > 0 && ++app->repeatCounter >= 16) {
-                PerformControlAction(*app, app->pressedControl);
-                app->repeatCounter = 16;
-            }
+        for (int t = 0; t < ticks; ++t) TickAutorepeat(*app);
         MouseUp(*app, x, y, 0);
     }
     void Entries(int count) {
