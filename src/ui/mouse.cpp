@@ -68,7 +68,9 @@ void Set(T& field, int value, int lo, int hi) {
 
 int LastOrder(const AppState& app) { return app.song.lastOrder; }
 
-void MovePosition(AppState& app, int by) { Set(app.song.orderPosition, app.song.orderPosition + by, 0, LastOrder(app)); }
+void MovePosition(AppState& app, int by) {
+    Set(app.song.orderPosition, app.song.orderPosition + by, 0, LastOrder(app));
+}
 
 void MovePattern(AppState& app, int order, int by) {
     Set(app.song.orders[order], app.song.orders[order] + by, 0, 255);
@@ -80,7 +82,9 @@ void MoveLastOrder(AppState& app, int by) {
     Set(app.song.lastOrder, app.song.lastOrder + by, lowest, 255);
 }
 
-void MoveRestart(AppState& app, int by) { Set(app.song.restartOrder, app.song.restartOrder + by, 0, LastOrder(app)); }
+void MoveRestart(AppState& app, int by) {
+    Set(app.song.restartOrder, app.song.restartOrder + by, 0, LastOrder(app));
+}
 
 void InsertOrder(AppState& app) {
     Song& s = app.song;
@@ -126,7 +130,9 @@ void OrderBar(AppState& app, const Event& e) { MovePosition(app, e.dy); }
 void InsertButton(AppState& app, const Event&) { InsertOrder(app); }
 void DeleteButton(AppState& app, const Event&) { DeleteOrder(app); }
 void FillButton(AppState& app, const Event&) { FillOrders(app); }
-void SmallArrow(AppState& app, const Event& e) { MovePattern(app, app.song.orderPosition, e.id == 14 ? 1 : -1); }
+void SmallArrow(AppState& app, const Event& e) {
+    MovePattern(app, app.song.orderPosition, e.id == 14 ? 1 : -1);
+}
 
 // The order shown in row (y - 84) / 12 of the nine rows around the position;
 // -1 when that order does not exist.
@@ -190,8 +196,12 @@ void InstrumentDown(AppState& app, const Event&) {
 void InstrumentBar(AppState& app, const Event& e) {
     Set(app.firstShownInstrument, app.firstShownInstrument + e.dy, 1, kTopInstrument);
 }
-void SampleUp(AppState& app, const Event&) { Set(app.firstShownSample, app.firstShownSample - 1, 0, kTopSample); }
-void SampleDown(AppState& app, const Event&) { Set(app.firstShownSample, app.firstShownSample + 1, 0, kTopSample); }
+void SampleUp(AppState& app, const Event&) {
+    Set(app.firstShownSample, app.firstShownSample - 1, 0, kTopSample);
+}
+void SampleDown(AppState& app, const Event&) {
+    Set(app.firstShownSample, app.firstShownSample + 1, 0, kTopSample);
+}
 void SampleBar(AppState& app, const Event& e) {
     Set(app.firstShownSample, app.firstShownSample + e.dy, 0, kTopSample);
 }
@@ -300,7 +310,8 @@ void Fader(AppState& app, const Event& e) {
 }
 
 constexpr Region FaderRegion(int band) {
-    return {kMasterPage, 530 + 21 * band, 60, 15, 32, 15, 32, 1, 284 + band, Kind::kDrag, Fader, nullptr, band};
+    return {kMasterPage, 530 + 21 * band, 60, 15, 32, 15, 32, 1, 284 + band, Kind::kDrag, Fader, nullptr,
+            band};
 }
 
 // The regions in the order they are tested; where several hold the point,
@@ -467,10 +478,13 @@ void MouseWheel(AppState& app, int x, int y, int delta) {
     app.mouseX = x;
     app.mouseY = y;
     const int n = delta / 120;
-    auto inside = [x, y](int rx, int ry, int rw, int rh) { return x >= rx && x < rx + rw && y >= ry && y < ry + rh; };
+    auto inside = [x, y](int rx, int ry, int rw, int rh) {
+        return x >= rx && x < rx + rw && y >= ry && y < ry + rh;
+    };
     if (inside(4, 84, 128, 108)) MovePosition(app, -n);
     // The wheel alone reaches instrument 0 at the top of the list.
-    if (inside(192, 16, 238, 144)) Set(app.firstShownInstrument, app.firstShownInstrument - n, 0, kTopInstrument);
+    if (inside(192, 16, 238, 144))
+        Set(app.firstShownInstrument, app.firstShownInstrument - n, 0, kTopInstrument);
     if (inside(192, 176, 238, 96)) Set(app.firstShownSample, app.firstShownSample - n, 0, kTopSample);
     if (inside(498, 36, 526, 216) && app.screenPage == kBrowserPage) ScrollBrowser(app, -n);
     if (y >= 340) {

@@ -104,7 +104,8 @@ public:
     ASIOSampleType type = ASIOSTInt32LSB;
 
     // What the driver was given.
-    int32_t references = 1, outputReadyCalls = 0, controlPanelCalls = 0, channelInfoCalls = 0, disposeCalls = 0;
+    int32_t references = 1, outputReadyCalls = 0, controlPanelCalls = 0, channelInfoCalls = 0;
+    int32_t disposeCalls = 0;
     int32_t createdChannels = -1, createdSize = -1;
     ASIOCallbacks* callbacks = nullptr;
     std::vector<std::vector<uint8_t>> storage;  // two halves per created channel, filled with 0xAB

@@ -96,8 +96,8 @@ TEST_F(BrowserTest, ListsFoldersFirstEachSortedIgnoringCaseWithoutDotNames) {
 
 TEST_F(BrowserTest, ParentFolderCutsAtTheLastSeparatorKeepingARoot) {
     const char* cases[][2] = {
-        {"/home/user", "/home"}, {"/home", "/"},         {"/", "/"},   {"/home/user/", "/home/user"},
-        {"C:\\Music", "C:"},     {"C:", "C:"},           {"C:\\", "C:"}, {"music", "music"},
+        {"/home/user", "/home"}, {"/home", "/"}, {"/", "/"},     {"/home/user/", "/home/user"},
+        {"C:\\Music", "C:"},     {"C:", "C:"},   {"C:\\", "C:"}, {"music", "music"},
     };
     for (const auto& c : cases) {
         SetFolder(*app, c[0]);

@@ -38,7 +38,8 @@ std::string FindOnPath(const char* program) {
         const std::string folder = end > start ? folders.substr(start, end - start) : ".";
         const std::string candidate = folder + "/" + program;
         struct stat info;
-        if (stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode) && access(candidate.c_str(), X_OK) == 0)
+        if (stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+            access(candidate.c_str(), X_OK) == 0)
             return candidate;
         start = end + 1;
     }
