@@ -49,7 +49,7 @@ protected:
         std::error_code ignored;
         fs::remove_all(folder, ignored);
     }
-    void Touch(const std::string& name, std::size_t bytes = 0) {
+    void Touch(const std::string& name, std::size_t bytes = 1) {
         WriteFile(folder + "/" + name, std::vector<uint8_t>(bytes, 0));
     }
     // A double click as the window delivers it: press, release, press marked double, release.

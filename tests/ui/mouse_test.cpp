@@ -278,6 +278,7 @@ TEST_F(MouseTest, SetupActsAtReleaseAndRoutingRepeatsWithinTheDriversChannels) {
     Click(900, 60);
     EXPECT_EQ(two.controlPanelCalls, 1);
     StopAudio(*app);
+    app.reset();  // the driver list calls the factory on its way out
 }
 
 TEST_F(MouseTest, CursorShowsOverControlsOfTheShownPageOnly) {
