@@ -39,4 +39,8 @@ inline constexpr bool kEnvelopeTimes = !kEarlierBuild;
 // The master section: equaliser, master volume, master and load meters.
 inline constexpr bool kMasterSection = !kEarlierBuild;
 
+// The earlier build's keyboard only edits an open text field: no note entry, no
+// cursor, octave or transport keys, no track buffer, and key up does nothing.
+inline constexpr bool kKeyboardEditor = !kEarlierBuild;
+
 }  // namespace zelmora::profile

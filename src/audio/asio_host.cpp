@@ -5,6 +5,7 @@
 
 #include "app/app_state.h"
 #include "audio/sample_convert.h"
+#include "engine/output_rate.h"
 #include "engine/sequencer.h"
 
 namespace zelmora {
@@ -19,9 +20,9 @@ void SetAsioStatus(AsioHost& host, const char* text) {
     std::snprintf(host.statusText, sizeof host.statusText, "%s", text);
 }
 
-// SANITY: a rate the engine cannot divide by (zero, negative, not a number,
-// absurdly high) from a driver is not taken; the rate asked for stays.
-bool UsableRate(double rate) { return rate >= 1000.0 && rate <= 1.0e6; }
+// SANITY: a rate outside the engine's usable range (engine/output_rate.h: zero,
+// negative, not a number, absurdly high) from a driver is not taken; the rate
+// asked for stays.
 
 // SANITY: a start that fails after the driver was opened releases it again
 // (its buffers first, when they were made), keeping the failure's message, so
@@ -130,7 +131,7 @@ void StartAudio(AppState& app, void* window) {
     driver->setSampleRate(app.settings.sampleRate);
     double rate = app.settings.sampleRate;
     driver->getSampleRate(&rate);
-    if (UsableRate(rate)) app.settings.sampleRate = rate;
+    if (IsUsableOutputRate(rate)) app.settings.sampleRate = rate;
 
     host.postOutput = driver->outputReady() == ASE_OK ? 1 : 0;
 
@@ -299,7 +300,7 @@ ASIOTime* HostBufferSwitchTimeInfo(ASIOTime*, int32_t index, ASIOBool) {
 }
 
 void HostSampleRateDidChange(ASIOSampleRate rate) {
-    if (!UsableRate(rate)) return;
+    if (!IsUsableOutputRate(rate)) return;
     if (AppState* app = g_audioApp.load(std::memory_order_acquire)) app->settings.sampleRate = rate;
 }
 

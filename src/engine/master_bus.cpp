@@ -102,8 +102,12 @@ void RunMasterBus(AppState& app, int frames, double sampleRate) {
         const double al = std::fabs(l), ar = std::fabs(r);
         if (al > peakL) peakL = al;
         if (ar > peakR) peakR = ar;
-        left[i] = l > 1.0 ? 1.0 : (l < -1.0 ? -1.0 : l);
-        right[i] = r > 1.0 ? 1.0 : (r < -1.0 ? -1.0 : r);
+        // MEND (issue 12): the clip maps a value that is not a number to 0, so
+        // the output conversion never sees one.
+        const double cl = l > 1.0 ? 1.0 : (l < -1.0 ? -1.0 : l);
+        const double cr = r > 1.0 ? 1.0 : (r < -1.0 ? -1.0 : r);
+        left[i] = cl == cl ? cl : 0.0;
+        right[i] = cr == cr ? cr : 0.0;
     }
     SongMeters& m = song.meters;
     if (peakL > m.peakLeft.load(std::memory_order_relaxed)) m.peakLeft.store(peakL, std::memory_order_relaxed);

@@ -6,14 +6,12 @@
 #include "app/app_state.h"
 #include "engine/master_bus.h"
 #include "engine/mixer.h"
+#include "engine/output_rate.h"
 #include "engine/transport.h"
 
 namespace zelmora {
 
 namespace {
-
-constexpr double kLowestOutputRate = 8000.0;
-constexpr double kHighestOutputRate = 768000.0;
 
 inline int TracksInUse(const Song& song) { return song.trackCount > kMaxTracks ? kMaxTracks : song.trackCount; }
 
@@ -72,12 +70,7 @@ void ProcessTick(AppState& app) {
 
         if (tick == 0) {
             if (cell.note == kNoteOff) ReleaseTrackVoices(app, t);
-            if (cell.instrument != 0) {
-                const Instrument& ins = song.instruments[cell.instrument];
-                c.instrument = cell.instrument;
-                c.volume = ins.volume;
-                c.pan = ins.pan;
-            }
+            TakeInstrument(song, c, cell.instrument);
             for (int k = 0; k < 3; ++k) {
                 const int p = par[k];
                 switch (cmd[k]) {
@@ -94,6 +87,11 @@ void ProcessTick(AppState& app) {
                     case 16:
                         song.masterVolume = static_cast<uint8_t>(p > 64 ? 64 : p);
                         app.redrawRequest.store(1, std::memory_order_relaxed);
+                        break;
+                    case 14:
+                        // Beyond the Parts (issue 12): 6 with 0 marks this row as
+                        // the track's loop start.
+                        if (p == 0x60) c.loopRow = static_cast<uint8_t>(row);
                         break;
                     default: break;
                 }
@@ -189,6 +187,11 @@ void ProcessTick(AppState& app) {
 
 void AdvanceOrder(AppState& app) {
     Song& song = app.song;
+    // A new pattern starts without a loop start or pending loop jumps.
+    for (TrackSettings& t : song.tracks) {
+        t.channel.loopRow = 0;
+        t.channel.loopCount = 0;
+    }
     if (song.orderPosition == song.lastOrder) {
         song.orderPosition = song.restartOrder;
         app.songWrapCount.fetch_add(1, std::memory_order_relaxed);
@@ -217,6 +220,32 @@ void EndTick(AppState& app) {
     }
     if (tr.tick < length) return;
     tr.tick = 0;
+    // Pattern loop, beyond the Parts (issue 12): at the end of a row, each
+    // track's command 14 with 6y (y >= 1) jumps back to the track's loop start
+    // y times; every track counts on its own, so loops on different tracks
+    // nest. The last track that jumps names the row; a loop jump stays in the
+    // pattern and wins over a pattern break in the same row.
+    int loopRow = -1;
+    for (int t = 0; t < tracks; ++t) {
+        const PatternCell& cell = pattern.cells[row][t];
+        const uint8_t cmd[3] = {cell.command1, cell.command2, cell.command3};
+        const uint8_t par[3] = {cell.parameter1, cell.parameter2, cell.parameter3};
+        int y = 0;
+        for (int k = 0; k < 3; ++k)
+            if (cmd[k] == 14 && (par[k] >> 4) == 0x6 && (par[k] & 15) != 0) y = par[k] & 15;
+        if (y == 0) continue;
+        ChannelState& c = song.tracks[t].channel;
+        if (c.loopCount == 0) {
+            c.loopCount = static_cast<uint8_t>(y);
+            loopRow = c.loopRow;
+        } else if (--c.loopCount != 0) {
+            loopRow = c.loopRow;
+        }
+    }
+    if (loopRow >= 0) {
+        tr.row = loopRow;
+        return;
+    }
     if (breakRow >= 0) {
         tr.row = breakRow;
         AdvanceOrder(app);
@@ -230,6 +259,14 @@ void EndTick(AppState& app) {
 }
 
 }  // namespace
+
+void TakeInstrument(const Song& song, ChannelState& channel, int instrument) {
+    if (instrument <= 0 || instrument >= kMaxInstruments) return;
+    const Instrument& ins = song.instruments[instrument];
+    channel.instrument = static_cast<uint8_t>(instrument);
+    channel.volume = ins.volume;
+    channel.pan = ins.pan;
+}
 
 void TriggerTrackNote(AppState& app, int track, int note, int velocity, int32_t startOffset,
                       const uint8_t chordIntervals[3]) {
@@ -253,10 +290,8 @@ void RenderBuffer(AppState& app) {
     if (frames > kMaxBufferFrames) frames = kMaxBufferFrames;
     // SANITY: an output rate that is not a sensible number would make every
     // tick zero frames long (the loop would never end) or endless; it is held
-    // inside 8000..768000 Hz.
-    double rate = app.settings.sampleRate;
-    if (!(rate >= kLowestOutputRate)) rate = kLowestOutputRate;
-    if (rate > kHighestOutputRate) rate = kHighestOutputRate;
+    // inside the usable range of engine/output_rate.h.
+    const double rate = UsableOutputRate(app.settings.sampleRate);
 
     std::memset(app.mixLeft, 0, sizeof(double) * frames);
     std::memset(app.mixRight, 0, sizeof(double) * frames);

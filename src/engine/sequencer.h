@@ -8,6 +8,8 @@
 namespace zelmora {
 
 struct AppState;
+struct ChannelState;
+struct Song;
 
 // Audio thread (and offline callers). Renders app.asioHost.preferredSize frames
 // (clamped to 1..16384) at app.settings.sampleRate into app.mixLeft and
@@ -20,6 +22,11 @@ struct AppState;
 //
 // Allocates nothing and makes no system call besides the lock.
 void RenderBuffer(AppState& app);
+
+// A track's channel takes an instrument as it does when a cell names one: its
+// number, default volume and pan. Instrument 0 (or one outside the song) names
+// none and leaves the channel as it is.
+void TakeInstrument(const Song& song, ChannelState& channel, int instrument);
 
 // Starts a note on a track from the sequencer: sets the portamento target,
 // resets the arpeggio step and vibrato position, releases the track's busy

@@ -18,13 +18,14 @@ struct S3mHeader {
     int orderCount = 0;
     int instrumentCount = 0;
     int patternCount = 0;
+    bool signedSamples = false;  // the header's sample format 1; 2 (and anything else) is unsigned
     uint8_t channelSettings[kS3mChannels] = {};
 };
 
 // True when a parapointer names a place inside the file.
 bool InsideFile(const ByteReader& in, uint32_t parapointer) { return parapointer * 16ull < in.Size(); }
 
-void ReadInstrument(AppState& app, ByteReader& in, uint32_t parapointer, Instrument& instrument) {
+void ReadInstrument(AppState& app, ByteReader& in, uint32_t parapointer, bool signedSamples, Instrument& instrument) {
     // SANITY: an instrument whose parapointer lies outside the file stays empty.
     if (!InsideFile(in, parapointer)) return;
     in.Seek(parapointer * 16u);
@@ -49,11 +50,16 @@ void ReadInstrument(AppState& app, ByteReader& in, uint32_t parapointer, Instrum
     s.loopLength = ClampToInt32(static_cast<int64_t>(loopEnd) - loopBegin);
     if (flags & 1) s.loopMode = 1;
 
+    // MEND (issue 12): 16-bit data (flag bit 2) is read as 16-bit values, and
+    // signed data (the header's sample format 1) as signed, instead of noise.
+    const bool sixteenBit = (flags & 4) != 0;
+    const std::size_t width = sixteenBit ? 2 : 1;
+
     // SANITY: a sample is cut to the data the file holds behind its pointer;
     // one that starts outside the file gets no audio.
     const std::size_t dataOffset = dataParapointer * 16u;
     const std::size_t available = dataOffset < in.Size() ? in.Size() - dataOffset : 0;
-    const std::size_t frames = std::min<std::size_t>(length, available);
+    const std::size_t frames = std::min<std::size_t>(length, available / width);
     s.frames = static_cast<int32_t>(std::min<std::size_t>(frames, INT32_MAX - 2 * kSampleGuard));
     FitLoopInsideSample(s);
     if (s.frames == 0) return;
@@ -64,8 +70,16 @@ void ReadInstrument(AppState& app, ByteReader& in, uint32_t parapointer, Instrum
         return;
     }
     in.Seek(dataOffset);
+    // A second channel, when there is one, stays silent (Part 3.4).
     double* out = s.audio[0] + kSampleGuard;
-    for (int32_t f = 0; f < s.frames; ++f) out[f] = in.U8() / 128.0 - 1.0;
+    if (sixteenBit && signedSamples)
+        for (int32_t f = 0; f < s.frames; ++f) out[f] = in.I16LE() / 32768.0;
+    else if (sixteenBit)
+        for (int32_t f = 0; f < s.frames; ++f) out[f] = in.U16LE() / 32768.0 - 1.0;
+    else if (signedSamples)
+        for (int32_t f = 0; f < s.frames; ++f) out[f] = in.I8() / 128.0;
+    else
+        for (int32_t f = 0; f < s.frames; ++f) out[f] = in.U8() / 128.0 - 1.0;
 }
 
 // Names the track after its channel setting and gives the cell its panning.
@@ -138,6 +152,13 @@ void TranslateEffect(uint8_t command, uint8_t info, uint8_t& slideMemory, Patter
             break;
         case 18: out = 7; break;
         case 19:
+            if (x == 11) {
+                // Beyond the Parts (issue 12): SBy, the pattern loop, becomes
+                // command 14 with 0x60 + y.
+                out = 14;
+                parameter = static_cast<uint8_t>(0x60 + y);
+                break;
+            }
             if (x < 12 || x > 14) return;
             out = 14;
             parameter = static_cast<uint8_t>((x << 4) + y);  // cut 0xCy, delay 0xDy, pattern delay 0xEy
@@ -210,7 +231,9 @@ void ImportS3mData(AppState& app, ByteReader in) {
         header.orderCount = in.U16LE();
         header.instrumentCount = in.U16LE();
         header.patternCount = in.U16LE();
-        in.Skip(6 + 4 + 1);  // flags, version, sample format, SCRM, global volume
+        in.Skip(4);  // flags, tracker version
+        header.signedSamples = in.U16LE() == 1;
+        in.Skip(4 + 1);  // SCRM, global volume
         song.speed = in.U8();
         song.tempo = in.U8();
         in.Skip(1 + 12);  // master volume, rest of the header
@@ -233,7 +256,7 @@ void ImportS3mData(AppState& app, ByteReader in) {
         // SANITY: instruments past the song's 255 and patterns past its 256 are
         // not read; the message counts the patterns that were.
         const int instruments = std::min(header.instrumentCount, kMaxInstruments - 1);
-        for (int k = 0; k < instruments; ++k) ReadInstrument(app, in, instrumentPointers[k], song.instruments[k + 1]);
+        for (int k = 0; k < instruments; ++k) ReadInstrument(app, in, instrumentPointers[k], header.signedSamples, song.instruments[k + 1]);
 
         uint8_t slideMemory[kS3mChannels] = {};
         patternsRead = std::min(header.patternCount, kMaxPatterns);

@@ -43,8 +43,8 @@ double ReadValue(ByteReader& in, const WavFormat& format) {
             default: break;
         }
     } else if (format.tag == kFloatTag) {
-        if (format.bits == 32) return in.F32LE();
-        if (format.bits == 64) return in.F64LE();
+        if (format.bits == 32) return FiniteOrZero(in.F32LE());
+        if (format.bits == 64) return FiniteOrZero(in.F64LE());
     }
     // Other depths stay silent but still take their bytes.
     in.Skip(format.bits / 8);

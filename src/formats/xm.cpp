@@ -14,6 +14,7 @@ namespace {
 
 constexpr double kXmSampleRate = 16726.0;
 constexpr uint8_t kXmKeyOff = 97;
+constexpr int kXmKeys = 96;
 
 struct XmSampleHeader {
     uint32_t lengthBytes = 0;
@@ -174,6 +175,59 @@ void ReadSampleData(AppState& app, ByteReader& in, const XmSampleHeader& h, Samp
     FitLoopInsideSample(s);
 }
 
+// MEND (issue 12): the instrument's key map decides which sample plays a note.
+// Key k (0..95, XM note k + 1) is our note number k; notes 96..127, which an XM
+// cell cannot hold but the editor can play, follow key 95. Each run of
+// neighbouring keys that names one sample is a span. A sample's first span
+// becomes its slot's key range; every further span of the same sample (a
+// sample named in separate places of the map) gets a copy of the sample in the
+// lowest slot the instrument leaves unused, with that span as its key range,
+// so every key plays exactly the sample the map names. When no slot is left
+// for a copy, that span stays silent. A sample the map never names keeps an
+// empty key range and never plays, as in FastTracker 2.
+void ApplyKeyMap(AppState& app, const uint8_t (&keyMap)[kXmKeys], int samples, Instrument& instrument) {
+    constexpr int kKeys = 128;
+    auto owner = [&](int key) { return keyMap[key < kXmKeys ? key : kXmKeys - 1]; };
+    bool placed[kMaxSampleSlots] = {};
+    int spare = samples;
+    for (int key = 0; key < kKeys;) {
+        const int sample = owner(key);
+        int last = key;
+        while (last + 1 < kKeys && owner(last + 1) == sample) ++last;
+        if (sample < samples) {
+            Sample& source = instrument.samples[sample];
+            Sample* slot = nullptr;
+            if (!placed[sample]) {
+                placed[sample] = true;
+                slot = &source;
+            } else if (spare < kMaxSampleSlots && UsableFrames(source) != 0) {
+                Sample& copy = instrument.samples[spare++];
+                Sample fields = source;
+                fields.audio = nullptr;
+                copy = fields;
+                if (app.AllocateSampleAudio(copy)) {
+                    for (int32_t c = 0; c < copy.channels; ++c)
+                        std::memcpy(copy.audio[c], source.audio[c],
+                                    sizeof(double) * (static_cast<std::size_t>(copy.frames) + 2 * kSampleGuard));
+                    slot = &copy;
+                } else {
+                    copy.frames = copy.channels = 0;
+                }
+            }
+            if (slot) {
+                slot->keyLow = static_cast<uint8_t>(key);
+                slot->keyHigh = static_cast<uint8_t>(last);
+            }
+        }
+        key = last + 1;
+    }
+    for (int j = 0; j < samples; ++j)
+        if (!placed[j]) {
+            instrument.samples[j].keyLow = 127;
+            instrument.samples[j].keyHigh = 0;
+        }
+}
+
 // `instrument` is null for instruments past the song's 255, which are skipped.
 void ReadInstrument(AppState& app, ByteReader& in, Instrument& instrument) {
     const uint32_t headerSize = in.U32LE();
@@ -186,7 +240,10 @@ void ReadInstrument(AppState& app, ByteReader& in, Instrument& instrument) {
         return;
     }
     // Sample header size (40 assumed), key map, two envelopes, 16 single bytes.
-    in.Skip(4 + 96 + 48 + 48 + 16);
+    in.Skip(4);
+    uint8_t keyMap[kXmKeys];
+    in.Read(keyMap, sizeof keyMap);
+    in.Skip(48 + 48 + 16);
     if (headerSize > 241) in.Skip(headerSize - 241);
 
     // SANITY: samples past the instrument's 256 slots are read past and dropped.
@@ -202,6 +259,7 @@ void ReadInstrument(AppState& app, ByteReader& in, Instrument& instrument) {
     }
     for (std::size_t j = 0; j < headers.size(); ++j) ReadSampleData(app, in, headers[j], instrument.samples[j]);
     in.Skip(static_cast<std::size_t>(std::min<uint64_t>(droppedBytes, in.Remaining() + 1)));
+    ApplyKeyMap(app, keyMap, static_cast<int>(headers.size()), instrument);
 }
 
 }  // namespace

@@ -168,6 +168,27 @@ void WriteInstruments(FileWriter& w, const Song& song) {
     }
 }
 
+// MEND (issue 12): the temporary file of a save is closed and removed on every
+// way out that does not end in the rename, an exception from the writer's
+// buffer included, so a failed save leaves no file behind.
+class TemporaryFile {
+public:
+    TemporaryFile(const std::string& path, FILE*& file) : path_(path), file_(file) {}
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+    ~TemporaryFile() {
+        if (file_) std::fclose(file_);
+        file_ = nullptr;
+        if (!kept_) std::remove(path_.c_str());
+    }
+    void Keep() { kept_ = true; }
+
+private:
+    const std::string& path_;
+    FILE*& file_;
+    bool kept_ = false;
+};
+
 // Reads the body after the magic into the freshly reset song. Returns the
 // status message of a damaged file, or null when the file was whole.
 const char* ReadBody(AppState& app, ByteReader& in) {
@@ -245,8 +266,11 @@ const char* ReadBody(AppState& app, ByteReader& in) {
             // SANITY: a stored sample has at least one frame and channel, and its
             // audio lies inside the file; nothing larger is ever allocated.
             if (frames < 1 || channels < 1 || in.Truncated()) return kInvalidFile;
+            // MEND (issue 12): the size is checked by division, so no product of
+            // huge counts can overflow; only then is frames x channels x 8 formed.
+            const uint64_t valuesInFile = in.Remaining() / 8u;
+            if (static_cast<uint64_t>(channels) > valuesInFile / static_cast<uint64_t>(frames)) return kInvalidFile;
             const uint64_t audioBytes = static_cast<uint64_t>(frames) * static_cast<uint64_t>(channels) * 8u;
-            if (audioBytes > in.Remaining()) return kInvalidFile;
             s.frames = frames;
             s.channels = channels;
             if (!app.AllocateSampleAudio(s)) {
@@ -255,7 +279,7 @@ const char* ReadBody(AppState& app, ByteReader& in) {
                 continue;
             }
             for (int32_t c = 0; c < channels; ++c)
-                for (int32_t f = 0; f < frames; ++f) s.audio[c][kSampleGuard + f] = in.F64LE();
+                for (int32_t f = 0; f < frames; ++f) s.audio[c][kSampleGuard + f] = FiniteOrZero(in.F64LE());
         }
     }
     return in.Truncated() ? kInvalidFile : nullptr;
@@ -287,6 +311,7 @@ void SaveModule(AppState& app) {
         SetStatus(app, "%s", kSaveFailed);
         return;
     }
+    TemporaryFile cleanup(temporary, file);
     FileWriter w(file);
     w.Bytes(kMagic, sizeof kMagic);
     w.Bytes(song.name, kNameLength);
@@ -303,11 +328,12 @@ void SaveModule(AppState& app) {
     WriteInstruments(w, song);
     const bool written = w.Finish();
     const bool closed = std::fclose(file) == 0;
+    file = nullptr;
     if (!written || !closed || !RenameOver(temporary, path)) {
-        std::remove(temporary.c_str());
         SetStatus(app, "%s", kSaveFailed);
-        return;
+        return;  // the cleanup removes the temporary file
     }
+    cleanup.Keep();
     SetStatus(app, "Zelmora Module Saved.");
 }
 

@@ -156,7 +156,7 @@ void ResetSongFields(Song& song) {
         t.reserved[0] = t.reserved[1] = 0;
         t.mixerVolume = 64;
         t.reserved2 = 0;
-        ResetChannelState(t.channel);
+        ResetChannelStateForNewSong(t.channel);
     }
     for (Pattern& p : song.patterns) {
         std::memset(&p, 0, sizeof p);

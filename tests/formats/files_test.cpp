@@ -4,6 +4,7 @@
 // and play safely.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -38,6 +39,27 @@ int CountSamples(const Song& song, bool (*counts)(const Sample&)) {
     return n;
 }
 
+// Samples whose rate is the XM one, leaving out the copies the key map makes
+// of a sample named in separate key spans (issue 12): a copy repeats an earlier
+// slot of its instrument, name, length and audio alike.
+int CountXmSampleHeaders(const Song& song) {
+    int n = 0;
+    for (const Instrument& instrument : song.instruments)
+        for (int j = 0; j < kMaxSampleSlots; ++j) {
+            const Sample& s = instrument.samples[j];
+            if (s.sampleRate != 16726.0) continue;
+            bool copy = false;
+            for (int k = 0; k < j && !copy; ++k) {
+                const Sample& e = instrument.samples[k];
+                copy = UsableFrames(s) != 0 && e.frames == s.frames && e.channels == s.channels && UsableFrames(e) &&
+                       std::memcmp(e.name, s.name, sizeof s.name) == 0 &&
+                       std::memcmp(e.audio[0], s.audio[0], sizeof(double) * (s.frames + 2 * kSampleGuard)) == 0;
+            }
+            n += !copy;
+        }
+    return n;
+}
+
 // Per folder: the loader, the facts taken from a file's header line, and their check.
 const struct {
     const char* folder;
@@ -56,8 +78,7 @@ const struct {
          EXPECT_NE(std::string(app.statusLine).find("' Module Loaded (0x0104)."), std::string::npos);
          EXPECT_EQ(app.song.trackCount, std::stoi(m[2]));
          // Every sample header read sets the rate.
-         EXPECT_EQ(CountSamples(app.song, [](const Sample& s) { return s.sampleRate == 16726.0; }),
-                   std::stoi(m[3]));
+         EXPECT_EQ(CountXmSampleHeaders(app.song), std::stoi(m[3]));
      }},
     {"mid", ImportMidi, R"(division (\d+) PPQN)",
      [](const AppState& app, const std::smatch& m) {

@@ -55,7 +55,7 @@ TEST(ImportS3m, EffectTranslationAndSlideMemory) {
         {1, 0x00, 15, 1},     {1, 0x40, 15, 31},    {3, 0x12, 13, 12},    {4, 0xF3, 14, 0xB3},
         {4, 0x20, 10, 0x20},  {4, 0x3F, 14, 0xA3},  {4, 0x0F, 14, 0xA0},  {5, 0xF2, 0, 0},
         {5, 0x20, 2, 0x20},   {6, 0x10, 1, 0x10},   {10, 0x37, 0, 0x37},  {15, 0x80, 9, 0x80},
-        {17, 0x13, 14, 0x93}, {19, 0xC3, 14, 0xC3}, {19, 0xE4, 14, 0xE4}, {19, 0x81, 0, 0},
+        {17, 0x13, 14, 0x93}, {19, 0xC3, 14, 0xC3}, {19, 0xE4, 14, 0xE4}, {19, 0xB3, 14, 0x63}, {19, 0x81, 0, 0},
         {20, 0x90, 15, 0x90}, {22, 0x30, 16, 0x30}, {9, 0x11, 0, 0},
     };
     S3mSpec spec;
@@ -108,6 +108,39 @@ TEST(ImportS3m, DamagedFilesStayInBounds) {
         ImportS3mData(*app, ByteReader(file.data(), size));
         ASSERT_TRUE(StartsWith(app->statusLine, "ScreamTracker Module Loaded (")) << size;
     }
+}
+
+// Issue 12: 16-bit data (flag bit 2) as 16-bit values, signed data (sample
+// format 1 in the header) as signed values.
+TEST(ImportS3m, SixteenBitAndSignedSampleData) {
+    S3mSpec spec;
+    spec.patterns = {{}};
+    const Bytes wide = {0x00, 0x80, 0xFF, 0x7F, 0x00, 0x40};  // 16-bit little-endian: 0x8000, 0x7FFF, 0x4000
+    spec.instruments = {{"wide", 0, 0, 4, 8363, wide, 3}, {"narrow", 0, 0, 0, 8363, {0x80, 0x7F, 0x40}}};
+    // sample format, and the values each instrument holds under it
+    const struct {
+        int format;
+        double wide[3], narrow[3];
+    } cases[] = {{2, {0.0, -1 / 32768.0, -0.5}, {0.0, -1 / 128.0, -0.5}},
+                 {1, {-1.0, 32767 / 32768.0, 0.5}, {-1.0, 127 / 128.0, 0.5}}};
+    for (const auto& c : cases) {
+        Bytes file = WriteS3m(spec);
+        file[0x2A] = static_cast<uint8_t>(c.format);
+        auto app = MakeTestApp();
+        ImportS3mData(*app, ByteReader(file));
+        const Sample& w = app->song.instruments[1].samples[0];
+        const Sample& n = app->song.instruments[2].samples[0];
+        EXPECT_EQ(std::make_tuple(w.frames, n.frames), std::make_tuple(3, 3));
+        for (int f = 0; f < 3; ++f) {
+            EXPECT_EQ(FrameAt(w, f), c.wide[f]) << c.format << " " << f;
+            EXPECT_EQ(FrameAt(n, f), c.narrow[f]) << c.format << " " << f;
+        }
+    }
+    // A 16-bit sample longer than its data is cut to the whole values there are.
+    spec.instruments = {{"cut", 0, 0, 4, 8363, {1, 2, 3}, 10}};
+    auto app = MakeTestApp();
+    ImportS3mData(*app, ByteReader(WriteS3m(spec)));
+    EXPECT_EQ(app->song.instruments[1].samples[0].frames, 1);
 }
 
 }  // namespace

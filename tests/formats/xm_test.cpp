@@ -3,6 +3,7 @@
 #include <tuple>
 
 #include "app/app_state.h"
+#include "engine/mixer.h"
 #include "formats/importers.h"
 #include "support/test_support.h"
 #include "support/writers_tracker.h"
@@ -68,6 +69,34 @@ TEST(ImportXm, SamplesAndDeltaData) {
     EXPECT_EQ(std::make_tuple(kit.samples[2].loopMode, kit.samples[2].fineTune),
               std::make_tuple(0, int8_t{99}));
     EXPECT_EQ(FrameAt(app->song.instruments[3].samples[0], 0), 5 / 256.0);
+}
+
+// Issue 12: the key map picks the one sample a note plays.
+TEST(ImportXm, KeyMapPicksOneSamplePerNote) {
+    XmSpec spec;
+    spec.instruments = {{XmSampleSpec{{10}}, XmSampleSpec{{20}}, XmSampleSpec{{30}}}};
+    // Keys 0..23 and 72..95 sample 0, 24..71 sample 1; sample 2 is never named.
+    Bytes keys(96, 0);
+    for (int k = 24; k < 72; ++k) keys[k] = 1;
+    spec.keyMaps = {keys};
+    auto app = MakeTestApp();
+    ImportXmData(*app, ByteReader(WriteXm(spec)));
+    Instrument& in = app->song.instruments[1];
+    auto range = [&](int slot) { return std::make_pair(int{in.samples[slot].keyLow}, int{in.samples[slot].keyHigh}); };
+    EXPECT_EQ(range(0), std::make_pair(0, 23));
+    EXPECT_EQ(range(1), std::make_pair(24, 71));
+    EXPECT_GT(range(2).first, range(2).second);  // never plays
+    // Sample 0's second span (keys 72..95, and 96..127 after key 95) is a copy in the first unused slot.
+    EXPECT_EQ(range(3), std::make_pair(72, 127));
+    EXPECT_EQ(FrameAt(in.samples[3], 0), 10 / 256.0);
+    EXPECT_EQ(UsableFrames(in.samples[4]), 0);
+    // One voice per note, on the slot the map names.
+    const int notes[][2] = {{0, 0}, {23, 0}, {24, 1}, {71, 1}, {72, 3}, {100, 3}};
+    for (const auto& [note, slot] : notes) {
+        SilenceAllVoices(*app);
+        EXPECT_EQ(StartNoteVoices(*app, 0, 1, note, 0, 127, 0), 1) << note;
+        EXPECT_EQ(app->voices[0].sampleSlot, slot) << note;
+    }
 }
 
 TEST(ImportXm, CountsAndLengthsAboveCapacityAreCut) {

@@ -96,10 +96,13 @@ Bytes WriteXm(const XmSpec& spec) {
         const Bytes packed = PackXmPattern(pattern, spec.channels);
         out.U32(9).U8(0).U16(pattern.rows).U16(packed.size()).Raw(packed);
     }
-    for (const std::vector<XmSampleSpec>& samples : spec.instruments) {
+    for (std::size_t k = 0; k < spec.instruments.size(); ++k) {
+        const std::vector<XmSampleSpec>& samples = spec.instruments[k];
         out.U32(samples.empty() ? 29 : 263).Zeros(23).U16(samples.size());
         if (samples.empty()) continue;
-        out.U32(40).Zeros(96 + 48 + 48 + 16 + 22);
+        Bytes keys = k < spec.keyMaps.size() ? spec.keyMaps[k] : Bytes{};
+        keys.resize(96, 0);
+        out.U32(40).Raw(keys).Zeros(48 + 48 + 16 + 22);
         ByteWriter data;
         for (const XmSampleSpec& s : samples) {
             const std::size_t start = data.bytes.size();

@@ -63,6 +63,7 @@ struct XmSpec {
     uint16_t songLength = 1, restart = 0, channels = 4;
     std::vector<XmPatternSpec> patterns;
     std::vector<std::vector<XmSampleSpec>> instruments;  // the samples of each
+    std::vector<Bytes> keyMaps;  // per instrument, 96 sample numbers; missing: every key plays sample 0
 };
 
 Bytes WriteXm(const XmSpec& spec);

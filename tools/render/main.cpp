@@ -1,5 +1,6 @@
 // zelmora-render: loads a song file the way the tracker does and renders it
 // offline to a WAV file, or prints what was loaded as JSON.
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -20,6 +21,8 @@
 #include "render/render_run.h"
 #include "render/song_json.h"
 #include "render/wav_writer.h"
+#include "ui/canvas.h"
+#include "ui/screen.h"
 
 namespace {
 
@@ -76,6 +79,55 @@ void PrintDecibels(double peak) {
         std::fprintf(stderr, "%.1f", 20.0 * std::log10(peak));
 }
 
+// --skin and --screen: pictures instead of sound.
+int WritePictures(const RenderOptions& options) {
+    const Skin& skin = BuiltInSkin();
+    if (!options.skinOutput.empty()) {
+        if (!WriteBmp(options.skinOutput.c_str(), skin.pixels.data(), skin.width, skin.width, skin.height)) {
+            std::fprintf(stderr, "zelmora-render: cannot write %s\n", options.skinOutput.c_str());
+            return 2;
+        }
+        return 0;
+    }
+    AppState::Options stateOptions;
+    stateOptions.measureCycleRate = false;
+    std::unique_ptr<AppState> app = AppState::Create(stateOptions);
+    if (!app) {
+        std::fprintf(stderr, "zelmora-render: not enough memory for the song\n");
+        return 1;
+    }
+    bool failed = false;
+    if (!options.input.empty()) {
+        std::vector<char> path(options.input.begin(), options.input.end());
+        path.push_back('\0');
+        ImportFile(*app, path.data());
+        std::fprintf(stderr, "%.*s\n", static_cast<int>(NameLength(app->statusLine, kStatusLength)),
+                     app->statusLine);
+        failed = std::strncmp(app->statusLine, "Error: ", 7) == 0;
+    }
+    if (options.seconds > 0.0 && !failed) {
+        RenderResult result;
+        if (!RenderSong(*app, options, nullptr, result)) {
+            std::fprintf(stderr, "zelmora-render: %s\n", result.error.c_str());
+            return 2;
+        }
+    }
+    if (options.page >= 0) app->screenPage = options.page;
+    const int w = options.screenWidth, h = options.screenHeight;
+    Canvas back(kBackBufferSize, kBackBufferSize, skin);
+    ComposeScreen(*app, back, w, h);
+    // The window shows only the back buffer's top-left part; the rest is black.
+    std::vector<uint32_t> picture(static_cast<size_t>(w) * h, 0);
+    for (int y = 0; y < std::min(h, back.Height()); ++y)
+        std::memcpy(&picture[static_cast<size_t>(y) * w], back.Pixels() + static_cast<size_t>(y) * back.Width(),
+                    sizeof(uint32_t) * std::min(w, back.Width()));
+    if (!WriteBmp(options.screenOutput.c_str(), picture.data(), w, w, h)) {
+        std::fprintf(stderr, "zelmora-render: cannot write %s\n", options.screenOutput.c_str());
+        return 2;
+    }
+    return failed ? 1 : 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -89,6 +141,8 @@ int main(int argc, char** argv) {
         std::fputs(HelpText(), stdout);
         return 0;
     }
+
+    if (!options.skinOutput.empty() || !options.screenOutput.empty()) return WritePictures(options);
 
     AppState::Options stateOptions;
     stateOptions.measureCycleRate = false;

@@ -30,6 +30,16 @@ bool ParseSeconds(const char* text, double& value) {
     return true;
 }
 
+// "WxH" within the window's minimum and the picture's maximum.
+bool ParseSize(const char* text, int& width, int& height) {
+    if (!text) return false;
+    const char* x = std::strchr(text, 'x');
+    if (!x) return false;
+    const std::string w(text, x);
+    return ParseInt(w.c_str(), kMinScreenWidth, kMaxScreenSide, width) &&
+           ParseInt(x + 1, kMinScreenHeight, kMaxScreenSide, height);
+}
+
 }  // namespace
 
 bool ParseArguments(int argc, const char* const* argv, RenderOptions& options, std::string& error) {
@@ -93,6 +103,24 @@ bool ParseArguments(int argc, const char* const* argv, RenderOptions& options, s
                 return false;
             }
             ++i;
+        } else if (std::strcmp(arg, "--skin") == 0 || std::strcmp(arg, "--screen") == 0) {
+            if (!needValue(arg)) return false;
+            (arg[3] == 'k' ? options.skinOutput : options.screenOutput) = value;
+            ++i;
+        } else if (std::strcmp(arg, "--size") == 0) {
+            if (!needValue(arg)) return false;
+            if (!ParseSize(value, options.screenWidth, options.screenHeight)) {
+                error = "--size must be WIDTHxHEIGHT, at least 590x600 and at most 8192x8192";
+                return false;
+            }
+            ++i;
+        } else if (std::strcmp(arg, "--page") == 0) {
+            if (!needValue(arg)) return false;
+            if (!ParseInt(value, 0, 5, options.page)) {
+                error = "--page must be 0 to 5";
+                return false;
+            }
+            ++i;
         } else if (arg[0] == '-' && arg[1] == '-') {
             error = std::string("unknown option ") + arg;
             return false;
@@ -108,6 +136,18 @@ bool ParseArguments(int argc, const char* const* argv, RenderOptions& options, s
         }
     }
     if (options.help) return true;
+    const bool picture = !options.skinOutput.empty() || !options.screenOutput.empty();
+    if (picture) {
+        if (!options.skinOutput.empty() && !options.screenOutput.empty()) {
+            error = "--skin and --screen write one picture at a time";
+            return false;
+        }
+        if (!options.output.empty() || options.info || (!options.skinOutput.empty() && !options.input.empty())) {
+            error = "--skin takes no input; --screen takes at most the input file";
+            return false;
+        }
+        return true;
+    }
     if (options.input.empty()) {
         error = "no input file given";
         return false;
@@ -123,6 +163,8 @@ const char* HelpText() {
     return "usage: zelmora-render [--rate HZ] [--buffer FRAMES] [--seconds S] [--bits 16|24|32|f32]\n"
            "                      [--pattern N] INPUT [OUTPUT.wav]\n"
            "       zelmora-render --info INPUT\n"
+           "       zelmora-render --skin OUT.bmp\n"
+           "       zelmora-render --screen OUT.bmp [--size WxH] [--page N] [--seconds S] [INPUT]\n"
            "\n"
            "Loads INPUT the way the tracker opens a file (chosen by its extension: zmo, mod,\n"
            "s3m, xm, okt, mid, sf2, wav) and renders it offline, without an audio device.\n"
@@ -143,6 +185,18 @@ const char* HelpText() {
            "                   until it stops itself, so give --seconds)\n"
            "  --info           print the loaded song as one JSON object on stdout (also\n"
            "                   after an import error, which still exits with status 1)\n"
+           "  --skin OUT.bmp   write the skin picture the tracker draws its screen from\n"
+           "  --screen OUT.bmp write one frame of the tracker's screen as the window shows\n"
+           "                   it after INPUT was opened (a new song without INPUT)\n"
+           "  --size WxH       the window's client size for --screen, from 590x600 (the\n"
+           "                   smallest window) to 8192x8192; default 1024x768. Beyond\n"
+           "                   2048 pixels the screen is not drawn, as in the tracker\n"
+           "  --page N         the page shown: 0 Setup, 1 Browser (with the current folder\n"
+           "                   listed, as after opening), 2 Instrument, 3 Region, 4 Sample,\n"
+           "                   5 Master\n"
+           "                   With --seconds, the song plays that long first, so the\n"
+           "                   picture shows the playing row and the meters\n"
+           "                   Both pictures are 24-bit bottom-up BMP files.\n"
            "  --help           this text\n"
            "\n"
            "OUTPUT is a stereo WAV file; without it the audio is rendered and discarded,\n"
