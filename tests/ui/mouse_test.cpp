@@ -9,29 +9,10 @@
 #include "app/app_state.h"
 #include "audio/fake_drivers.h"
 #include "support/test_support.h"
-#include "ui/keyboard.h"
 #include "ui/screen.h"
 #include "ui/shell_services.h"
 
 namespace zelmora {
-
-#ifdef __ELF__
-// The text field as the keyboard opens and closes it, for test programs that
-// do not link the keyboard; weak, so its own definitions win where they are.
-__attribute__((weak)) void OpenTextField(AppState& app, char* target, int x, int y, int size) {
-    app.textEditTarget = target;
-    app.textEdit.x = x;
-    app.textEdit.y = y;
-    app.textEdit.size = size;
-    const int caret = (app.mouseX - x) / 7;
-    app.textEdit.caret = caret < 0 ? 0 : (caret > size - 1 ? size - 1 : caret);
-}
-__attribute__((weak)) void CloseTextField(AppState& app) {
-    app.textEditTarget = nullptr;
-    app.textEdit = TextEditState{};
-}
-#endif
-
 namespace {
 
 class MouseTest : public ::testing::Test {
