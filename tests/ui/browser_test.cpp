@@ -43,6 +43,8 @@ protected:
         cursors.clear();
         Shell().setCursor = [](CursorShape s) { cursors.push_back(s); };
         SetFolder(*app, folder);
+        ListFolder(*app);
+        cursors.clear();
     }
     void TearDown() override {
         Shell() = ShellServices{};
@@ -93,6 +95,14 @@ TEST_F(BrowserTest, ListsFoldersFirstEachSortedIgnoringCaseWithoutDotNames) {
 }
 
 #endif
+
+TEST_F(BrowserTest, TheStateListsTheCurrentDirectoryAsItIsMade) {
+    auto fresh = MakeTestApp();
+    const int count = fresh->browserCount;
+    EXPECT_GT(count, 0);
+    ListFolder(*fresh);
+    EXPECT_EQ(fresh->browserCount, count);
+}
 
 TEST_F(BrowserTest, ParentFolderCutsAtTheLastSeparatorKeepingARoot) {
     const char* cases[][2] = {
