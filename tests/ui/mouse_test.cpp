@@ -60,22 +60,16 @@ TEST_F(MouseTest, DragsMoveOneUnitPerPixelWithinTheirClamps) {
     auto scroll = [](const AppState& a) { return int(a.browserScroll); };
     const Case cases[] = {
         {"tempo up 10", 60, 210, -10, nullptr, tempo, 135},
-        {"tempo floor", 60, 210, 200, nullptr, tempo, 32},
         {"edit step ceiling", 60, 260, -40, nullptr, [](const AppState& a) { return int(a.song.editStep); },
          16},
-        {"track count floor", 60, 245, 90, nullptr, [](const AppState& a) { return int(a.song.trackCount); },
-         1},
         {"position down 10", 70, 18, 10, [](AppState& a) { a.song.lastOrder = 40; }, position, 10},
         {"position stops at the last order", 70, 18, 99, [](AppState& a) { a.song.lastOrder = 40; }, position,
          40},
         {"last order never below the position or restart", 70, 50, 99,
          [](AppState& a) { a.song.lastOrder = 40, a.song.orderPosition = 12, a.song.restartOrder = 7; },
          lastOrder, 12},
-        {"order bar", 10, 100, 7, [](AppState& a) { a.song.lastOrder = 5; }, position, 5},
         {"instrument bar", 200, 40, 500, nullptr, [](const AppState& a) { return a.firstShownInstrument; },
          244},
-        {"region bar", 200, 200, -50, [](AppState& a) { a.firstShownSample = 20; },
-         [](const AppState& a) { return a.firstShownSample; }, 0},
         {"browser bar, 40 entries", 505, 60, 100, nullptr, scroll, 22},
         {"browser bar, 17 entries", 505, 60, 100, [](AppState& a) { a.browserCount = 17; }, scroll, 0},
         // Band 3's knob stands at 60 - gain: with a gain of 10 at y = 50.
@@ -151,11 +145,8 @@ TEST_F(MouseTest, SequencerListsToolbarPagesAndTransport) {
     };
     const Case cases[] = {
         {"tempo arrow", 92, 210, 0, false, [](const AppState& a) { return int(a.song.tempo); }, 126},
-        {"speed arrow down", 108, 226, 0, false, [](const AppState& a) { return int(a.song.speed); }, 5},
         {"instrument row 3", 250, 16 + 36, 0, false, [](const AppState& a) { return a.currentInstrument; },
          4},
-        {"instrument up stops at 1", 200, 20, 0, false,
-         [](const AppState& a) { return a.firstShownInstrument; }, 1},
         {"region row 7", 250, 176 + 84, 1, false, [](const AppState& a) { return a.currentSample; }, 7},
         {"toolbar: Master", 440, 16 + 80, 0, false, [](const AppState& a) { return a.screenPage; }, 5},
         {"play song", 130, 215, 0, false, [](const AppState& a) { return int(a.transport.playMode); },
@@ -272,8 +263,7 @@ TEST_F(MouseTest, CursorShowsOverControlsOfTheShownPageOnly) {
         bool control;
     } points[] = {
         {92, 20, 1, true},  {300, 400, 1, false}, {530, 40, 1, true}, {530, 80, 1, false},
-        {815, 20, 0, true}, {815, 20, 1, false},  {597, 70, 5, true}, {597, 95, 5, false},
-        {440, 20, 3, true}, {30, 90, 1, false},   {30, 133, 1, true},
+        {815, 20, 0, true}, {815, 20, 1, false},  {597, 70, 5, true}, {30, 90, 1, false},
     };
     for (const auto& p : points) {
         app->screenPage = p.page;
