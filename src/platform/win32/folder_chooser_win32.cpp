@@ -1,5 +1,5 @@
-// The folder chooser of Windows: the shell's folder dialog, owned by the
-// window that is active when it opens.
+// The folder chooser of Windows: the shell's folder dialog, owned by the main
+// window (or the active one, before the shell has named it).
 #include <windows.h>
 #include <objbase.h>
 #include <shlobj.h>
@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "platform/folder_chooser.h"
+#include "ui/shell_services.h"
 
 namespace zelmora {
 
@@ -16,7 +17,7 @@ bool ChooseFolderWin32(char* folder, std::size_t size, char* status, std::size_t
     if (!folder || size == 0) return false;
     char displayName[MAX_PATH] = {};
     BROWSEINFOA info = {};
-    info.hwndOwner = GetActiveWindow();
+    info.hwndOwner = Shell().window ? static_cast<HWND>(Shell().window) : GetActiveWindow();
     info.pszDisplayName = displayName;
     info.lpszTitle = "Select Folder";
     info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
