@@ -130,6 +130,7 @@ bool OpenWindow(AppState& app) {
         Report(SDL_GetError());
         return false;
     }
+    Shell().window = g_shell.window;
     SDL_SetWindowMinimumSize(g_shell.window, kMinClientWidth, kMinClientHeight);
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
     // The system's renderer, or SDL's own where that cannot hold a 2048 x 2048 texture.
@@ -160,6 +161,7 @@ void ReleaseWindow() {
     g_shell.backBuffer.reset();
     if (g_shell.texture) SDL_DestroyTexture(g_shell.texture);
     if (g_shell.renderer) SDL_DestroyRenderer(g_shell.renderer);
+    Shell().window = nullptr;
     if (g_shell.window) SDL_DestroyWindow(g_shell.window);
     g_shell.texture = nullptr;
     g_shell.renderer = nullptr;

@@ -239,6 +239,7 @@ bool OpenWindow(AppState& app) {
     g_shell.window = CreateWindowExA(0, kClassName, "Zelmora", style, CW_USEDEFAULT, 0, CW_USEDEFAULT, 0, nullptr,
                                      nullptr, g_shell.instance, nullptr);
     if (!g_shell.window) return false;
+    Shell().window = g_shell.window;
     (void)app;  // the window procedure reaches the state through the published pointer
     ShowWindow(g_shell.window, SW_SHOWMAXIMIZED);
     UpdateWindow(g_shell.window);
@@ -246,6 +247,7 @@ bool OpenWindow(AppState& app) {
 }
 
 void ReleaseWindow() {
+    Shell().window = nullptr;
     if (g_shell.window && IsWindow(g_shell.window)) DestroyWindow(g_shell.window);
     g_shell.window = nullptr;
     g_shell.backBuffer.reset();
