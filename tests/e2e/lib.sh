@@ -1,5 +1,5 @@
 # Shared by the end-to-end scripts: bounded waits and the steps a user takes.
-# Sourced; expects DISPLAY to name a running X server and TOOL the helper program.
+# Sourced; expects DISPLAY to name a running X server and CHECK the checking program.
 
 # wait_for SECONDS COMMAND...: polls every 50 ms until COMMAND succeeds; false on timeout.
 wait_for() {
@@ -26,19 +26,19 @@ write_short_settings() {
 
 # shot_has_notes PPM: a screenshot, checked for the typed note names.
 shot_has_notes() {
-  import -window root "$1.png" && /usr/bin/convert "$1.png" "$1" && "$TOOL" screen "$1"
+  import -window root "$1.png" && /usr/bin/convert "$1.png" "$1" && "$CHECK" screen "$1"
 }
 
-# play_session RECORDING: the user's part, once the window is shown and the
+# user_plays RECORDING: the user's part, once the window is shown and the
 # driver records: open the tone (the only file in the browser's list) with a
 # double-click, switch edit mode on, type C-4 E-4 G-4 C-5, check the screen,
 # play the song from the top for a second, stop and close with Alt+F4.
-play_session() {
+user_plays() {
   local rec=$1
   xdotool mousemove 560 42 click --repeat 2 --delay 60 1
   xdotool key --delay 30 space z c b q
-  wait_for 10 shot_has_notes "$work/shot.ppm" || { "$TOOL" screen "$work/shot.ppm"; fail "screen"; return 1; }
-  "$TOOL" screen "$work/shot.ppm"
+  wait_for 10 shot_has_notes "$work/shot.ppm" || { "$CHECK" screen "$work/shot.ppm"; fail "screen"; return 1; }
+  "$CHECK" screen "$work/shot.ppm"
   local before; before=$(file_size "$rec")
   xdotool key --delay 30 Home F5
   # 1.2 s of 32-bit stereo at 44100 Hz: the four rows and more of the held C-5.

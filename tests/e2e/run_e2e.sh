@@ -7,7 +7,7 @@ set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 native=$(readlink -e "${1:?usage: run_e2e.sh NATIVE_BUILD [WINDOWS_BUILD]}") || { echo "missing $1"; exit 1; }
 windows=${2:-}
-tool="$native/tests/e2e/zelmora_e2e_tool"
+check="$native/tests/e2e/zelmora_e2e_check"
 
 # The first free display from :90 on.
 display=90
@@ -28,8 +28,8 @@ run() {  # run SCRIPT ARGUMENTS...
   local name; name=$(basename "$1" .sh)
   if "$@"; then echo "--- $name: ok ($((SECONDS - start)) s)"; else echo "--- $name: FAILED"; status=1; fi
 }
-run "$here/sdl_e2e.sh" "$native/src/platform/zelmora" "$tool"
+run "$here/sdl_e2e.sh" "$native/src/platform/zelmora" "$check"
 if [[ -n $windows ]]; then
-  run "$here/wine_e2e.sh" "$windows/src/platform/zelmora.exe" "$windows/tests/drivers/zelmora_test_asio.dll" "$tool"
+  run "$here/wine_e2e.sh" "$windows/src/platform/zelmora.exe" "$windows/tests/drivers/zelmora_test_asio.dll" "$check"
 fi
 exit $status

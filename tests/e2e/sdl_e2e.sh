@@ -2,10 +2,10 @@
 # The SDL build end to end, as a user meets it: start with a settings file that
 # selects the recording driver, type four notes, play, stop, close; then check
 # the recording, a screenshot and the settings file written at exit.
-# Usage: sdl_e2e.sh ZELMORA TOOL   (DISPLAY names a running X server)
+# Usage: sdl_e2e.sh ZELMORA CHECK   (DISPLAY names a running X server)
 set -uo pipefail
-zelmora=$(readlink -e "${1:?usage: sdl_e2e.sh ZELMORA TOOL}") || { echo "missing $1"; exit 1; }
-TOOL=$(readlink -e "${2:?usage: sdl_e2e.sh ZELMORA TOOL}") || { echo "missing $2"; exit 1; }
+zelmora=$(readlink -e "${1:?usage: sdl_e2e.sh ZELMORA CHECK}") || { echo "missing $1"; exit 1; }
+CHECK=$(readlink -e "${2:?usage: sdl_e2e.sh ZELMORA CHECK}") || { echo "missing $2"; exit 1; }
 source "$(dirname "$0")/lib.sh"
 
 work=$(mktemp -d)
@@ -16,7 +16,7 @@ cleanup() {
 }
 trap cleanup EXIT
 mkdir -p "$work/config/zelmora" "$work/songs"
-"$TOOL" tone "$work/songs/tone.wav" || exit 1
+"$CHECK" tone "$work/songs/tone.wav" || exit 1
 # With SDL's audio left out the recording driver is the only one: index 0.
 write_short_settings 0 "$work/config/zelmora/zelmora.set"
 recording="$work/songs/zelmora-recording.wav"
@@ -28,7 +28,7 @@ if ! wait_for 30 window_shown; then
   fail "no window"; status=1
 elif ! wait_for 10 larger_than "$recording" 44; then
   fail "the recording driver did not start"; status=1
-elif ! play_session "$recording"; then
+elif ! user_plays "$recording"; then
   status=1
 fi
 if ! wait_for 10 process_gone "$pid"; then
@@ -37,7 +37,7 @@ else
   wait "$pid" || { fail "exit code $?"; status=1; }
   pid=
 fi
-[[ $status -eq 0 ]] && { "$TOOL" recording "$recording" || status=1; }
+[[ $status -eq 0 ]] && { "$CHECK" recording "$recording" || status=1; }
 size=$(file_size "$work/config/zelmora/zelmora.set")
 [[ $size -eq 18 ]] || { fail "settings file of $size bytes"; status=1; }
 [[ $status -eq 0 ]] || { echo "--- program output"; cat "$work/log"; }

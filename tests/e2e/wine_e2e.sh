@@ -2,13 +2,13 @@
 # The Windows build end to end under Wine, with the test ASIO driver: the
 # window opens, keys and clicks reach it, the recording holds the typed notes,
 # and the settings file is written beside the executable.
-# Usage: wine_e2e.sh ZELMORA.EXE TEST_DRIVER.DLL TOOL
+# Usage: wine_e2e.sh ZELMORA.EXE TEST_DRIVER.DLL CHECK
 # Wine must already be up (WINEPREFIX set, a persistent wineserver, the prefix
 # booted) and DISPLAY must name a running X server.
 set -uo pipefail
-exe=$(readlink -e "${1:?usage: wine_e2e.sh ZELMORA.EXE TEST_DRIVER.DLL TOOL}") || { echo "missing $1"; exit 1; }
+exe=$(readlink -e "${1:?usage: wine_e2e.sh ZELMORA.EXE TEST_DRIVER.DLL CHECK}") || { echo "missing $1"; exit 1; }
 dll=$(readlink -e "${2:?}") || { echo "missing $2"; exit 1; }
-TOOL=$(readlink -e "${3:?}") || { echo "missing $3"; exit 1; }
+CHECK=$(readlink -e "${3:?}") || { echo "missing $3"; exit 1; }
 source "$(dirname "$0")/lib.sh"
 
 class='{5A3C9E21-7B4D-4F10-9C2E-1D8B6A4F0E37}'
@@ -35,7 +35,7 @@ reg add 'HKLM\Software\ASIO\Zelmora Test Driver' /v Description /d 'Zelmora Test
 
 mkdir -p "$work/bin" "$work/songs"
 cp "$exe" "$work/bin/zelmora.exe"
-"$TOOL" tone "$work/songs/tone.wav" || exit 1
+"$CHECK" tone "$work/songs/tone.wav" || exit 1
 # The test driver is the only one registered: index 0.
 write_short_settings 0 "$work/bin/zelmora.set"
 recording="$work/songs/zelmora-test-driver.wav"
@@ -47,7 +47,7 @@ if ! wait_for 40 window_shown; then
   fail "no window"; status=1
 elif ! wait_for 15 larger_than "$recording" 44; then
   fail "the test driver did not start"; status=1
-elif ! play_session "$recording"; then
+elif ! user_plays "$recording"; then
   status=1
 fi
 if ! wait_for 15 process_gone "$pid"; then
@@ -56,7 +56,7 @@ else
   wait "$pid" || { fail "exit code $?"; status=1; }
   pid=
 fi
-[[ $status -eq 0 ]] && { "$TOOL" recording "$recording" || status=1; }
+[[ $status -eq 0 ]] && { "$CHECK" recording "$recording" || status=1; }
 size=$(file_size "$work/bin/zelmora.set")
 [[ $size -eq 18 ]] || { fail "settings file of $size bytes"; status=1; }
 [[ $status -eq 0 ]] || { echo "--- program output"; cat "$work/log"; }

@@ -319,7 +319,7 @@ int main(int, char**) {
     if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER | SDL_INIT_EVENTS) != 0 || !HaveDisplay()) {
         std::fprintf(stderr,
                      "zelmora: no graphical display found (DISPLAY and WAYLAND_DISPLAY are not set or cannot be "
-                     "opened). Start Zelmora from a desktop session.\n");
+                     "opened). Start Zelmora on a desktop.\n");
         SDL_Quit();
         return 1;
     }

@@ -1,9 +1,9 @@
-// Helper of the end-to-end scripts: makes the tone they load, and checks what
+// The end-to-end scripts' checking program: makes the tone they load, and checks what
 // the running tracker left behind, the recording and a screenshot.
 //
-//   zelmora_e2e_tool tone OUT.wav           a looping 441 Hz sine, root key C-5
-//   zelmora_e2e_tool recording REC.wav      the four typed notes, in time and tune
-//   zelmora_e2e_tool screen SHOT.ppm        the four note names, stacked in one track
+//   zelmora_e2e_check tone OUT.wav           a looping 441 Hz sine, root key C-5
+//   zelmora_e2e_check recording REC.wav      the four typed notes, in time and tune
+//   zelmora_e2e_check screen SHOT.ppm        the four note names, stacked in one track
 //
 // The typed notes are C-4, E-4, G-4 and C-5 on rows 0 to 3 of a new song
 // (speed 6, tempo 125: a row is 6 x 882 frames at 44100 Hz).
@@ -237,6 +237,6 @@ int main(int argc, char** argv) {
     if (argc == 3 && std::strcmp(argv[1], "tone") == 0) return WriteTone(argv[2]);
     if (argc == 3 && std::strcmp(argv[1], "recording") == 0) return Recording(argv[2]);
     if (argc == 3 && std::strcmp(argv[1], "screen") == 0) return Screen(argv[2]);
-    std::fprintf(stderr, "usage: zelmora_e2e_tool tone|recording|screen FILE\n");
+    std::fprintf(stderr, "usage: zelmora_e2e_check tone|recording|screen FILE\n");
     return 2;
 }
