@@ -27,7 +27,7 @@ void AbandonState(std::unique_ptr<AppState>& app);
 struct ShellSteps {
     bool (*loadCursors)() = nullptr;  // the arrow, our own cursor, the hourglass
     std::string (*settingsPath)() = nullptr;
-    void (*beforeState)() = nullptr;  // e.g. the system's audio devices for the driver list
+    void (*beforeState)() = nullptr;              // e.g. the system's audio devices for the driver list
     bool (*openWindow)(AppState& app) = nullptr;  // created, shown maximised, painted once
     void (*startAudio)(AppState& app) = nullptr;  // its result goes to the driver's status text only
     bool (*startTick)(AppState& app) = nullptr;

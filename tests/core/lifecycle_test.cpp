@@ -1,10 +1,11 @@
+#include "app/lifecycle.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <fstream>
 #include <string>
 
-#include "app/lifecycle.h"
 #include "support/test_support.h"
 
 namespace zelmora {
@@ -15,7 +16,9 @@ std::string g_trace;
 std::string g_settingsPath;
 bool g_windowOpens = true;
 
-void Step(const char* name) { g_trace += std::string(g_trace.empty() ? "" : " ") + name; }
+void Step(const char* name) {
+    g_trace += std::string(g_trace.empty() ? "" : " ") + name;
+}
 
 // Whether the state is published and the settings file exists, as the step sees it.
 std::string Seen() {
@@ -26,15 +29,30 @@ std::string Seen() {
 
 ShellSteps FakeShell() {
     ShellSteps s;
-    s.loadCursors = [] { Step("cursors"); return true; };
-    s.settingsPath = [] { Step("path"); return g_settingsPath; };
-    s.openWindow = [](AppState&) { Step(("window" + Seen()).c_str()); return g_windowOpens; };
+    s.loadCursors = [] {
+        Step("cursors");
+        return true;
+    };
+    s.settingsPath = [] {
+        Step("path");
+        return g_settingsPath;
+    };
+    s.openWindow = [](AppState&) {
+        Step(("window" + Seen()).c_str());
+        return g_windowOpens;
+    };
     s.startAudio = [](AppState& app) {
         Step("audio");
         app.settings.sampleRate = 48000.0;  // the rate a driver reports
     };
-    s.startTick = [](AppState&) { Step("tick"); return true; };
-    s.runLoop = [](AppState&) { Step("loop"); return 7; };
+    s.startTick = [](AppState&) {
+        Step("tick");
+        return true;
+    };
+    s.runLoop = [](AppState&) {
+        Step("loop");
+        return 7;
+    };
     s.stopTick = [] { Step("untick"); };
     s.stopAudio = [](AppState&) { Step(("unaudio" + Seen()).c_str()); };
     s.releaseWindow = [] { Step(("unwindow" + Seen()).c_str()); };

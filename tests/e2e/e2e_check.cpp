@@ -31,7 +31,9 @@ void Put(std::vector<uint8_t>& out, uint32_t value, int bytes) {
     for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
 }
 
-void PutId(std::vector<uint8_t>& out, const char* id) { out.insert(out.end(), id, id + 4); }
+void PutId(std::vector<uint8_t>& out, const char* id) {
+    out.insert(out.end(), id, id + 4);
+}
 
 int WriteTone(const char* path) {
     std::vector<uint8_t> data;
@@ -95,11 +97,13 @@ std::vector<double> ReadLeft(const char* path) {
 
 // A stretch of upward zero crossings whose periods all match one typed note.
 struct Run {
-    int note;          // index into kTypedNotes
+    int note;           // index into kTypedNotes
     double start, end;  // seconds
 };
 
-double NoteHz(int note) { return kToneHz * std::pow(2.0, (note - kRootNote) / 12.0); }
+double NoteHz(int note) {
+    return kToneHz * std::pow(2.0, (note - kRootNote) / 12.0);
+}
 
 int Recording(const char* path) {
     const std::vector<double> left = ReadLeft(path);
@@ -119,7 +123,8 @@ int Recording(const char* path) {
             for (int n = 0; n < 4; ++n) {
                 if (std::fabs(hz / NoteHz(kTypedNotes[n]) - 1.0) < 0.02) match = n;
             }
-            if (match >= 0 && !runs.empty() && runs.back().note == match && previous - runs.back().end < 1e-9) {
+            if (match >= 0 && !runs.empty() && runs.back().note == match &&
+                previous - runs.back().end < 1e-9) {
                 runs.back().end = t;
             } else if (match >= 0) {
                 runs.push_back(Run{match, previous, t});
@@ -150,8 +155,8 @@ int Recording(const char* path) {
         double change[3];
         for (int n = 0; n < 3; ++n) change[n] = (run[n].end + run[n + 1].start) / 2;
         const double rows[3] = {change[0] - run[0].start, change[1] - change[0], change[2] - change[1]};
-        std::printf("recording: C-4 E-4 G-4 C-5 from %.3f s, rows of %.4f %.4f %.4f s\n", run[0].start, rows[0],
-                    rows[1], rows[2]);
+        std::printf("recording: C-4 E-4 G-4 C-5 from %.3f s, rows of %.4f %.4f %.4f s\n", run[0].start,
+                    rows[0], rows[1], rows[2]);
         if (std::fabs(rows[0] - kRowSeconds) < 0.02 && std::fabs(rows[1] - kRowSeconds) < 0.01 &&
             std::fabs(rows[2] - kRowSeconds) < 0.01)
             return 0;
@@ -193,7 +198,8 @@ int Screen(const char* path) {
     constexpr int kGlyphW = 21, kGlyphH = 8;
     zelmora::Canvas glyphs(kGlyphW * 3, kGlyphH * 4, zelmora::BuiltInSkin());
     for (int n = 0; n < 4; ++n) {
-        for (int style = 0; style < 3; ++style) glyphs.Text(kGlyphW * style, kGlyphH * n, kTypedNames[n], 3, style);
+        for (int style = 0; style < 3; ++style)
+            glyphs.Text(kGlyphW * style, kGlyphH * n, kTypedNames[n], 3, style);
     }
     // A skin without its font would make every needle one colour, found anywhere.
     for (int y = 1; y < kGlyphH; ++y) {
@@ -209,7 +215,8 @@ int Screen(const char* path) {
             bool same = true;
             for (int gy = 0; gy < kGlyphH && same; ++gy) {
                 for (int gx = 0; gx < kGlyphW && same; ++gx)
-                    same = shot[std::size_t(y + gy) * w + x + gx] == glyphs.At(kGlyphW * style + gx, kGlyphH * note + gy);
+                    same = shot[std::size_t(y + gy) * w + x + gx] ==
+                           glyphs.At(kGlyphW * style + gx, kGlyphH * note + gy);
             }
             if (same) return true;
         }

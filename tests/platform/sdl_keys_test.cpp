@@ -1,6 +1,7 @@
+#include "platform/sdl/sdl_keys.h"
+
 #include <gtest/gtest.h>
 
-#include "platform/sdl/sdl_keys.h"
 #include "ui/keyboard.h"
 
 namespace zelmora {
@@ -26,8 +27,8 @@ TEST(SdlKeys, LabelsForLettersAndPunctuationPositionsForTheDigitRow) {
         // The digit row by position, also under AZERTY's unshifted symbols.
         {SDLK_1, SDL_SCANCODE_1, '1'},
         {SDLK_0, SDL_SCANCODE_0, '0'},
-        {0xE9, SDL_SCANCODE_2, '2'},           // AZERTY "é 2"
-        {SDLK_MINUS, SDL_SCANCODE_6, '6'},     // AZERTY "- 6"
+        {0xE9, SDL_SCANCODE_2, '2'},             // AZERTY "é 2"
+        {SDLK_MINUS, SDL_SCANCODE_6, '6'},       // AZERTY "- 6"
         {SDLK_UNDERSCORE, SDL_SCANCODE_8, '8'},  // AZERTY "_ 8"
         {SDLK_F1, SDL_SCANCODE_F1, vk::kF1},
         {SDLK_F12, SDL_SCANCODE_F12, vk::kF1 + 11},

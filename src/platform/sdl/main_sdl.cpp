@@ -46,17 +46,19 @@ struct SdlShell {
 
 SdlShell g_shell;
 
-void Report(const char* message) { std::fprintf(stderr, "zelmora: %s\n", message); }
+void Report(const char* message) {
+    std::fprintf(stderr, "zelmora: %s\n", message);
+}
 
 // -- cursors --
 
 bool LoadCursors() {
     g_shell.cursors[0] = SDL_CreateSystemCursor(SDL_SYSTEM_CURSOR_ARROW);
     CursorImage image = EmbeddedCursorImage();
-    SDL_Surface* surface = image.width > 0 ? SDL_CreateRGBSurfaceWithFormatFrom(image.argb.data(), image.width,
-                                                                               image.height, 32, image.width * 4,
-                                                                               SDL_PIXELFORMAT_ARGB8888)
-                                           : nullptr;
+    SDL_Surface* surface =
+        image.width > 0 ? SDL_CreateRGBSurfaceWithFormatFrom(image.argb.data(), image.width, image.height, 32,
+                                                             image.width * 4, SDL_PIXELFORMAT_ARGB8888)
+                        : nullptr;
     if (surface) {
         g_shell.cursors[1] = SDL_CreateColorCursor(surface, image.hotX, image.hotY);
         SDL_FreeSurface(surface);
@@ -79,7 +81,9 @@ void SetCursorShape(CursorShape shape) {
     if (cursor) SDL_SetCursor(cursor);
 }
 
-void CaptureMouse(bool capture) { SDL_CaptureMouse(capture ? SDL_TRUE : SDL_FALSE); }
+void CaptureMouse(bool capture) {
+    SDL_CaptureMouse(capture ? SDL_TRUE : SDL_FALSE);
+}
 
 // -- presenting --
 
@@ -96,7 +100,8 @@ void Present(const Rect& changed) {
     SDL_Rect update{changed.x, changed.y, changed.w, changed.h};
     SDL_Rect clipped;
     if (SDL_IntersectRect(&update, &visible, &clipped)) {
-        const uint32_t* pixels = g_shell.backBuffer->Pixels() + static_cast<std::size_t>(clipped.y) * kBackBufferSize + clipped.x;
+        const uint32_t* pixels =
+            g_shell.backBuffer->Pixels() + static_cast<std::size_t>(clipped.y) * kBackBufferSize + clipped.x;
         SDL_UpdateTexture(g_shell.texture, &clipped, pixels, kBackBufferSize * 4);
     }
     SDL_SetRenderDrawColor(g_shell.renderer, 0, 0, 0, 255);
@@ -122,10 +127,9 @@ bool OpenWindow(AppState& app) {
         if (SDL_GetDesktopDisplayMode(0, &mode) != 0) return false;
         area = SDL_Rect{0, 0, mode.w, mode.h};
     }
-    g_shell.window = SDL_CreateWindow("Zelmora", area.x, area.y, SDL_max(area.w, kMinClientWidth),
-                                      SDL_max(area.h, kMinClientHeight),
-                                      (profile::kBorderlessWindow ? SDL_WINDOW_BORDERLESS : 0) |
-                                          SDL_WINDOW_RESIZABLE | SDL_WINDOW_HIDDEN);
+    g_shell.window = SDL_CreateWindow(
+        "Zelmora", area.x, area.y, SDL_max(area.w, kMinClientWidth), SDL_max(area.h, kMinClientHeight),
+        (profile::kBorderlessWindow ? SDL_WINDOW_BORDERLESS : 0) | SDL_WINDOW_RESIZABLE | SDL_WINDOW_HIDDEN);
     if (!g_shell.window) {
         Report(SDL_GetError());
         return false;
@@ -137,8 +141,8 @@ bool OpenWindow(AppState& app) {
     for (const Uint32 flags : {0u, static_cast<Uint32>(SDL_RENDERER_SOFTWARE)}) {
         g_shell.renderer = SDL_CreateRenderer(g_shell.window, -1, flags);
         if (!g_shell.renderer) continue;
-        g_shell.texture = SDL_CreateTexture(g_shell.renderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING,
-                                            kBackBufferSize, kBackBufferSize);
+        g_shell.texture = SDL_CreateTexture(g_shell.renderer, SDL_PIXELFORMAT_RGB888,
+                                            SDL_TEXTUREACCESS_STREAMING, kBackBufferSize, kBackBufferSize);
         if (g_shell.texture) break;
         SDL_DestroyRenderer(g_shell.renderer);
         g_shell.renderer = nullptr;
@@ -237,55 +241,55 @@ int ButtonOf(Uint8 button) {
 // Returns false when the window is to close.
 bool HandleEvent(AppState& app, const SDL_Event& event) {
     switch (event.type) {
-    case SDL_QUIT:
-        return false;
-    case SDL_WINDOWEVENT:
-        if (event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) Paint(app);
-        if (event.window.event == SDL_WINDOWEVENT_EXPOSED) Present(Rect{});
-        return true;
-    case SDL_KEYDOWN: {
-        const SDL_Keysym& key = event.key.keysym;
-        // Keys with Alt belong to the system, as on Windows: Alt+F4 closes.
-        if (key.mod & KMOD_ALT) return key.sym != SDLK_F4;
-        const int virtualKey = VirtualKeyFromSdl(key.sym, key.scancode);
-        if (virtualKey) KeyDown(app, virtualKey, event.key.repeat != 0, ModifiersOf(event.key));
-        return true;
-    }
-    case SDL_KEYUP: {
-        // Always delivered, so a note released while Alt is held stops sounding.
-        const int virtualKey = VirtualKeyFromSdl(event.key.keysym.sym, event.key.keysym.scancode);
-        if (virtualKey) KeyUp(app, virtualKey);
-        return true;
-    }
-    case SDL_MOUSEBUTTONDOWN: {
-        const int button = ButtonOf(event.button.button);
-        // Clicks count on while they come quickly; as on Windows, the second
-        // of each pair is the double-click.
-        const bool doubleClick = event.button.clicks >= 2 && event.button.clicks % 2 == 0;
-        if (button >= 0) MouseDown(app, event.button.x, event.button.y, button, doubleClick);
-        return true;
-    }
-    case SDL_MOUSEBUTTONUP: {
-        const int button = ButtonOf(event.button.button);
-        if (button >= 0) MouseUp(app, event.button.x, event.button.y, button);
-        return true;
-    }
-    case SDL_MOUSEMOTION:
-        MouseMove(app, event.motion.x, event.motion.y);
-        return true;
-    case SDL_MOUSEWHEEL: {
-        if constexpr (!profile::kMouseWheel) return true;
-        int notches = event.wheel.y;
-        if (event.wheel.direction == SDL_MOUSEWHEEL_FLIPPED) notches = -notches;
-        if (notches == 0) return true;
-        int x = 0, y = 0;
-        SDL_GetMouseState(&x, &y);
-        MouseWheel(app, x, y, notches * 120);
-        return true;
-    }
-    default:
-        if (event.type == g_shell.tickEvent) Tick(app);
-        return true;
+        case SDL_QUIT:
+            return false;
+        case SDL_WINDOWEVENT:
+            if (event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) Paint(app);
+            if (event.window.event == SDL_WINDOWEVENT_EXPOSED) Present(Rect{});
+            return true;
+        case SDL_KEYDOWN: {
+            const SDL_Keysym& key = event.key.keysym;
+            // Keys with Alt belong to the system, as on Windows: Alt+F4 closes.
+            if (key.mod & KMOD_ALT) return key.sym != SDLK_F4;
+            const int virtualKey = VirtualKeyFromSdl(key.sym, key.scancode);
+            if (virtualKey) KeyDown(app, virtualKey, event.key.repeat != 0, ModifiersOf(event.key));
+            return true;
+        }
+        case SDL_KEYUP: {
+            // Always delivered, so a note released while Alt is held stops sounding.
+            const int virtualKey = VirtualKeyFromSdl(event.key.keysym.sym, event.key.keysym.scancode);
+            if (virtualKey) KeyUp(app, virtualKey);
+            return true;
+        }
+        case SDL_MOUSEBUTTONDOWN: {
+            const int button = ButtonOf(event.button.button);
+            // Clicks count on while they come quickly; as on Windows, the second
+            // of each pair is the double-click.
+            const bool doubleClick = event.button.clicks >= 2 && event.button.clicks % 2 == 0;
+            if (button >= 0) MouseDown(app, event.button.x, event.button.y, button, doubleClick);
+            return true;
+        }
+        case SDL_MOUSEBUTTONUP: {
+            const int button = ButtonOf(event.button.button);
+            if (button >= 0) MouseUp(app, event.button.x, event.button.y, button);
+            return true;
+        }
+        case SDL_MOUSEMOTION:
+            MouseMove(app, event.motion.x, event.motion.y);
+            return true;
+        case SDL_MOUSEWHEEL: {
+            if constexpr (!profile::kMouseWheel) return true;
+            int notches = event.wheel.y;
+            if (event.wheel.direction == SDL_MOUSEWHEEL_FLIPPED) notches = -notches;
+            if (notches == 0) return true;
+            int x = 0, y = 0;
+            SDL_GetMouseState(&x, &y);
+            MouseWheel(app, x, y, notches * 120);
+            return true;
+        }
+        default:
+            if (event.type == g_shell.tickEvent) Tick(app);
+            return true;
     }
 }
 
@@ -298,7 +302,9 @@ int RunLoop(AppState& app) {
     return 0;
 }
 
-std::string SettingsPath() { return SettingsFilePath(); }
+std::string SettingsPath() {
+    return SettingsFilePath();
+}
 
 // SDL falls back to an invisible display of its own when there is none; the
 // tracker is of no use there unless that was asked for.
@@ -317,9 +323,10 @@ bool HaveDisplay() {
 int main(int, char**) {
     using namespace zelmora;
     if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER | SDL_INIT_EVENTS) != 0 || !HaveDisplay()) {
-        std::fprintf(stderr,
-                     "zelmora: no graphical display found (DISPLAY and WAYLAND_DISPLAY are not set or cannot be "
-                     "opened). Start Zelmora on a desktop.\n");
+        std::fprintf(
+            stderr,
+            "zelmora: no graphical display found (DISPLAY and WAYLAND_DISPLAY are not set or cannot be "
+            "opened). Start Zelmora on a desktop.\n");
         SDL_Quit();
         return 1;
     }

@@ -13,13 +13,13 @@ struct KeyRow {
 
 // symbol, virtual key
 constexpr KeyRow kNamedKeys[] = {
-    {SDLK_LEFT, vk::kLeft},         {SDLK_RIGHT, vk::kRight},       {SDLK_UP, vk::kUp},
-    {SDLK_DOWN, vk::kDown},         {SDLK_PAGEUP, vk::kPrior},      {SDLK_PAGEDOWN, vk::kNext},
-    {SDLK_HOME, vk::kHome},         {SDLK_END, vk::kEnd},           {SDLK_TAB, vk::kTab},
-    {SDLK_SPACE, vk::kSpace},       {SDLK_RETURN, vk::kReturn},     {SDLK_KP_ENTER, vk::kReturn},
-    {SDLK_DELETE, vk::kDelete},     {SDLK_BACKSPACE, vk::kBack},    {SDLK_COMMA, vk::kOemComma},
-    {SDLK_PERIOD, vk::kOemPeriod},  {SDLK_MINUS, vk::kOemMinus},    {SDLK_LSHIFT, vk::kShift},
-    {SDLK_RSHIFT, vk::kShift},      {SDLK_LCTRL, vk::kControl},     {SDLK_RCTRL, vk::kControl},
+    {SDLK_LEFT, vk::kLeft},        {SDLK_RIGHT, vk::kRight},    {SDLK_UP, vk::kUp},
+    {SDLK_DOWN, vk::kDown},        {SDLK_PAGEUP, vk::kPrior},   {SDLK_PAGEDOWN, vk::kNext},
+    {SDLK_HOME, vk::kHome},        {SDLK_END, vk::kEnd},        {SDLK_TAB, vk::kTab},
+    {SDLK_SPACE, vk::kSpace},      {SDLK_RETURN, vk::kReturn},  {SDLK_KP_ENTER, vk::kReturn},
+    {SDLK_DELETE, vk::kDelete},    {SDLK_BACKSPACE, vk::kBack}, {SDLK_COMMA, vk::kOemComma},
+    {SDLK_PERIOD, vk::kOemPeriod}, {SDLK_MINUS, vk::kOemMinus}, {SDLK_LSHIFT, vk::kShift},
+    {SDLK_RSHIFT, vk::kShift},     {SDLK_LCTRL, vk::kControl},  {SDLK_RCTRL, vk::kControl},
 };
 
 }  // namespace

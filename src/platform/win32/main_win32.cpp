@@ -2,7 +2,6 @@
 // routing, painting of the back buffer, and the 16 ms multimedia timer, whose
 // ticks are posted to the window so that they run on the main thread.
 #include <windows.h>
-#include <mmsystem.h>
 
 #include <atomic>
 #include <cstdint>
@@ -99,8 +98,8 @@ void CopyToWindow(HDC dc, Rect r) {
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
     const uint32_t* rows = g_shell.backBuffer->Pixels() + static_cast<std::size_t>(r.y) * kBackBufferSize;
-    SetDIBitsToDevice(dc, r.x, r.y, static_cast<DWORD>(right - r.x), static_cast<DWORD>(bottom - r.y), r.x, 0, 0,
-                      static_cast<UINT>(bottom - r.y), rows, &info, DIB_RGB_COLORS);
+    SetDIBitsToDevice(dc, r.x, r.y, static_cast<DWORD>(right - r.x), static_cast<DWORD>(bottom - r.y), r.x, 0,
+                      0, static_cast<UINT>(bottom - r.y), rows, &info, DIB_RGB_COLORS);
 }
 
 void Paint(AppState& app) {
@@ -183,33 +182,52 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     }
     if (!app || !g_shell.backBuffer) return DefWindowProcA(window, message, wParam, lParam);
     switch (message) {
-    case WM_PAINT: Paint(*app); return 0;
-    case WM_LBUTTONDOWN: Press(*app, 0, false); return 0;
-    case WM_RBUTTONDOWN: Press(*app, 1, false); return 0;
-    case WM_LBUTTONDBLCLK: Press(*app, 0, true); return 0;
-    case WM_RBUTTONDBLCLK: Press(*app, 1, true); return 0;
-    case WM_LBUTTONUP: Release(*app, 0); return 0;
-    case WM_RBUTTONUP: Release(*app, 1); return 0;
-    case WM_MOUSEMOVE: {
-        const POINT p = CursorInClient();
-        MouseMove(*app, p.x, p.y);
-        return 0;
-    }
-    case WM_MOUSEWHEEL: {
-        if constexpr (!profile::kMouseWheel) return DefWindowProcA(window, message, wParam, lParam);
-        const POINT p = CursorInClient();
-        MouseWheel(*app, p.x, p.y, static_cast<short>(HIWORD(wParam)));
-        return 0;
-    }
-    case WM_KEYDOWN: {
-        const bool repeat = (lParam & (1L << 30)) != 0;
-        const KeyModifiers modifiers{GetKeyState(VK_SHIFT) < 0, GetKeyState(VK_CONTROL) < 0};
-        KeyDown(*app, static_cast<int>(wParam), repeat, modifiers);
-        return 0;
-    }
-    case WM_KEYUP: KeyUp(*app, static_cast<int>(wParam)); return 0;
-    case kTickMessage: Tick(*app); return 0;
-    default: return DefWindowProcA(window, message, wParam, lParam);
+        case WM_PAINT:
+            Paint(*app);
+            return 0;
+        case WM_LBUTTONDOWN:
+            Press(*app, 0, false);
+            return 0;
+        case WM_RBUTTONDOWN:
+            Press(*app, 1, false);
+            return 0;
+        case WM_LBUTTONDBLCLK:
+            Press(*app, 0, true);
+            return 0;
+        case WM_RBUTTONDBLCLK:
+            Press(*app, 1, true);
+            return 0;
+        case WM_LBUTTONUP:
+            Release(*app, 0);
+            return 0;
+        case WM_RBUTTONUP:
+            Release(*app, 1);
+            return 0;
+        case WM_MOUSEMOVE: {
+            const POINT p = CursorInClient();
+            MouseMove(*app, p.x, p.y);
+            return 0;
+        }
+        case WM_MOUSEWHEEL: {
+            if constexpr (!profile::kMouseWheel) return DefWindowProcA(window, message, wParam, lParam);
+            const POINT p = CursorInClient();
+            MouseWheel(*app, p.x, p.y, static_cast<short>(HIWORD(wParam)));
+            return 0;
+        }
+        case WM_KEYDOWN: {
+            const bool repeat = (lParam & (1L << 30)) != 0;
+            const KeyModifiers modifiers{GetKeyState(VK_SHIFT) < 0, GetKeyState(VK_CONTROL) < 0};
+            KeyDown(*app, static_cast<int>(wParam), repeat, modifiers);
+            return 0;
+        }
+        case WM_KEYUP:
+            KeyUp(*app, static_cast<int>(wParam));
+            return 0;
+        case kTickMessage:
+            Tick(*app);
+            return 0;
+        default:
+            return DefWindowProcA(window, message, wParam, lParam);
     }
 }
 
@@ -221,7 +239,8 @@ bool LoadSkin() {
     const HGLOBAL loaded = found ? LoadResource(g_shell.instance, found) : nullptr;
     const void* bytes = loaded ? LockResource(loaded) : nullptr;
     if (!bytes) return false;
-    return DecodeBmp(static_cast<const uint8_t*>(bytes), SizeofResource(g_shell.instance, found), g_shell.skin);
+    return DecodeBmp(static_cast<const uint8_t*>(bytes), SizeofResource(g_shell.instance, found),
+                     g_shell.skin);
 }
 
 bool OpenWindow(AppState& app) {
@@ -236,8 +255,8 @@ bool OpenWindow(AppState& app) {
     if (!LoadSkin()) return false;
     g_shell.backBuffer = std::make_unique<Canvas>(kBackBufferSize, kBackBufferSize, g_shell.skin);
     const DWORD style = profile::kBorderlessWindow ? WS_POPUP : WS_OVERLAPPEDWINDOW;
-    g_shell.window = CreateWindowExA(0, kClassName, "Zelmora", style, CW_USEDEFAULT, 0, CW_USEDEFAULT, 0, nullptr,
-                                     nullptr, g_shell.instance, nullptr);
+    g_shell.window = CreateWindowExA(0, kClassName, "Zelmora", style, CW_USEDEFAULT, 0, CW_USEDEFAULT, 0,
+                                     nullptr, nullptr, g_shell.instance, nullptr);
     if (!g_shell.window) return false;
     Shell().window = g_shell.window;
     (void)app;  // the window procedure reaches the state through the published pointer
@@ -278,7 +297,9 @@ int RunLoop(AppState&) {
     return static_cast<int>(message.wParam);
 }
 
-std::string SettingsPath() { return SettingsFilePath(); }
+std::string SettingsPath() {
+    return SettingsFilePath();
+}
 
 }  // namespace
 
