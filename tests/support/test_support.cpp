@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "app/profile.h"
+
 namespace zelmora {
 
 std::unique_ptr<AppState> MakeTestApp() {
@@ -36,6 +38,15 @@ std::string CorpusDir() {
     std::filesystem::path dir = env && *env ? env : ZELMORA_CORPUS_DIR;
     std::error_code ec;
     return std::filesystem::is_directory(dir, ec) ? dir.string() : std::string();
+}
+
+std::string Worded(std::string message) {
+    if (!profile::kEarlierBuild) return message;
+    if (!message.empty() && message.back() == '.')
+        message.pop_back();
+    else if (const std::size_t at = message.find(". ("); at != std::string::npos)
+        message.erase(at, 1);
+    return message;
 }
 
 }  // namespace zelmora

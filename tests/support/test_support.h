@@ -20,4 +20,8 @@ void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes);
 // The folder of third-party files, or empty when it is absent.
 std::string CorpusDir();
 
+// A file message as this build words it: the earlier build leaves out its full
+// stop, at the end or before the counts in brackets.
+std::string Worded(std::string message);
+
 }  // namespace zelmora
