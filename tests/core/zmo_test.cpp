@@ -1,16 +1,20 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <tuple>
 #ifdef __linux__
 #include <sys/resource.h>
 
 #include <csignal>
 #endif
 
+#include "app/profile.h"
 #include "formats/importers.h"
 #include "platform/platform.h"
 #include "support/test_support.h"
+#include "support/writers_media.h"
 
 namespace zelmora {
 namespace {
@@ -97,17 +101,13 @@ TEST(ModuleFile, SaveFailuresNeverReportSuccessNorDestroyTheOldFile) {
     SaveModule(*app);
     const std::string path = SavedPath(*app);
 
-    for (const char* name : {"../escape", "a/b", "a\\b", "", "bell\a"}) {
+    std::vector<const char*> refused = {"../escape", "a/b", "a\\b", "", "bell\a"};
+    if (PathSeparator() == '\\') refused.insert(refused.end(), {"what?", "a:b", "con", "Com1 .mix", "nul.x"});
+    for (const char* name : refused) {
         SetName(app->song.name, name);
         SaveModule(*app);
         EXPECT_STREQ(app->statusLine, "Error: Failed To Save Zelmora Module File.") << name;
     }
-    if (PathSeparator() == '\\')
-        for (const char* name : {"what?", "a:b", "con", "Com1 .mix", "nul.x"}) {
-            SetName(app->song.name, name);
-            SaveModule(*app);
-            EXPECT_STREQ(app->statusLine, "Error: Failed To Save Zelmora Module File.") << name;
-        }
     // SANITY: names as imported modules carry them save under their own name.
     for (const char* name : {"space.debris   ", "x..y", "trailing.", "v1.2 final", "console"}) {
         SetName(app->song.name, name);
@@ -166,6 +166,10 @@ TEST(ModuleFile, DamagedFilesStopWithTheInvalidMessage) {
         {sample0 + 32, {0xFF, 0xFF, 0xFF, 0xFF}},      // -1 frames
         {sample0 + 36, {0, 0, 0, 0x80}},               // negative channels
         {sample0 + 32, {0xFF, 0xFF, 0xFF, 0x7F}},      // audio far beyond the file
+        // frames x channels x 8 wraps to a small number in 64 bits for these pairs
+        {sample0 + 32, {0xFF, 0xFF, 0xFF, 0x7F, 0xFF, 0xFF, 0xFF, 0x7F}},
+        {sample0 + 32, {0, 0, 0, 0x40, 0, 0, 0, 0x40}},
+        {sample0 + 32, {0, 0, 0, 0x20, 1, 0, 0, 0x40}},
     };
     for (const auto& d : damage) {
         std::vector<uint8_t> file = good;
@@ -176,18 +180,26 @@ TEST(ModuleFile, DamagedFilesStopWithTheInvalidMessage) {
     LoadModuleData(*app, ByteReader(good.data(), 5000));  // ends early
     EXPECT_STREQ(app->statusLine, "Error: Invalid Zelmora Module File.");
 
-    std::vector<uint8_t> zeroBeat = good;
-    zeroBeat[300 + 33] = 0;  // a rows-per-beat of 0 never reaches the pattern view
-    LoadModuleData(*app, ByteReader(zeroBeat));
+    // A rows-per-beat of 0 never reaches the pattern view; stored values that
+    // are not finite numbers load as 0.
+    std::vector<uint8_t> odd = good;
+    odd[300 + 33] = 0;
+    const double nonFinite[2] = {std::nan(""), -HUGE_VAL};
+    std::memcpy(odd.data() + sample0 + 76, nonFinite, sizeof nonFinite);
+    LoadModuleData(*app, ByteReader(odd));
+    EXPECT_STREQ(app->statusLine, "Zelmora Module Loaded.");
     EXPECT_EQ(app->song.patterns[0].rowsPerBeat, 4);
-    ASSERT_EQ(UsableFrames(app->song.instruments[1].samples[0]), 4);
+    const Sample& s = app->song.instruments[1].samples[0];
+    ASSERT_EQ(UsableFrames(s), 4);
+    EXPECT_EQ(std::make_tuple(FrameAt(s, 0), FrameAt(s, 1), FrameAt(s, 2)),
+              std::make_tuple(0.0, 0.0, 1.0 / 3 - 0.3));
 
     app->song.tempo = 77;  // wrong magic or a missing file leaves the song untouched
     const std::vector<uint8_t> other = {'Z', 'M', 'O', '1', 0, 0};
     LoadModuleData(*app, ByteReader(other));
     EXPECT_STREQ(app->statusLine, "Error: Invalid Zelmora Module File.");
     LoadModule(*app, MakeTempDir() + "/nothing.zmo");
-    EXPECT_STREQ(app->statusLine, "Error: Failed To Open File.");
+    EXPECT_STREQ(app->statusLine, profile::kFailedToOpen);
     EXPECT_EQ(app->song.tempo, 77);
 }
 
