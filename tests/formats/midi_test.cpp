@@ -76,10 +76,8 @@ TEST(ImportMidi, DamagedFilesStayInBounds) {
     EXPECT_EQ(CellAt(*app, 0, 0, 0).note, 128);
     ImportMidiData(*app, ByteReader());
     EXPECT_EQ(app->song.lastOrder, 0);
-}
 
-TEST(ImportMidi, FileThatCannotBeOpenedChangesNothing) {
-    auto app = MakeTestApp();
+    // A file that cannot be opened changes nothing.
     app->song.tempo = 99;
     SetStatus(*app, "before");
     ImportMidi(*app, MakeTempDir() + "/missing.mid");

@@ -21,7 +21,7 @@ TEST(ImportOkt, PairsSamplesPatternsAndBodies) {
     auto app = MakeTestApp();
     ImportOktData(*app, ByteReader(WriteOkt(spec)));
     const Song& song = app->song;
-    EXPECT_STREQ(app->statusLine, "Oktalyzer Module Loaded. (6 Ch, 2 Patterns, 7 Samples)");
+    EXPECT_STREQ(app->statusLine, Worded("Oktalyzer Module Loaded. (6 Ch, 2 Patterns, 7 Samples)").c_str());
     EXPECT_EQ(std::make_tuple(song.lastOrder, song.patterns[0].lastRow), std::make_tuple(2, 31));
 
     const uint8_t pans[6] = {0x40, 0xC0, 0xC0, 0xC0, 0xC0, 0x40};
@@ -83,7 +83,8 @@ TEST(ImportOkt, DamagedCountsAndLengthsStayInBounds) {
     file[file.size() - 7] = 0x7F;  // the last body claims far more than the file holds
     auto app = MakeTestApp();
     ImportOktData(*app, ByteReader(file));
-    EXPECT_STREQ(app->statusLine, "Oktalyzer Module Loaded. (4 Ch, 256 Patterns, 255 Samples)");
+    EXPECT_STREQ(app->statusLine,
+                 Worded("Oktalyzer Module Loaded. (4 Ch, 256 Patterns, 255 Samples)").c_str());
     EXPECT_EQ(app->song.patterns[0].lastRow, 255);
     EXPECT_EQ(CellAt(*app, 0, 255, 0).note, 39);
     EXPECT_EQ(CellAt(*app, 255, 0, 0).note, 41);
@@ -98,7 +99,7 @@ TEST(ImportOkt, DamagedCountsAndLengthsStayInBounds) {
     file = WriteOkt(spec);
     for (std::size_t size = 0; size <= file.size(); size += 5) {
         ImportOktData(*app, ByteReader(file.data(), size));
-        ASSERT_TRUE(StartsWith(app->statusLine, "Oktalyzer Module Loaded. (")) << size;
+        ASSERT_TRUE(StartsWith(app->statusLine, Worded("Oktalyzer Module Loaded. ("))) << size;
     }
 }
 

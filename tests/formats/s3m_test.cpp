@@ -110,7 +110,7 @@ TEST(ImportS3m, DamagedFilesStayInBounds) {
     }
 }
 
-// Issue 12: 16-bit data (flag bit 2) as 16-bit values, signed data (sample
+// 16-bit data (flag bit 2) as 16-bit values, signed data (sample
 // format 1 in the header) as signed values.
 TEST(ImportS3m, SixteenBitAndSignedSampleData) {
     S3mSpec spec;

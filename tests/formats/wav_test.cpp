@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <tuple>
 
 #include "app/app_state.h"
+#include "app/profile.h"
 #include "formats/importers.h"
 #include "support/test_support.h"
 #include "support/writers_media.h"
@@ -11,10 +13,16 @@
 namespace zelmora {
 namespace {
 
+// The values' bytes in the machine's order, little-endian on every supported target.
+template <typename T>
+Bytes Values(std::initializer_list<T> values) {
+    Bytes out(values.size() * sizeof(T));
+    std::memcpy(out.data(), values.begin(), out.size());
+    return out;
+}
+
 Bytes Values16(std::initializer_list<int16_t> values) {
-    ByteWriter out;
-    for (int16_t v : values) out.U16(static_cast<uint16_t>(v));
-    return out.bytes;
+    return Values(values);
 }
 
 const Sample& Current(const AppState& app) {
@@ -44,16 +52,16 @@ TEST(ImportWav, DepthsChannelsAndMessages) {
     EXPECT_STREQ(app->statusLine, "PCM Wave Loaded (44100 Hz, 6 Channels, 32 Bits).");
     EXPECT_EQ(std::make_tuple(s.channels, FrameAt(s, 0)), std::make_tuple(6, -1.0));
 
-    Bytes f32(4), f64(8);
-    const float a = -1.5f;  // kept as it is, not limited
-    const double b = 0.125;
-    std::memcpy(f32.data(), &a, 4);
-    std::memcpy(f64.data(), &b, 8);
-    Load(*app, {WavFmtChunk(3, 1, 44100, 32), RiffChunk("data", f32)});
+    // Floats are kept as they are, not limited; values that are not finite numbers are stored as 0.
+    Load(*app,
+         {WavFmtChunk(3, 1, 44100, 32), RiffChunk("data", Values<float>({-1.5f, NAN, INFINITY, -INFINITY}))});
     EXPECT_STREQ(app->statusLine, "Floating Point Wave Loaded (44100 Hz, Mono, 32 Bits).");
-    EXPECT_EQ(FrameAt(s, 0), -1.5);
-    Load(*app, {WavFmtChunk(3, 1, 96000, 64), RiffChunk("data", f64)});
-    EXPECT_EQ(FrameAt(s, 0), 0.125);
+    ASSERT_EQ(s.frames, 4);
+    EXPECT_EQ(std::make_tuple(FrameAt(s, 0), FrameAt(s, 1), FrameAt(s, 2), FrameAt(s, 3)),
+              std::make_tuple(-1.5, 0.0, 0.0, 0.0));
+    Load(*app, {WavFmtChunk(3, 1, 96000, 64), RiffChunk("data", Values<double>({0.125, NAN, -HUGE_VAL}))});
+    ASSERT_EQ(s.frames, 3);
+    EXPECT_EQ(std::make_tuple(FrameAt(s, 0), FrameAt(s, 1), FrameAt(s, 2)), std::make_tuple(0.125, 0.0, 0.0));
 }
 
 TEST(ImportWav, SamplerInstrumentAndOddChunks) {
@@ -90,7 +98,7 @@ TEST(ImportWav, TitleSlotZeroAndUnusableFiles) {
     ImportWav(*app, dir + "/Kick Drum.v2.WAV");
     EXPECT_STREQ(app->song.instruments[3].name, "kept");
     ImportWav(*app, dir + "/absent.wav");
-    EXPECT_STREQ(app->statusLine, "Error: Failed To Open File.");
+    EXPECT_STREQ(app->statusLine, profile::kFailedToOpen);
     EXPECT_EQ(Current(*app).frames, 1);
 
     // A compressed format, or audio before the format: a named empty slot.

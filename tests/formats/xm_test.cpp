@@ -3,6 +3,7 @@
 #include <tuple>
 
 #include "app/app_state.h"
+#include "app/profile.h"
 #include "engine/mixer.h"
 #include "formats/importers.h"
 #include "support/test_support.h"
@@ -10,6 +11,9 @@
 
 namespace zelmora {
 namespace {
+
+// The full scale of 8-bit sample values (the earlier build reads them at twice the level).
+constexpr double k8Bit = profile::kEarlierBuild ? 128.0 : 256.0;
 
 TEST(ImportXm, HeaderPatternsAndVolumeColumn) {
     const uint8_t volumes[][3] = {{0x10, 12, 0x00}, {0x40, 12, 0x30}, {0x50, 12, 0x40}, {0x51, 0, 0},
@@ -29,7 +33,7 @@ TEST(ImportXm, HeaderPatternsAndVolumeColumn) {
     spec.patterns = {p, plain, {16, {}, Bytes{}}};
     auto app = MakeTestApp();
     ImportXmData(*app, ByteReader(WriteXm(spec)));
-    EXPECT_STREQ(app->statusLine, "'TwentyCharTrackerABC' Module Loaded (0x0104).");
+    EXPECT_STREQ(app->statusLine, Worded("'TwentyCharTrackerABC' Module Loaded (0x0104).").c_str());
     EXPECT_EQ(std::make_tuple(app->song.lastOrder, app->song.restartOrder), std::make_tuple(2, 1));
 
     EXPECT_EQ(app->song.patterns[0].lastRow, 127);
@@ -64,14 +68,14 @@ TEST(ImportXm, SamplesAndDeltaData) {
     const Sample& n = kit.samples[1];
     EXPECT_EQ(std::make_tuple(n.loopMode, n.fineTune), std::make_tuple(2, int8_t{-100}));
     EXPECT_EQ(std::make_tuple(FrameAt(n, 0), FrameAt(n, 1), FrameAt(n, 2)),
-              std::make_tuple(127 / 256.0, -0.5, 0.25));
+              std::make_tuple(127 / k8Bit, -128 / k8Bit, 64 / k8Bit));
     // A loop type without a loop length gives no loop.
     EXPECT_EQ(std::make_tuple(kit.samples[2].loopMode, kit.samples[2].fineTune),
               std::make_tuple(0, int8_t{99}));
-    EXPECT_EQ(FrameAt(app->song.instruments[3].samples[0], 0), 5 / 256.0);
+    EXPECT_EQ(FrameAt(app->song.instruments[3].samples[0], 0), 5 / k8Bit);
 }
 
-// Issue 12: the key map picks the one sample a note plays.
+// The key map picks the one sample a note plays.
 TEST(ImportXm, KeyMapPicksOneSamplePerNote) {
     XmSpec spec;
     spec.instruments = {{XmSampleSpec{{10}}, XmSampleSpec{{20}}, XmSampleSpec{{30}}}};
@@ -90,7 +94,7 @@ TEST(ImportXm, KeyMapPicksOneSamplePerNote) {
     EXPECT_GT(range(2).first, range(2).second);  // never plays
     // Sample 0's second span (keys 72..95, and 96..127 after key 95) is a copy in the first unused slot.
     EXPECT_EQ(range(3), std::make_pair(72, 127));
-    EXPECT_EQ(FrameAt(in.samples[3], 0), 10 / 256.0);
+    EXPECT_EQ(FrameAt(in.samples[3], 0), 10 / k8Bit);
     EXPECT_EQ(UsableFrames(in.samples[4]), 0);
     // One voice per note, on the slot the map names.
     const int notes[][2] = {{0, 0}, {23, 0}, {24, 1}, {71, 1}, {72, 3}, {100, 3}};
@@ -125,8 +129,8 @@ TEST(ImportXm, CountsAndLengthsAboveCapacityAreCut) {
     const int notes[][4] = {{0, 0, 31, 10}, {0, 255, 0, 13}, {1, 0, 0, 9},
                             {2, 0, 0, 14},  {2, 1, 0, 0},    {255, 0, 2, 15}};
     for (const auto& n : notes) EXPECT_EQ(CellAt(*app, n[0], n[1], n[2]).note, n[3]) << n[0] << ", " << n[1];
-    EXPECT_EQ(FrameAt(app->song.instruments[1].samples[255], 0), 55 / 256.0);
-    EXPECT_EQ(FrameAt(app->song.instruments[2].samples[0], 0), -7 / 256.0);
+    EXPECT_EQ(FrameAt(app->song.instruments[1].samples[255], 0), 55 / k8Bit);
+    EXPECT_EQ(FrameAt(app->song.instruments[2].samples[0], 0), -7 / k8Bit);
     const Sample& cut = app->song.instruments[255].samples[0];  // the rest of the file, its loop inside
     EXPECT_EQ(std::make_tuple(cut.frames, cut.loopStart, cut.loopLength),
               std::make_tuple(2 + 45 * 305, 1, 1 + 45 * 305));
