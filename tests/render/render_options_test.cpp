@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <tuple>
 #include <vector>
 
 namespace zelmora::render {
@@ -24,17 +25,10 @@ bool Parse(const std::string& line, RenderOptions& options) {
 TEST(RenderOptions, ReadsEveryOption) {
     RenderOptions o;
     ASSERT_TRUE(Parse("--rate 48000 --buffer 16384 --seconds 2.5 --bits f32 --pattern 3 in.xm out.wav", o));
-    EXPECT_EQ(o.rate, 48000);
-    EXPECT_EQ(o.bufferFrames, 16384);
-    EXPECT_EQ(o.seconds, 2.5);
-    EXPECT_EQ(o.format, WavFormat::kFloat32);
-    EXPECT_EQ(o.pattern, 3);
-    EXPECT_EQ(o.input, "in.xm");
-    EXPECT_EQ(o.output, "out.wav");
+    EXPECT_EQ(std::tie(o.rate, o.bufferFrames, o.seconds, o.format, o.pattern, o.input, o.output),
+              std::make_tuple(48000, 16384, 2.5, WavFormat::kFloat32, 3, "in.xm", "out.wav"));
     ASSERT_TRUE(Parse("song.mod", o));  // a second parse starts from the defaults
-    EXPECT_EQ(o.bufferFrames, 256);
-    EXPECT_EQ(o.pattern, -1);
-    EXPECT_TRUE(o.output.empty());
+    EXPECT_EQ(std::tie(o.bufferFrames, o.pattern, o.output), std::make_tuple(256, -1, ""));
 }
 
 TEST(RenderOptions, RejectsValuesOutOfRange) {

@@ -148,7 +148,7 @@ TEST(RenderCorpus, EveryModuleRendersItsFirstSeconds) {
     const std::string corpus = CorpusDir();
     if (corpus.empty()) GTEST_SKIP() << "no corpus";
     int rendered = 0;
-    for (const char* folder : {"mod", "xm"}) {
+    for (const char* folder : {"mod", "xm", "s3m", "mid"}) {
         std::error_code ec;
         for (const auto& entry : std::filesystem::directory_iterator(corpus + "/" + folder, ec)) {
             auto app = MakeTestApp();
