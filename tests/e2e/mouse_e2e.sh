@@ -45,7 +45,7 @@ expect_on_screen() {  # expect_on_screen TEXT
 }
 click() { xdotool mousemove "$1" "$2" click 1; sleep 0.1; }
 
-mouse_session() {
+user_clicks() {
   # Open the module with a double-click on its row.
   xdotool mousemove 560 42 click --repeat 2 --delay 60 1
   expect_on_screen "Protracker Module Loaded." || return 1
@@ -79,7 +79,7 @@ if ! wait_for 30 window_shown; then
   fail "no window"; status=1
 elif ! wait_for 10 larger_than "$recording" 44; then
   fail "the recording driver did not start"; status=1
-elif ! mouse_session; then
+elif ! user_clicks; then
   status=1
 fi
 if ! wait_for 10 process_gone "$pid"; then
