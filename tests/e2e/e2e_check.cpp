@@ -4,6 +4,8 @@
 //   zelmora_e2e_check tone OUT.wav           a looping 441 Hz sine, root key C-5
 //   zelmora_e2e_check recording REC.wav      the four typed notes, in time and tune
 //   zelmora_e2e_check screen SHOT.ppm        the four note names, stacked in one track
+//   zelmora_e2e_check text SHOT.ppm TEXT     TEXT as the screen draws it, anywhere
+//   zelmora_e2e_check sound REC.wav          the recording holds more than silence
 //
 // The typed notes are C-4, E-4, G-4 and C-5 on rows 0 to 3 of a new song
 // (speed 6, tempo 125: a row is 6 x 882 frames at 44100 Hz).
@@ -238,12 +240,62 @@ int Screen(const char* path) {
     return 1;
 }
 
+// A text as the screen draws it, in the 7 x 8 text font or the 6 x 8 small
+// font, any of the styles 0..2, searched for anywhere in the screenshot.
+int Text(const char* path, const char* text) {
+    int w = 0, h = 0;
+    std::vector<uint32_t> shot;
+    if (!ReadPpm(path, w, h, shot)) {
+        std::printf("text %s: not a readable PPM\n", path);
+        return 1;
+    }
+    const int count = static_cast<int>(std::strlen(text));
+    if (count == 0) return 1;
+    constexpr int th = 8;
+    for (const int pitch : {7, 6}) {
+        const int tw = pitch * count;
+        zelmora::Canvas glyphs(tw, th * 3, zelmora::BuiltInSkin());
+        for (int style = 0; style < 3; ++style) {
+            if (pitch == 7)
+                glyphs.Text(0, th * style, text, count, style);
+            else
+                glyphs.SmallText(0, th * style, text, count, style);
+        }
+        for (int y = 0; y + th <= h; ++y) {
+            for (int x = 0; x + tw <= w; ++x) {
+                for (int style = 0; style < 3; ++style) {
+                    bool same = true;
+                    for (int gy = 0; gy < th && same; ++gy)
+                        for (int gx = 0; gx < tw && same; ++gx)
+                            same = shot[std::size_t(y + gy) * w + x + gx] == glyphs.At(gx, th * style + gy);
+                    if (same) {
+                        std::printf("text: \"%s\" at x %d, y %d\n", text, x, y);
+                        return 0;
+                    }
+                }
+            }
+        }
+    }
+    std::printf("text %s: \"%s\" was not found\n", path, text);
+    return 1;
+}
+
+// More than silence in the recording's left channel: a sample above -60 dB.
+int Sound(const char* path) {
+    for (double v : ReadLeft(path))
+        if (std::fabs(v) > 0.001) return 0;
+    std::printf("sound %s: silent\n", path);
+    return 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc == 3 && std::strcmp(argv[1], "tone") == 0) return WriteTone(argv[2]);
     if (argc == 3 && std::strcmp(argv[1], "recording") == 0) return Recording(argv[2]);
     if (argc == 3 && std::strcmp(argv[1], "screen") == 0) return Screen(argv[2]);
-    std::fprintf(stderr, "usage: zelmora_e2e_check tone|recording|screen FILE\n");
+    if (argc == 4 && std::strcmp(argv[1], "text") == 0) return Text(argv[2], argv[3]);
+    if (argc == 3 && std::strcmp(argv[1], "sound") == 0) return Sound(argv[2]);
+    std::fprintf(stderr, "usage: zelmora_e2e_check tone|recording|screen|sound FILE | text SHOT TEXT\n");
     return 2;
 }
