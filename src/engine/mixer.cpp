@@ -20,6 +20,15 @@ int32_t SineTable[64];
 
 namespace {
 
+// Phase j's weights, then the differences to phase j + 1 (unused for phase 255):
+// one row holds all the frame loop blends.
+alignas(64) double SincBlendTable[kSincCutoffs][kSincPhases][2 * kSincTaps];
+
+// Frames the frame loop handles at a time.
+constexpr int kBlockFrames = 128;
+// A glide this close to its target has arrived.
+constexpr double kGlideSnap = 1e-12;
+
 std::once_flag g_tablesBuilt;
 // Whether the AVX2 frame loop runs; chosen once when the tables are built.
 bool g_wideMixer = false;
@@ -40,7 +49,43 @@ void FillTables() {
                 SincTable[k][j][i] = w * std::sin(c * pi * x) / (pi * x);
             }
         }
+        for (int j = 0; j < kSincPhases; ++j)
+            for (int i = 0; i < kSincTaps; ++i) {
+                SincBlendTable[k][j][i] = SincTable[k][j][i];
+                SincBlendTable[k][j][kSincTaps + i] = j < 255 ? SincTable[k][j + 1][i] - SincTable[k][j][i] : 0.0;
+            }
     }
+}
+
+// The smoothing factors of one output rate and their powers 0..kBlockFrames,
+// kept per thread for the rate last used.
+struct Smoothing {
+    double sampleRate = 0.0;
+    double glide, attack, sustain, release;
+    double glidePow[kBlockFrames + 1], attackPow[kBlockFrames + 1], sustainPow[kBlockFrames + 1],
+        releasePow[kBlockFrames + 1];
+};
+thread_local Smoothing t_smoothing;
+
+void FillPowers(double c, double* out) {
+    out[0] = 1.0;
+    for (int i = 1; i <= kBlockFrames; ++i) out[i] = out[i - 1] * c;
+}
+
+const Smoothing& SmoothingFor(double sampleRate) {
+    Smoothing& s = t_smoothing;
+    if (s.sampleRate != sampleRate) {
+        s.glide = SmoothingCoefficient(kGlideSeconds, sampleRate);
+        s.attack = SmoothingCoefficient(kAttackSeconds, sampleRate);
+        s.sustain = SmoothingCoefficient(kSustainSeconds, sampleRate);
+        s.release = SmoothingCoefficient(kReleaseSeconds, sampleRate);
+        FillPowers(s.glide, s.glidePow);
+        FillPowers(s.attack, s.attackPow);
+        FillPowers(s.sustain, s.sustainPow);
+        FillPowers(s.release, s.releasePow);
+        s.sampleRate = sampleRate;
+    }
+    return s;
 }
 
 inline double Clamp(double v, double lo, double hi) { return v < lo ? lo : (v > hi ? hi : v); }
@@ -73,7 +118,8 @@ struct RunParams {
     const double* dataR;
     int64_t frames, loopStart, loopLength, loopEnd;
     double rateTarget, volumeTarget, panTarget;
-    double glide, attack, sustain, release;
+    double glide;
+    const double *glidePow, *attackPow, *sustainPow, *releasePow;
 };
 
 // The frame loop, built once for every processor and once more for those with
@@ -100,11 +146,11 @@ namespace wide {
 
 
 template <int kMode, bool kStereo>
-void RunFrames(VoiceRun& r, const RunParams& p, double* left, double* right, int n) {
+void RunFrames(VoiceRun& r, const RunParams& p, double* left, double* right, int n, bool assign) {
 #if ZELMORA_WIDE_MIXER
-    if (g_wideMixer) return wide::RunFrames<kMode, kStereo>(r, p, left, right, n);
+    if (g_wideMixer) return wide::RunFrames<kMode, kStereo>(r, p, left, right, n, assign);
 #endif
-    base::RunFrames<kMode, kStereo>(r, p, left, right, n);
+    base::RunFrames<kMode, kStereo>(r, p, left, right, n, assign);
 }
 
 }  // namespace
@@ -206,20 +252,25 @@ int StartNoteVoices(AppState& app, int track, int instrument, int note, int tran
     return started;
 }
 
-void RenderVoice(Voice& v, double* left, double* right, int n, Song& song, double sampleRate) {
+namespace {
+
+// RenderVoice, or with assign the voice's frames replace what left and right
+// hold (silence where it does not sound).
+void MixVoice(Voice& v, double* left, double* right, int n, Song& song, double sampleRate, bool assign) {
     Sample& s = song.instruments[v.instrument & 255].samples[v.sampleSlot & 255];
     const int32_t frames = UsableFrames(s);
     if (frames == 0) {
         v.envelopeStage = kStageOff;
+        if (assign) {
+            std::memset(left, 0, sizeof(double) * n);
+            std::memset(right, 0, sizeof(double) * n);
+        }
         return;
     }
     const TrackSettings& ts = song.tracks[v.track & 31];
     const ChannelState& c = ts.channel;
 
-    const double g = SmoothingCoefficient(kGlideSeconds, sampleRate);
-    const double attack = SmoothingCoefficient(kAttackSeconds, sampleRate);
-    const double sustain = SmoothingCoefficient(kSustainSeconds, sampleRate);
-    const double release = SmoothingCoefficient(kReleaseSeconds, sampleRate);
+    const Smoothing& sm = SmoothingFor(sampleRate);
 
     const double mixer = ts.mixerVolume;
     const double volumeTarget =
@@ -263,15 +314,16 @@ void RenderVoice(Voice& v, double* left, double* right, int n, Song& song, doubl
     run.step = v.step;
     run.wrapped = v.loopWrapped;
     run.backward = v.pingPongBackward;
-    const RunParams p{dataL,      dataR,        frames,    loopStart, loopLength, loopEnd, rateTarget,
-                      volumeTarget, panTarget, g,         attack,    sustain,    release};
+    const RunParams p{dataL,        dataR,     frames,      loopStart,     loopLength,    loopEnd,
+                      rateTarget,   volumeTarget, panTarget, sm.glide,   sm.glidePow, sm.attackPow,
+                      sm.sustainPow, sm.releasePow};
     switch (mode * 2 + (stereo ? 1 : 0)) {
-        case 0: RunFrames<0, false>(run, p, left, right, n); break;
-        case 1: RunFrames<0, true>(run, p, left, right, n); break;
-        case 2: RunFrames<1, false>(run, p, left, right, n); break;
-        case 3: RunFrames<1, true>(run, p, left, right, n); break;
-        case 4: RunFrames<2, false>(run, p, left, right, n); break;
-        default: RunFrames<2, true>(run, p, left, right, n); break;
+        case 0: RunFrames<0, false>(run, p, left, right, n, assign); break;
+        case 1: RunFrames<0, true>(run, p, left, right, n, assign); break;
+        case 2: RunFrames<1, false>(run, p, left, right, n, assign); break;
+        case 3: RunFrames<1, true>(run, p, left, right, n, assign); break;
+        case 4: RunFrames<2, false>(run, p, left, right, n, assign); break;
+        default: RunFrames<2, true>(run, p, left, right, n, assign); break;
     }
     v.rate = run.rate;
     v.volume = run.volume;
@@ -283,6 +335,12 @@ void RenderVoice(Voice& v, double* left, double* right, int n, Song& song, doubl
     v.pingPongBackward = run.backward;
     v.position = static_cast<int32_t>(run.pos >> 32);
     v.positionFraction = static_cast<uint32_t>(run.pos);
+}
+
+}  // namespace
+
+void RenderVoice(Voice& v, double* left, double* right, int n, Song& song, double sampleRate) {
+    MixVoice(v, left, right, n, song, sampleRate, false);
 }
 
 void MixChunk(AppState& app, int offset, int n, double sampleRate) {
@@ -311,10 +369,9 @@ void MixChunk(AppState& app, int offset, int n, double sampleRate) {
     for (int t = 0; t < tracks; ++t) {
         // A track without a busy voice adds silence and cannot raise its meters.
         if (countOf[t] == 0) continue;
-        std::memset(sl, 0, sizeof(double) * n);
-        std::memset(sr, 0, sizeof(double) * n);
+        // The first voice fills the scratch buffers, the others add to them.
         for (int k = firstOf[t]; k < firstOf[t + 1]; ++k)
-            RenderVoice(app.voices[listed[k]], sl, sr, n, song, sampleRate);
+            MixVoice(app.voices[listed[k]], sl, sr, n, song, sampleRate, k == firstOf[t]);
         double peakL = 0.0, peakR = 0.0;
         double* outL = app.mixLeft + offset;
         double* outR = app.mixRight + offset;
