@@ -160,6 +160,49 @@ TEST_F(MixerTest, PanLawGainsAndEnvelope) {
     EXPECT_EQ(v.envelopeStage, kStageOff);
 }
 
+// Envelope, volume and pan glides over many blocks and uneven chunks, target
+// changes and the release, against the frame-by-frame formulas.
+TEST_F(MixerTest, GlidesAndEnvelopeFollowTheFrameFormulas) {
+    AddSample(*app, 1, 0, 40000, 1, [](int, int) { return 1.0; });
+    ChannelState& c = app->song.tracks[0].channel;
+    c.volume = 64;
+    c.pan = 0;
+    Voice& v = app->voices[0];
+    StartVoice(*app, v, 0, 1, 0, 60, 0, 0);
+    const double ones[17] = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
+    const double x = InterpolateFrame(ones, 0, 0);
+    const double g = SmoothingCoefficient(kGlideSeconds, 44100.0), a = SmoothingCoefficient(kAttackSeconds, 44100.0),
+                 b = SmoothingCoefficient(kSustainSeconds, 44100.0), r = SmoothingCoefficient(kReleaseSeconds, 44100.0);
+    double env = 0.0, vol = 1.0, pan = 0.0;
+    int stage = kStageAttack, frame = 0;
+    // chunk length, channel volume, channel pan, release first
+    const int steps[][4] = {{300, 20, 200, 0}, {1000, 20, 200, 0}, {77, 50, 10, 0}, {20000, 50, 10, 0}, {5000, 64, 128, 1}};
+    for (const auto& [n, volume, panning, release] : steps) {
+        c.volume = static_cast<uint8_t>(volume);
+        c.pan = static_cast<uint8_t>(panning);
+        if (release) ReleaseVoice(v);
+        if (release) stage = kStageRelease;
+        Render(v, n);
+        const double vt = volume / 64.0, pt = panning / 256.0;
+        for (int i = 0; i < n; ++i, ++frame) {
+            if (stage == kStageAttack) {
+                env = (env - 1.0) * a + 1.0;
+                if (env >= kAttackDone) stage = kStageSustain;
+            } else if (stage == kStageSustain) {
+                env = (env - 1.0) * b + 1.0;
+            } else if (stage == kStageRelease) {
+                env *= r;
+                if (env <= kReleaseDone) env = 0.0, stage = kStageOff;
+            }
+            ASSERT_NEAR(left[i], x * env * vol * (1.0 - pan * pan), 1e-9) << frame;
+            ASSERT_NEAR(right[i], x * env * vol * (1.0 - (pan - 1.0) * (pan - 1.0)), 1e-9) << frame;
+            if (stage < kStageRelease) vol = (vol - vt) * g + vt, pan = (pan - pt) * g + pt;
+        }
+        EXPECT_EQ(v.envelopeStage, stage) << frame;
+    }
+    EXPECT_EQ(stage, kStageOff);
+}
+
 TEST_F(MixerTest, SelectionAndTrackCount) {
     auto one = [](int, int) { return 1.0; };
     AddSample(*app, 1, 0, 100, 1, one).keyHigh = 59;
