@@ -26,6 +26,9 @@ alignas(64) double SincBlendTable[kSincCutoffs][kSincPhases][2 * kSincTaps];
 
 // Frames the frame loop handles at a time.
 constexpr int kBlockFrames = 128;
+// Forward loops up to this long are laid out once per chunk for the windows
+// that cross their edges.
+constexpr int kShortLoop = 256;
 // A glide this close to its target has arrived.
 constexpr double kGlideSnap = 1e-12;
 
@@ -103,7 +106,6 @@ inline int64_t WrapIntoLoop(int64_t p, int64_t loopStart, int64_t loopLength) {
     return loopStart + r;
 }
 
-
 // The moving parts of a voice while a chunk renders, and what stays fixed.
 struct VoiceRun {
     int64_t pos;  // signed 32.32
@@ -144,13 +146,20 @@ namespace wide {
 #undef ZELMORA_FRAMES_AVX2
 #endif
 
-
 template <int kMode, bool kStereo>
 void RunFrames(VoiceRun& r, const RunParams& p, double* left, double* right, int n, bool assign) {
 #if ZELMORA_WIDE_MIXER
     if (g_wideMixer) return wide::RunFrames<kMode, kStereo>(r, p, left, right, n, assign);
 #endif
     base::RunFrames<kMode, kStereo>(r, p, left, right, n, assign);
+}
+
+void AddTrack(const double* sl, const double* sr, double* outL, double* outR, int n, double& peakL,
+              double& peakR) {
+#if ZELMORA_WIDE_MIXER
+    if (g_wideMixer) return wide::AddTrack(sl, sr, outL, outR, n, peakL, peakR);
+#endif
+    base::AddTrack(sl, sr, outL, outR, n, peakL, peakR);
 }
 
 }  // namespace
@@ -314,9 +323,9 @@ void MixVoice(Voice& v, double* left, double* right, int n, Song& song, double s
     run.step = v.step;
     run.wrapped = v.loopWrapped;
     run.backward = v.pingPongBackward;
-    const RunParams p{dataL,        dataR,     frames,      loopStart,     loopLength,    loopEnd,
-                      rateTarget,   volumeTarget, panTarget, sm.glide,   sm.glidePow, sm.attackPow,
-                      sm.sustainPow, sm.releasePow};
+    const RunParams p{dataL,       dataR,        frames,        loopStart,    loopLength,
+                      loopEnd,     rateTarget,   volumeTarget,  panTarget,    sm.glide,
+                      sm.glidePow, sm.attackPow, sm.sustainPow, sm.releasePow};
     switch (mode * 2 + (stereo ? 1 : 0)) {
         case 0: RunFrames<0, false>(run, p, left, right, n, assign); break;
         case 1: RunFrames<0, true>(run, p, left, right, n, assign); break;
@@ -373,15 +382,7 @@ void MixChunk(AppState& app, int offset, int n, double sampleRate) {
         for (int k = firstOf[t]; k < firstOf[t + 1]; ++k)
             MixVoice(app.voices[listed[k]], sl, sr, n, song, sampleRate, k == firstOf[t]);
         double peakL = 0.0, peakR = 0.0;
-        double* outL = app.mixLeft + offset;
-        double* outR = app.mixRight + offset;
-        for (int i = 0; i < n; ++i) {
-            const double l = std::fabs(sl[i]), r = std::fabs(sr[i]);
-            if (l > peakL) peakL = l;
-            if (r > peakR) peakR = r;
-            outL[i] += sl[i];
-            outR[i] += sr[i];
-        }
+        AddTrack(sl, sr, app.mixLeft + offset, app.mixRight + offset, n, peakL, peakR);
         ChannelState& c = song.tracks[t].channel;
         if (peakL > c.peakLeft.load(std::memory_order_relaxed)) c.peakLeft.store(peakL, std::memory_order_relaxed);
         if (peakR > c.peakRight.load(std::memory_order_relaxed)) c.peakRight.store(peakR, std::memory_order_relaxed);

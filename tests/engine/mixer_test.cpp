@@ -59,41 +59,49 @@ TEST_F(MixerTest, EndsOfUnloopedSamples) {
     EXPECT_EQ(v.envelopeStage, kStageRelease);
 }
 
-// Both frame loops (plain and AVX2) against the scalar formula.
+// Both frame loops (plain and AVX2) against the scalar formula, at a rate with
+// fractions of 0 and one half and at one above 2 that reads the last window
+// inside the loop at phase 255 (the one that reads a frame past its end).
 TEST_F(MixerTest, ForwardLoopMatchesTheWrappedFormula) {
     for (bool wide : {false, true}) {
         if (SetWideMixer(wide) != wide) continue;  // no AVX2 here
-        Sample& s = AddSample(*app, 1, 0, 64, 2, Wave, 1, 20, 21);
-        s.sampleRate = 44100.0 * 1.5;  // fractions of 0 and one half
-        Voice& v = Plain(60);
-        app->song.tracks[0].channel.pan = 128;
-        v.pan = 0.5;
-        Render(v, 400);
-        // The 32.32 walk, every window frame mapped into the loop near its edges.
-        const int64_t start = 20, length = 21, end = 41;
-        uint64_t pos = 0;
-        bool wrapped = false;
-        for (int i = 0; i < 400; ++i) {
-            const int64_t ip = static_cast<int64_t>(pos >> 32);
-            const bool edge = ip > end - 8 || (wrapped && ip < start + 8);
-            for (int c = 0; c < 2; ++c) {
-                double w[17];
-                for (int k = 0; k < 17; ++k) {
-                    const int64_t p = ip - 8 + k;
-                    w[k] = s.audio[c][kSampleGuard +
-                                      (edge ? start + ((p - start) % length + length) % length : p)];
+        for (const double rate : {1.5, 2.9}) {
+            Sample& s = AddSample(*app, 1, 0, 64, 2, Wave, 1, 20, 21);
+            s.sampleRate = 44100.0 * rate;
+            Voice& v = Plain(60);
+            app->song.tracks[0].channel.pan = 128;
+            v.pan = 0.5;
+            const int frames = rate == 1.5 ? 400 : 1000;
+            Render(v, frames);
+            // The 32.32 walk, every window frame mapped into the loop near its edges.
+            const int64_t start = 20, length = 21, end = 41;
+            const uint64_t step = rate == 1.5 ? uint64_t{3} << 31 : v.step;
+            uint64_t pos = 0;
+            bool wrapped = false;
+            for (int i = 0; i < frames; ++i) {
+                const int64_t ip = static_cast<int64_t>(pos >> 32);
+                const bool edge = ip > end - 8 || (wrapped && ip < start + 8);
+                for (int c = 0; c < 2; ++c) {
+                    double w[17];
+                    for (int k = 0; k < 17; ++k) {
+                        const int64_t p = ip - 8 + k;
+                        w[k] = s.audio[c][kSampleGuard +
+                                          (edge ? start + ((p - start) % length + length) % length : p)];
+                    }
+                    ASSERT_NEAR(
+                        (c ? right : left)[i],
+                        InterpolateFrame(w, static_cast<int>(step >> 32), static_cast<uint32_t>(pos)) * 0.75,
+                        1e-9)
+                        << "frame " << i << " wide " << wide << " rate " << rate;
                 }
-                ASSERT_NEAR((c ? right : left)[i], InterpolateFrame(w, 1, static_cast<uint32_t>(pos)) * 0.75,
-                            1e-9)
-                    << "frame " << i << " wide " << wide;
+                pos += step;
+                if (static_cast<int64_t>(pos >> 32) >= end) {
+                    wrapped = true;
+                    pos -= static_cast<uint64_t>(length) << 32;
+                }
             }
-            pos += uint64_t{3} << 31;
-            if (static_cast<int64_t>(pos >> 32) >= end) {
-                wrapped = true;
-                pos -= static_cast<uint64_t>(length) << 32;
-            }
+            EXPECT_EQ(v.loopWrapped, 1);
         }
-        EXPECT_EQ(v.loopWrapped, 1);
     }
     SetWideMixer(true);
 
@@ -171,12 +179,15 @@ TEST_F(MixerTest, GlidesAndEnvelopeFollowTheFrameFormulas) {
     StartVoice(*app, v, 0, 1, 0, 60, 0, 0);
     const double ones[17] = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
     const double x = InterpolateFrame(ones, 0, 0);
-    const double g = SmoothingCoefficient(kGlideSeconds, 44100.0), a = SmoothingCoefficient(kAttackSeconds, 44100.0),
-                 b = SmoothingCoefficient(kSustainSeconds, 44100.0), r = SmoothingCoefficient(kReleaseSeconds, 44100.0);
+    const double g = SmoothingCoefficient(kGlideSeconds, 44100.0),
+                 a = SmoothingCoefficient(kAttackSeconds, 44100.0),
+                 b = SmoothingCoefficient(kSustainSeconds, 44100.0),
+                 r = SmoothingCoefficient(kReleaseSeconds, 44100.0);
     double env = 0.0, vol = 1.0, pan = 0.0;
     int stage = kStageAttack, frame = 0;
     // chunk length, channel volume, channel pan, release first
-    const int steps[][4] = {{300, 20, 200, 0}, {1000, 20, 200, 0}, {77, 50, 10, 0}, {20000, 50, 10, 0}, {5000, 64, 128, 1}};
+    const int steps[][4] = {
+        {300, 20, 200, 0}, {1000, 20, 200, 0}, {77, 50, 10, 0}, {20000, 50, 10, 0}, {5000, 64, 128, 1}};
     for (const auto& [n, volume, panning, release] : steps) {
         c.volume = static_cast<uint8_t>(volume);
         c.pan = static_cast<uint8_t>(panning);
