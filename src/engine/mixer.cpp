@@ -124,6 +124,9 @@ struct RunParams {
     const double *glidePow, *attackPow, *sustainPow, *releasePow;
 };
 
+// How a voice's frames reach the buffers it renders into.
+enum MixMode { kMixAdd, kMixAssign, kMixAddPeaks };
+
 // The frame loop, built once for every processor and once more for those with
 // AVX2 and FMA; the choice is made when the tables are built.
 // ZELMORA_FRAMES_AVX2 picks the 256-bit code inside the loop: the target
@@ -147,11 +150,11 @@ namespace wide {
 #endif
 
 template <int kMode, bool kStereo>
-void RunFrames(VoiceRun& r, const RunParams& p, double* left, double* right, int n, bool assign) {
+void RunFrames(VoiceRun& r, const RunParams& p, double* left, double* right, int n, MixMode mode, double* peaks) {
 #if ZELMORA_WIDE_MIXER
-    if (g_wideMixer) return wide::RunFrames<kMode, kStereo>(r, p, left, right, n, assign);
+    if (g_wideMixer) return wide::RunFrames<kMode, kStereo>(r, p, left, right, n, mode, peaks);
 #endif
-    base::RunFrames<kMode, kStereo>(r, p, left, right, n, assign);
+    base::RunFrames<kMode, kStereo>(r, p, left, right, n, mode, peaks);
 }
 
 void AddTrack(const double* sl, const double* sr, double* outL, double* outR, int n, double& peakL,
@@ -263,14 +266,15 @@ int StartNoteVoices(AppState& app, int track, int instrument, int note, int tran
 
 namespace {
 
-// RenderVoice, or with assign the voice's frames replace what left and right
-// hold (silence where it does not sound).
-void MixVoice(Voice& v, double* left, double* right, int n, Song& song, double sampleRate, bool assign) {
+// RenderVoice, with the frames added, replacing what left and right hold
+// (silence where the voice does not sound), or added with their peaks taken.
+void MixVoice(Voice& v, double* left, double* right, int n, Song& song, double sampleRate, MixMode how,
+              double* peaks = nullptr) {
     Sample& s = song.instruments[v.instrument & 255].samples[v.sampleSlot & 255];
     const int32_t frames = UsableFrames(s);
     if (frames == 0) {
         v.envelopeStage = kStageOff;
-        if (assign) {
+        if (how == kMixAssign) {
             std::memset(left, 0, sizeof(double) * n);
             std::memset(right, 0, sizeof(double) * n);
         }
@@ -327,12 +331,12 @@ void MixVoice(Voice& v, double* left, double* right, int n, Song& song, double s
                       loopEnd,     rateTarget,   volumeTarget,  panTarget,    sm.glide,
                       sm.glidePow, sm.attackPow, sm.sustainPow, sm.releasePow};
     switch (mode * 2 + (stereo ? 1 : 0)) {
-        case 0: RunFrames<0, false>(run, p, left, right, n, assign); break;
-        case 1: RunFrames<0, true>(run, p, left, right, n, assign); break;
-        case 2: RunFrames<1, false>(run, p, left, right, n, assign); break;
-        case 3: RunFrames<1, true>(run, p, left, right, n, assign); break;
-        case 4: RunFrames<2, false>(run, p, left, right, n, assign); break;
-        default: RunFrames<2, true>(run, p, left, right, n, assign); break;
+        case 0: RunFrames<0, false>(run, p, left, right, n, how, peaks); break;
+        case 1: RunFrames<0, true>(run, p, left, right, n, how, peaks); break;
+        case 2: RunFrames<1, false>(run, p, left, right, n, how, peaks); break;
+        case 3: RunFrames<1, true>(run, p, left, right, n, how, peaks); break;
+        case 4: RunFrames<2, false>(run, p, left, right, n, how, peaks); break;
+        default: RunFrames<2, true>(run, p, left, right, n, how, peaks); break;
     }
     v.rate = run.rate;
     v.volume = run.volume;
@@ -349,7 +353,7 @@ void MixVoice(Voice& v, double* left, double* right, int n, Song& song, double s
 }  // namespace
 
 void RenderVoice(Voice& v, double* left, double* right, int n, Song& song, double sampleRate) {
-    MixVoice(v, left, right, n, song, sampleRate, false);
+    MixVoice(v, left, right, n, song, sampleRate, kMixAdd);
 }
 
 void MixChunk(AppState& app, int offset, int n, double sampleRate) {
@@ -378,11 +382,18 @@ void MixChunk(AppState& app, int offset, int n, double sampleRate) {
     for (int t = 0; t < tracks; ++t) {
         // A track without a busy voice adds silence and cannot raise its meters.
         if (countOf[t] == 0) continue;
-        // The first voice fills the scratch buffers, the others add to them.
-        for (int k = firstOf[t]; k < firstOf[t + 1]; ++k)
-            MixVoice(app.voices[listed[k]], sl, sr, n, song, sampleRate, k == firstOf[t]);
-        double peakL = 0.0, peakR = 0.0;
-        AddTrack(sl, sr, app.mixLeft + offset, app.mixRight + offset, n, peakL, peakR);
+        double peaks[2] = {0.0, 0.0};
+        if (countOf[t] == 1) {
+            // One voice goes straight into the mix.
+            MixVoice(app.voices[listed[firstOf[t]]], app.mixLeft + offset, app.mixRight + offset, n, song,
+                     sampleRate, kMixAddPeaks, peaks);
+        } else {
+            // The first voice fills the scratch buffers, the others add to them.
+            for (int k = firstOf[t]; k < firstOf[t + 1]; ++k)
+                MixVoice(app.voices[listed[k]], sl, sr, n, song, sampleRate, k == firstOf[t] ? kMixAssign : kMixAdd);
+            AddTrack(sl, sr, app.mixLeft + offset, app.mixRight + offset, n, peaks[0], peaks[1]);
+        }
+        const double peakL = peaks[0], peakR = peaks[1];
         ChannelState& c = song.tracks[t].channel;
         if (peakL > c.peakLeft.load(std::memory_order_relaxed)) c.peakLeft.store(peakL, std::memory_order_relaxed);
         if (peakR > c.peakRight.load(std::memory_order_relaxed)) c.peakRight.store(peakR, std::memory_order_relaxed);
