@@ -35,10 +35,22 @@ constexpr double kGlideSnap = 1e-12;
 std::once_flag g_tablesBuilt;
 // Whether the AVX2 frame loop runs; chosen once when the tables are built.
 bool g_wideMixer = false;
+// Whether the AVX-512 build of it runs instead, and whether that is allowed.
+bool g_widestMixer = false;
+bool g_widestAllowed = true;
+
+bool HasAvx512() {
+#if ZELMORA_WIDE_MIXER
+    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq");
+#else
+    return false;
+#endif
+}
 
 void FillTables() {
 #if ZELMORA_WIDE_MIXER
     g_wideMixer = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+    g_widestMixer = g_wideMixer && g_widestAllowed && HasAvx512();
 #endif
     const double pi = 4.0 * std::atan(1.0);
     for (int k = 0; k < 64; ++k) SineTable[k] = static_cast<int32_t>(255.0 * std::sin(2.0 * pi * k / 64.0));
@@ -127,31 +139,50 @@ struct RunParams {
 // How a voice's frames reach the buffers it renders into.
 enum MixMode { kMixAdd, kMixAssign, kMixAddPeaks };
 
-// The frame loop, built once for every processor and once more for those with
-// AVX2 and FMA; the choice is made when the tables are built.
+// The frame loop, built once for every processor, once more for those with
+// AVX2 and FMA and once for those that also have AVX-512 (its four-frame reads
+// take 512-bit steps); the choice is made when the tables are built.
 // ZELMORA_FRAMES_AVX2 picks the 256-bit code inside the loop: the target
 // pragma does not define __AVX2__ and __FMA__ for the preprocessor, so testing
 // those left the AVX2 build of the loop running the 128-bit code (found by
 // profiling).
 #define ZELMORA_FRAMES_AVX2 0
+#define ZELMORA_FRAMES_AVX512 0
 namespace base {
 #include "engine/mixer_frames.inc"
 }  // namespace base
+#undef ZELMORA_FRAMES_AVX512
 #undef ZELMORA_FRAMES_AVX2
 #if ZELMORA_WIDE_MIXER
 #define ZELMORA_FRAMES_AVX2 1
+#define ZELMORA_FRAMES_AVX512 0
 #pragma GCC push_options
 #pragma GCC target("avx2,fma")
 namespace wide {
 #include "engine/mixer_frames.inc"
 }  // namespace wide
 #pragma GCC pop_options
+#undef ZELMORA_FRAMES_AVX512
+#define ZELMORA_FRAMES_AVX512 1
+#pragma GCC push_options
+#pragma GCC target("avx512f,avx512dq,avx2,fma")
+// GCC 12's 512-bit shuffles and extracts start from an undefined register,
+// which its uninitialised-value warning reports inside its own headers.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+namespace widest {
+#include "engine/mixer_frames.inc"
+}  // namespace widest
+#pragma GCC diagnostic pop
+#pragma GCC pop_options
+#undef ZELMORA_FRAMES_AVX512
 #undef ZELMORA_FRAMES_AVX2
 #endif
 
 template <int kMode, bool kStereo>
 void RunFrames(VoiceRun& r, const RunParams& p, double* left, double* right, int n, MixMode mode, double* peaks) {
 #if ZELMORA_WIDE_MIXER
+    if (g_widestMixer) return widest::RunFrames<kMode, kStereo>(r, p, left, right, n, mode, peaks);
     if (g_wideMixer) return wide::RunFrames<kMode, kStereo>(r, p, left, right, n, mode, peaks);
 #endif
     base::RunFrames<kMode, kStereo>(r, p, left, right, n, mode, peaks);
@@ -173,10 +204,18 @@ bool SetWideMixer(bool wanted) {
     BuildEngineTables();
 #if ZELMORA_WIDE_MIXER
     g_wideMixer = wanted && __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+    g_widestMixer = g_wideMixer && g_widestAllowed && HasAvx512();
 #else
     (void)wanted;
 #endif
     return g_wideMixer;
+}
+
+bool SetWidestMixer(bool wanted) {
+    BuildEngineTables();
+    g_widestAllowed = wanted;
+    g_widestMixer = g_wideMixer && g_widestAllowed && HasAvx512();
+    return g_widestMixer;
 }
 
 double SmoothingCoefficient(double seconds, double sampleRate) {

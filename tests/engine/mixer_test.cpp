@@ -1,5 +1,6 @@
 // Voices and the resampler, checked through voice state and exact sample values.
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "engine_fixture.h"
@@ -59,12 +60,14 @@ TEST_F(MixerTest, EndsOfUnloopedSamples) {
     EXPECT_EQ(v.envelopeStage, kStageRelease);
 }
 
-// Both frame loops (plain and AVX2) against the scalar formula, at a rate with
+// The frame loops against the scalar formula, at a rate with
 // fractions of 0 and one half and at one above 2 that reads the last window
 // inside the loop at phase 255 (the one that reads a frame past its end).
 TEST_F(MixerTest, ForwardLoopMatchesTheWrappedFormula) {
-    for (bool wide : {false, true}) {
-        if (SetWideMixer(wide) != wide) continue;  // no AVX2 here
+    // The plain loop, the AVX2 one and the AVX-512 one, each where the processor has it.
+    const std::pair<bool, bool> loops[] = {{false, false}, {true, false}, {true, true}};
+    for (const auto& [wide, widest] : loops) {
+        if (SetWideMixer(wide) != wide || SetWidestMixer(widest) != widest) continue;
         for (const double rate : {1.5, 2.9}) {
             Sample& s = AddSample(*app, 1, 0, 64, 2, Wave, 1, 20, 21);
             s.sampleRate = 44100.0 * rate;
@@ -92,7 +95,7 @@ TEST_F(MixerTest, ForwardLoopMatchesTheWrappedFormula) {
                         (c ? right : left)[i],
                         InterpolateFrame(w, static_cast<int>(step >> 32), static_cast<uint32_t>(pos)) * 0.75,
                         1e-9)
-                        << "frame " << i << " wide " << wide << " rate " << rate;
+                        << "frame " << i << " wide " << wide << widest << " rate " << rate;
                 }
                 pos += step;
                 if (static_cast<int64_t>(pos >> 32) >= end) {
@@ -104,6 +107,7 @@ TEST_F(MixerTest, ForwardLoopMatchesTheWrappedFormula) {
         }
     }
     SetWideMixer(true);
+    SetWidestMixer(true);
 
     // A loop of one frame holds a constant level.
     AddSample(
