@@ -331,7 +331,13 @@ void MixVoice(Voice& v, double* left, double* right, int n, Song& song, double s
     const double panTarget = Clamp((c.pan + s.pan - 128) / 256.0, 0.0, 1.0);
     const double pitch = c.vibratoDepth * SineTable[c.vibratoPosition & 63] / 3825.0 + c.arpeggioOffset +
                          s.coarseTune + s.fineTune * 0.01 - s.baseNote + v.transpose + v.pitch;
-    double rateTarget = std::pow(2.0, pitch / 12.0) * s.sampleRate / sampleRate;
+    // The pitch seldom moves between chunks: its power of 2 is kept with it
+    // (a ratio of 0 marks none kept).
+    if (pitch != v.pitchOfRatio || !(v.pitchRatio > 0.0)) {
+        v.pitchOfRatio = pitch;
+        v.pitchRatio = std::pow(2.0, pitch / 12.0);
+    }
+    double rateTarget = v.pitchRatio * s.sampleRate / sampleRate;
     // SANITY: a damaged source rate (zero, negative, not a number) plays
     // nothing, and no voice runs faster than kMaxVoiceRate, so the 32.32 step
     // and the positions stay inside their ranges.
