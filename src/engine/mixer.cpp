@@ -54,14 +54,22 @@ void FillTables() {
 #endif
     const double pi = 4.0 * std::atan(1.0);
     for (int k = 0; k < 64; ++k) SineTable[k] = static_cast<int32_t>(255.0 * std::sin(2.0 * pi * k / 64.0));
+    // The window does not depend on the cutoff: worked out once.
+    static double window[kSincPhases][kSincTaps];
+    for (int j = 0; j < kSincPhases; ++j) {
+        const double f = j == 0 ? 1e-25 : j / 256.0;
+        for (int i = 0; i < kSincTaps; ++i) {
+            const double x = (i - 8) - f;
+            window[j][i] = 0.42 + 0.5 * std::cos(pi * x / 8.0) + 0.08 * std::cos(pi * x / 4.0);
+        }
+    }
     for (int k = 0; k < kSincCutoffs; ++k) {
         const double c = k == 0 ? 1.0 : 1.0 / k;
         for (int j = 0; j < kSincPhases; ++j) {
             const double f = j == 0 ? 1e-25 : j / 256.0;
             for (int i = 0; i < kSincTaps; ++i) {
                 const double x = (i - 8) - f;
-                const double w = 0.42 + 0.5 * std::cos(pi * x / 8.0) + 0.08 * std::cos(pi * x / 4.0);
-                SincTable[k][j][i] = w * std::sin(c * pi * x) / (pi * x);
+                SincTable[k][j][i] = window[j][i] * std::sin(c * pi * x) / (pi * x);
             }
         }
         for (int j = 0; j < kSincPhases; ++j)
