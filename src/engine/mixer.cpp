@@ -20,27 +20,95 @@ int32_t SineTable[64];
 
 namespace {
 
+// Phase j's weights, then the differences to phase j + 1 (unused for phase 255):
+// one row holds all the frame loop blends.
+alignas(64) double SincBlendTable[kSincCutoffs][kSincPhases][2 * kSincTaps];
+
+// Frames the frame loop handles at a time.
+constexpr int kBlockFrames = 128;
+// Forward loops up to this long are laid out once per chunk for the windows
+// that cross their edges.
+constexpr int kShortLoop = 256;
+// A glide this close to its target has arrived.
+constexpr double kGlideSnap = 1e-12;
+
 std::once_flag g_tablesBuilt;
 // Whether the AVX2 frame loop runs; chosen once when the tables are built.
 bool g_wideMixer = false;
+// Whether the AVX-512 build of it runs instead, and whether that is allowed.
+bool g_widestMixer = false;
+bool g_widestAllowed = true;
+
+bool HasAvx512() {
+#if ZELMORA_WIDE_MIXER
+    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq");
+#else
+    return false;
+#endif
+}
 
 void FillTables() {
 #if ZELMORA_WIDE_MIXER
     g_wideMixer = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+    g_widestMixer = g_wideMixer && g_widestAllowed && HasAvx512();
 #endif
     const double pi = 4.0 * std::atan(1.0);
     for (int k = 0; k < 64; ++k) SineTable[k] = static_cast<int32_t>(255.0 * std::sin(2.0 * pi * k / 64.0));
+    // The window does not depend on the cutoff: worked out once.
+    static double window[kSincPhases][kSincTaps];
+    for (int j = 0; j < kSincPhases; ++j) {
+        const double f = j == 0 ? 1e-25 : j / 256.0;
+        for (int i = 0; i < kSincTaps; ++i) {
+            const double x = (i - 8) - f;
+            window[j][i] = 0.42 + 0.5 * std::cos(pi * x / 8.0) + 0.08 * std::cos(pi * x / 4.0);
+        }
+    }
     for (int k = 0; k < kSincCutoffs; ++k) {
         const double c = k == 0 ? 1.0 : 1.0 / k;
         for (int j = 0; j < kSincPhases; ++j) {
             const double f = j == 0 ? 1e-25 : j / 256.0;
             for (int i = 0; i < kSincTaps; ++i) {
                 const double x = (i - 8) - f;
-                const double w = 0.42 + 0.5 * std::cos(pi * x / 8.0) + 0.08 * std::cos(pi * x / 4.0);
-                SincTable[k][j][i] = w * std::sin(c * pi * x) / (pi * x);
+                SincTable[k][j][i] = window[j][i] * std::sin(c * pi * x) / (pi * x);
             }
         }
+        for (int j = 0; j < kSincPhases; ++j)
+            for (int i = 0; i < kSincTaps; ++i) {
+                SincBlendTable[k][j][i] = SincTable[k][j][i];
+                SincBlendTable[k][j][kSincTaps + i] = j < 255 ? SincTable[k][j + 1][i] - SincTable[k][j][i] : 0.0;
+            }
     }
+}
+
+// The smoothing factors of one output rate and their powers 0..kBlockFrames,
+// kept per thread for the rate last used.
+struct Smoothing {
+    double sampleRate = 0.0;
+    double glide, attack, sustain, release;
+    double glidePow[kBlockFrames + 1], attackPow[kBlockFrames + 1], sustainPow[kBlockFrames + 1],
+        releasePow[kBlockFrames + 1];
+};
+thread_local Smoothing t_smoothing;
+
+void FillPowers(double c, double* out) {
+    out[0] = 1.0;
+    for (int i = 1; i <= kBlockFrames; ++i) out[i] = out[i - 1] * c;
+}
+
+const Smoothing& SmoothingFor(double sampleRate) {
+    Smoothing& s = t_smoothing;
+    if (s.sampleRate != sampleRate) {
+        s.glide = SmoothingCoefficient(kGlideSeconds, sampleRate);
+        s.attack = SmoothingCoefficient(kAttackSeconds, sampleRate);
+        s.sustain = SmoothingCoefficient(kSustainSeconds, sampleRate);
+        s.release = SmoothingCoefficient(kReleaseSeconds, sampleRate);
+        FillPowers(s.glide, s.glidePow);
+        FillPowers(s.attack, s.attackPow);
+        FillPowers(s.sustain, s.sustainPow);
+        FillPowers(s.release, s.releasePow);
+        s.sampleRate = sampleRate;
+    }
+    return s;
 }
 
 inline double Clamp(double v, double lo, double hi) { return v < lo ? lo : (v > hi ? hi : v); }
@@ -58,7 +126,6 @@ inline int64_t WrapIntoLoop(int64_t p, int64_t loopStart, int64_t loopLength) {
     return loopStart + r;
 }
 
-
 // The moving parts of a voice while a chunk renders, and what stays fixed.
 struct VoiceRun {
     int64_t pos;  // signed 32.32
@@ -73,38 +140,68 @@ struct RunParams {
     const double* dataR;
     int64_t frames, loopStart, loopLength, loopEnd;
     double rateTarget, volumeTarget, panTarget;
-    double glide, attack, sustain, release;
+    double glide;
+    const double *glidePow, *attackPow, *sustainPow, *releasePow;
 };
 
-// The frame loop, built once for every processor and once more for those with
-// AVX2 and FMA; the choice is made when the tables are built.
+// How a voice's frames reach the buffers it renders into.
+enum MixMode { kMixAdd, kMixAssign, kMixAddPeaks };
+
+// The frame loop, built once for every processor, once more for those with
+// AVX2 and FMA and once for those that also have AVX-512 (its four-frame reads
+// take 512-bit steps); the choice is made when the tables are built.
 // ZELMORA_FRAMES_AVX2 picks the 256-bit code inside the loop: the target
 // pragma does not define __AVX2__ and __FMA__ for the preprocessor, so testing
 // those left the AVX2 build of the loop running the 128-bit code (found by
 // profiling).
 #define ZELMORA_FRAMES_AVX2 0
+#define ZELMORA_FRAMES_AVX512 0
 namespace base {
 #include "engine/mixer_frames.inc"
 }  // namespace base
+#undef ZELMORA_FRAMES_AVX512
 #undef ZELMORA_FRAMES_AVX2
 #if ZELMORA_WIDE_MIXER
 #define ZELMORA_FRAMES_AVX2 1
+#define ZELMORA_FRAMES_AVX512 0
 #pragma GCC push_options
 #pragma GCC target("avx2,fma")
 namespace wide {
 #include "engine/mixer_frames.inc"
 }  // namespace wide
 #pragma GCC pop_options
+#undef ZELMORA_FRAMES_AVX512
+#define ZELMORA_FRAMES_AVX512 1
+#pragma GCC push_options
+#pragma GCC target("avx512f,avx512dq,avx2,fma")
+// GCC 12's 512-bit shuffles and extracts start from an undefined register,
+// which its uninitialised-value warning reports inside its own headers.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+namespace widest {
+#include "engine/mixer_frames.inc"
+}  // namespace widest
+#pragma GCC diagnostic pop
+#pragma GCC pop_options
+#undef ZELMORA_FRAMES_AVX512
 #undef ZELMORA_FRAMES_AVX2
 #endif
 
-
 template <int kMode, bool kStereo>
-void RunFrames(VoiceRun& r, const RunParams& p, double* left, double* right, int n) {
+void RunFrames(VoiceRun& r, const RunParams& p, double* left, double* right, int n, MixMode mode, double* peaks) {
 #if ZELMORA_WIDE_MIXER
-    if (g_wideMixer) return wide::RunFrames<kMode, kStereo>(r, p, left, right, n);
+    if (g_widestMixer) return widest::RunFrames<kMode, kStereo>(r, p, left, right, n, mode, peaks);
+    if (g_wideMixer) return wide::RunFrames<kMode, kStereo>(r, p, left, right, n, mode, peaks);
 #endif
-    base::RunFrames<kMode, kStereo>(r, p, left, right, n);
+    base::RunFrames<kMode, kStereo>(r, p, left, right, n, mode, peaks);
+}
+
+void AddTrack(const double* sl, const double* sr, double* outL, double* outR, int n, double& peakL,
+              double& peakR) {
+#if ZELMORA_WIDE_MIXER
+    if (g_wideMixer) return wide::AddTrack(sl, sr, outL, outR, n, peakL, peakR);
+#endif
+    base::AddTrack(sl, sr, outL, outR, n, peakL, peakR);
 }
 
 }  // namespace
@@ -115,10 +212,18 @@ bool SetWideMixer(bool wanted) {
     BuildEngineTables();
 #if ZELMORA_WIDE_MIXER
     g_wideMixer = wanted && __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+    g_widestMixer = g_wideMixer && g_widestAllowed && HasAvx512();
 #else
     (void)wanted;
 #endif
     return g_wideMixer;
+}
+
+bool SetWidestMixer(bool wanted) {
+    BuildEngineTables();
+    g_widestAllowed = wanted;
+    g_widestMixer = g_wideMixer && g_widestAllowed && HasAvx512();
+    return g_widestMixer;
 }
 
 double SmoothingCoefficient(double seconds, double sampleRate) {
@@ -206,20 +311,26 @@ int StartNoteVoices(AppState& app, int track, int instrument, int note, int tran
     return started;
 }
 
-void RenderVoice(Voice& v, double* left, double* right, int n, Song& song, double sampleRate) {
+namespace {
+
+// RenderVoice, with the frames added, replacing what left and right hold
+// (silence where the voice does not sound), or added with their peaks taken.
+void MixVoice(Voice& v, double* left, double* right, int n, Song& song, double sampleRate, MixMode how,
+              double* peaks = nullptr) {
     Sample& s = song.instruments[v.instrument & 255].samples[v.sampleSlot & 255];
     const int32_t frames = UsableFrames(s);
     if (frames == 0) {
         v.envelopeStage = kStageOff;
+        if (how == kMixAssign) {
+            std::memset(left, 0, sizeof(double) * n);
+            std::memset(right, 0, sizeof(double) * n);
+        }
         return;
     }
     const TrackSettings& ts = song.tracks[v.track & 31];
     const ChannelState& c = ts.channel;
 
-    const double g = SmoothingCoefficient(kGlideSeconds, sampleRate);
-    const double attack = SmoothingCoefficient(kAttackSeconds, sampleRate);
-    const double sustain = SmoothingCoefficient(kSustainSeconds, sampleRate);
-    const double release = SmoothingCoefficient(kReleaseSeconds, sampleRate);
+    const Smoothing& sm = SmoothingFor(sampleRate);
 
     const double mixer = ts.mixerVolume;
     const double volumeTarget =
@@ -228,7 +339,13 @@ void RenderVoice(Voice& v, double* left, double* right, int n, Song& song, doubl
     const double panTarget = Clamp((c.pan + s.pan - 128) / 256.0, 0.0, 1.0);
     const double pitch = c.vibratoDepth * SineTable[c.vibratoPosition & 63] / 3825.0 + c.arpeggioOffset +
                          s.coarseTune + s.fineTune * 0.01 - s.baseNote + v.transpose + v.pitch;
-    double rateTarget = std::pow(2.0, pitch / 12.0) * s.sampleRate / sampleRate;
+    // The pitch seldom moves between chunks: its power of 2 is kept with it
+    // (a ratio of 0 marks none kept).
+    if (pitch != v.pitchOfRatio || !(v.pitchRatio > 0.0)) {
+        v.pitchOfRatio = pitch;
+        v.pitchRatio = std::pow(2.0, pitch / 12.0);
+    }
+    double rateTarget = v.pitchRatio * s.sampleRate / sampleRate;
     // SANITY: a damaged source rate (zero, negative, not a number) plays
     // nothing, and no voice runs faster than kMaxVoiceRate, so the 32.32 step
     // and the positions stay inside their ranges.
@@ -263,15 +380,16 @@ void RenderVoice(Voice& v, double* left, double* right, int n, Song& song, doubl
     run.step = v.step;
     run.wrapped = v.loopWrapped;
     run.backward = v.pingPongBackward;
-    const RunParams p{dataL,      dataR,        frames,    loopStart, loopLength, loopEnd, rateTarget,
-                      volumeTarget, panTarget, g,         attack,    sustain,    release};
+    const RunParams p{dataL,       dataR,        frames,        loopStart,    loopLength,
+                      loopEnd,     rateTarget,   volumeTarget,  panTarget,    sm.glide,
+                      sm.glidePow, sm.attackPow, sm.sustainPow, sm.releasePow};
     switch (mode * 2 + (stereo ? 1 : 0)) {
-        case 0: RunFrames<0, false>(run, p, left, right, n); break;
-        case 1: RunFrames<0, true>(run, p, left, right, n); break;
-        case 2: RunFrames<1, false>(run, p, left, right, n); break;
-        case 3: RunFrames<1, true>(run, p, left, right, n); break;
-        case 4: RunFrames<2, false>(run, p, left, right, n); break;
-        default: RunFrames<2, true>(run, p, left, right, n); break;
+        case 0: RunFrames<0, false>(run, p, left, right, n, how, peaks); break;
+        case 1: RunFrames<0, true>(run, p, left, right, n, how, peaks); break;
+        case 2: RunFrames<1, false>(run, p, left, right, n, how, peaks); break;
+        case 3: RunFrames<1, true>(run, p, left, right, n, how, peaks); break;
+        case 4: RunFrames<2, false>(run, p, left, right, n, how, peaks); break;
+        default: RunFrames<2, true>(run, p, left, right, n, how, peaks); break;
     }
     v.rate = run.rate;
     v.volume = run.volume;
@@ -283,6 +401,12 @@ void RenderVoice(Voice& v, double* left, double* right, int n, Song& song, doubl
     v.pingPongBackward = run.backward;
     v.position = static_cast<int32_t>(run.pos >> 32);
     v.positionFraction = static_cast<uint32_t>(run.pos);
+}
+
+}  // namespace
+
+void RenderVoice(Voice& v, double* left, double* right, int n, Song& song, double sampleRate) {
+    MixVoice(v, left, right, n, song, sampleRate, kMixAdd);
 }
 
 void MixChunk(AppState& app, int offset, int n, double sampleRate) {
@@ -311,20 +435,18 @@ void MixChunk(AppState& app, int offset, int n, double sampleRate) {
     for (int t = 0; t < tracks; ++t) {
         // A track without a busy voice adds silence and cannot raise its meters.
         if (countOf[t] == 0) continue;
-        std::memset(sl, 0, sizeof(double) * n);
-        std::memset(sr, 0, sizeof(double) * n);
-        for (int k = firstOf[t]; k < firstOf[t + 1]; ++k)
-            RenderVoice(app.voices[listed[k]], sl, sr, n, song, sampleRate);
-        double peakL = 0.0, peakR = 0.0;
-        double* outL = app.mixLeft + offset;
-        double* outR = app.mixRight + offset;
-        for (int i = 0; i < n; ++i) {
-            const double l = std::fabs(sl[i]), r = std::fabs(sr[i]);
-            if (l > peakL) peakL = l;
-            if (r > peakR) peakR = r;
-            outL[i] += sl[i];
-            outR[i] += sr[i];
+        double peaks[2] = {0.0, 0.0};
+        if (countOf[t] == 1) {
+            // One voice goes straight into the mix.
+            MixVoice(app.voices[listed[firstOf[t]]], app.mixLeft + offset, app.mixRight + offset, n, song,
+                     sampleRate, kMixAddPeaks, peaks);
+        } else {
+            // The first voice fills the scratch buffers, the others add to them.
+            for (int k = firstOf[t]; k < firstOf[t + 1]; ++k)
+                MixVoice(app.voices[listed[k]], sl, sr, n, song, sampleRate, k == firstOf[t] ? kMixAssign : kMixAdd);
+            AddTrack(sl, sr, app.mixLeft + offset, app.mixRight + offset, n, peaks[0], peaks[1]);
         }
+        const double peakL = peaks[0], peakR = peaks[1];
         ChannelState& c = song.tracks[t].channel;
         if (peakL > c.peakLeft.load(std::memory_order_relaxed)) c.peakLeft.store(peakL, std::memory_order_relaxed);
         if (peakR > c.peakRight.load(std::memory_order_relaxed)) c.peakRight.store(peakR, std::memory_order_relaxed);

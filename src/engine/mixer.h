@@ -45,8 +45,13 @@ extern int32_t SineTable[64];
 void BuildEngineTables();
 
 // Main thread, player stopped. Turns the AVX2 frame loop on (where available)
-// or off; returns whether it is in use.
+// or off; returns whether it is in use. Where the processor has AVX-512 too,
+// its build of the loop runs in place of the AVX2 one.
 bool SetWideMixer(bool wanted);
+
+// Main thread, player stopped. Allows (the default) or forbids the AVX-512
+// build of the frame loop; returns whether it is in use.
+bool SetWidestMixer(bool wanted);
 
 // exp(-ln(1000) / (seconds x sampleRate)): the one-pole factor that covers 60 dB
 // of its distance in the given time.

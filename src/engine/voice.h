@@ -28,6 +28,8 @@ struct Voice {
     int32_t snapRate = 0;
     int32_t pingPongBackward = 0;
     int32_t loopWrapped = 0;
+    double pitchOfRatio = 0.0;  // pitchRatio is 2^(pitchOfRatio / 12), or 0 for none yet
+    double pitchRatio = 0.0;
 };
 
 }  // namespace zelmora

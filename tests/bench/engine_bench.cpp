@@ -48,9 +48,14 @@ void SetFrameCounter(benchmark::State& state, double framesPerIteration) {
                            benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
-// args: channels, rate x 10, AVX2 frame loop
+// Picks the frame loop: 0 plain, 1 AVX2, 2 AVX-512; false where the processor lacks it.
+bool UseFrameLoop(int64_t level) {
+    return SetWideMixer(level >= 1) == (level >= 1) && SetWidestMixer(level >= 2) == (level >= 2);
+}
+
+// args: channels, rate x 10, frame loop
 void BM_RenderVoice(benchmark::State& state) {
-    if (SetWideMixer(state.range(2) != 0) != (state.range(2) != 0)) return state.SkipWithError("no AVX2");
+    if (!UseFrameLoop(state.range(2))) return state.SkipWithError("no such frame loop here");
     auto app = MakeBenchApp(static_cast<int>(state.range(0)), state.range(1) / 10.0);
     Voice& v = app->voices[0];
     StartVoice(*app, v, 0, 1, 0, 60, 0, 0);
@@ -63,12 +68,12 @@ void BM_RenderVoice(benchmark::State& state) {
     SetFrameCounter(state, kFrames);
 }
 BENCHMARK(BM_RenderVoice)
-    ->ArgsProduct({{1, 2}, {10, 15, 30}, {0, 1}})
-    ->ArgNames({"channels", "rate_x10", "avx2"});
+    ->ArgsProduct({{1, 2}, {10, 15, 30}, {0, 1, 2}})
+    ->ArgNames({"channels", "rate_x10", "loop"});
 
-// args: busy voices, EQ on, AVX2 frame loop
+// args: busy voices, EQ on, frame loop
 void BM_RenderBuffer(benchmark::State& state) {
-    if (SetWideMixer(state.range(2) != 0) != (state.range(2) != 0)) return state.SkipWithError("no AVX2");
+    if (!UseFrameLoop(state.range(2))) return state.SkipWithError("no such frame loop here");
     const int voices = static_cast<int>(state.range(0));
     auto app = MakeBenchApp(2, 1.5);
     app->song.eqOn = state.range(1) != 0;
@@ -80,7 +85,7 @@ void BM_RenderBuffer(benchmark::State& state) {
     if (BusyVoiceCount(*app) != voices) state.SkipWithError("voices stopped");
     SetFrameCounter(state, static_cast<double>(kFrames) * voices);
 }
-BENCHMARK(BM_RenderBuffer)->ArgsProduct({{1, 32, 128}, {0, 1}, {0, 1}})->ArgNames({"voices", "eq", "avx2"});
+BENCHMARK(BM_RenderBuffer)->ArgsProduct({{1, 32, 128}, {0, 1}, {0, 1, 2}})->ArgNames({"voices", "eq", "loop"});
 
 void BM_Equaliser(benchmark::State& state) {
     auto app = MakeBenchApp(1, 1.0);

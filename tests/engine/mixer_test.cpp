@@ -1,5 +1,6 @@
 // Voices and the resampler, checked through voice state and exact sample values.
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "engine_fixture.h"
@@ -59,43 +60,54 @@ TEST_F(MixerTest, EndsOfUnloopedSamples) {
     EXPECT_EQ(v.envelopeStage, kStageRelease);
 }
 
-// Both frame loops (plain and AVX2) against the scalar formula.
+// The frame loops against the scalar formula, at a rate with
+// fractions of 0 and one half and at one above 2 that reads the last window
+// inside the loop at phase 255 (the one that reads a frame past its end).
 TEST_F(MixerTest, ForwardLoopMatchesTheWrappedFormula) {
-    for (bool wide : {false, true}) {
-        if (SetWideMixer(wide) != wide) continue;  // no AVX2 here
-        Sample& s = AddSample(*app, 1, 0, 64, 2, Wave, 1, 20, 21);
-        s.sampleRate = 44100.0 * 1.5;  // fractions of 0 and one half
-        Voice& v = Plain(60);
-        app->song.tracks[0].channel.pan = 128;
-        v.pan = 0.5;
-        Render(v, 400);
-        // The 32.32 walk, every window frame mapped into the loop near its edges.
-        const int64_t start = 20, length = 21, end = 41;
-        uint64_t pos = 0;
-        bool wrapped = false;
-        for (int i = 0; i < 400; ++i) {
-            const int64_t ip = static_cast<int64_t>(pos >> 32);
-            const bool edge = ip > end - 8 || (wrapped && ip < start + 8);
-            for (int c = 0; c < 2; ++c) {
-                double w[17];
-                for (int k = 0; k < 17; ++k) {
-                    const int64_t p = ip - 8 + k;
-                    w[k] = s.audio[c][kSampleGuard +
-                                      (edge ? start + ((p - start) % length + length) % length : p)];
+    // The plain loop, the AVX2 one and the AVX-512 one, each where the processor has it.
+    const std::pair<bool, bool> loops[] = {{false, false}, {true, false}, {true, true}};
+    for (const auto& [wide, widest] : loops) {
+        if (SetWideMixer(wide) != wide || SetWidestMixer(widest) != widest) continue;
+        for (const double rate : {1.5, 2.9}) {
+            Sample& s = AddSample(*app, 1, 0, 64, 2, Wave, 1, 20, 21);
+            s.sampleRate = 44100.0 * rate;
+            Voice& v = Plain(60);
+            app->song.tracks[0].channel.pan = 128;
+            v.pan = 0.5;
+            const int frames = rate == 1.5 ? 400 : 1000;
+            Render(v, frames);
+            // The 32.32 walk, every window frame mapped into the loop near its edges.
+            const int64_t start = 20, length = 21, end = 41;
+            const uint64_t step = rate == 1.5 ? uint64_t{3} << 31 : v.step;
+            uint64_t pos = 0;
+            bool wrapped = false;
+            for (int i = 0; i < frames; ++i) {
+                const int64_t ip = static_cast<int64_t>(pos >> 32);
+                const bool edge = ip > end - 8 || (wrapped && ip < start + 8);
+                for (int c = 0; c < 2; ++c) {
+                    double w[17];
+                    for (int k = 0; k < 17; ++k) {
+                        const int64_t p = ip - 8 + k;
+                        w[k] = s.audio[c][kSampleGuard +
+                                          (edge ? start + ((p - start) % length + length) % length : p)];
+                    }
+                    ASSERT_NEAR(
+                        (c ? right : left)[i],
+                        InterpolateFrame(w, static_cast<int>(step >> 32), static_cast<uint32_t>(pos)) * 0.75,
+                        1e-9)
+                        << "frame " << i << " wide " << wide << widest << " rate " << rate;
                 }
-                ASSERT_NEAR((c ? right : left)[i], InterpolateFrame(w, 1, static_cast<uint32_t>(pos)) * 0.75,
-                            1e-9)
-                    << "frame " << i << " wide " << wide;
+                pos += step;
+                if (static_cast<int64_t>(pos >> 32) >= end) {
+                    wrapped = true;
+                    pos -= static_cast<uint64_t>(length) << 32;
+                }
             }
-            pos += uint64_t{3} << 31;
-            if (static_cast<int64_t>(pos >> 32) >= end) {
-                wrapped = true;
-                pos -= static_cast<uint64_t>(length) << 32;
-            }
+            EXPECT_EQ(v.loopWrapped, 1);
         }
-        EXPECT_EQ(v.loopWrapped, 1);
     }
     SetWideMixer(true);
+    SetWidestMixer(true);
 
     // A loop of one frame holds a constant level.
     AddSample(
@@ -158,6 +170,52 @@ TEST_F(MixerTest, PanLawGainsAndEnvelope) {
     app->ClearSample(s);
     Render(v, 10);
     EXPECT_EQ(v.envelopeStage, kStageOff);
+}
+
+// Envelope, volume and pan glides over many blocks and uneven chunks, target
+// changes and the release, against the frame-by-frame formulas.
+TEST_F(MixerTest, GlidesAndEnvelopeFollowTheFrameFormulas) {
+    AddSample(*app, 1, 0, 40000, 1, [](int, int) { return 1.0; });
+    ChannelState& c = app->song.tracks[0].channel;
+    c.volume = 64;
+    c.pan = 0;
+    Voice& v = app->voices[0];
+    StartVoice(*app, v, 0, 1, 0, 60, 0, 0);
+    const double ones[17] = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
+    const double x = InterpolateFrame(ones, 0, 0);
+    const double g = SmoothingCoefficient(kGlideSeconds, 44100.0),
+                 a = SmoothingCoefficient(kAttackSeconds, 44100.0),
+                 b = SmoothingCoefficient(kSustainSeconds, 44100.0),
+                 r = SmoothingCoefficient(kReleaseSeconds, 44100.0);
+    double env = 0.0, vol = 1.0, pan = 0.0;
+    int stage = kStageAttack, frame = 0;
+    // chunk length, channel volume, channel pan, release first
+    const int steps[][4] = {
+        {300, 20, 200, 0}, {1000, 20, 200, 0}, {77, 50, 10, 0}, {20000, 50, 10, 0}, {5000, 64, 128, 1}};
+    for (const auto& [n, volume, panning, release] : steps) {
+        c.volume = static_cast<uint8_t>(volume);
+        c.pan = static_cast<uint8_t>(panning);
+        if (release) ReleaseVoice(v);
+        if (release) stage = kStageRelease;
+        Render(v, n);
+        const double vt = volume / 64.0, pt = panning / 256.0;
+        for (int i = 0; i < n; ++i, ++frame) {
+            if (stage == kStageAttack) {
+                env = (env - 1.0) * a + 1.0;
+                if (env >= kAttackDone) stage = kStageSustain;
+            } else if (stage == kStageSustain) {
+                env = (env - 1.0) * b + 1.0;
+            } else if (stage == kStageRelease) {
+                env *= r;
+                if (env <= kReleaseDone) env = 0.0, stage = kStageOff;
+            }
+            ASSERT_NEAR(left[i], x * env * vol * (1.0 - pan * pan), 1e-9) << frame;
+            ASSERT_NEAR(right[i], x * env * vol * (1.0 - (pan - 1.0) * (pan - 1.0)), 1e-9) << frame;
+            if (stage < kStageRelease) vol = (vol - vt) * g + vt, pan = (pan - pt) * g + pt;
+        }
+        EXPECT_EQ(v.envelopeStage, stage) << frame;
+    }
+    EXPECT_EQ(stage, kStageOff);
 }
 
 TEST_F(MixerTest, SelectionAndTrackCount) {
