@@ -199,6 +199,7 @@ int StartNoteVoices(AppState& app, int track, int instrument, int note, int tran
 }
 
 void RenderVoice(Voice& v, double* left, double* right, int n, Song& song, double sampleRate) {
+    if constexpr (profile::kLinearVoices) return RenderVoiceLinear(v, left, right, n, song, sampleRate);
     Sample& s = song.instruments[v.instrument & 255].samples[v.sampleSlot & 255];
     const int32_t frames = UsableFrames(s);
     if (frames == 0) {

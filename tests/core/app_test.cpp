@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <limits>
 
 #include "app/lifecycle.h"
+#include "app/profile.h"
 #include "app/settings.h"
 #include "formats/byte_reader.h"
 #include "formats/importers.h"
@@ -27,8 +29,10 @@ TEST(Settings, FileRoundTripAndShortFiles) {
     WriteSettingsFile(path, s);  // creates the folder
     std::vector<uint8_t> bytes;
     ASSERT_TRUE(ReadWholeFile(path, bytes));
-    const std::vector<uint8_t> expected = {3, 0, 1, 5, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0x70, 0xE7, 0x40, 2, 0};
+    std::vector<uint8_t> expected = {3, 0, 1, 5, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0x70, 0xE7, 0x40, 2, 0};
+    expected.resize(profile::kSettingsBytes);  // the earlier build keeps no layout byte
     EXPECT_EQ(bytes, expected);
+    EXPECT_EQ(ReadSettingsFile(path).keyboardLayout, profile::kSettingsBytes > 16 ? 2 : 0);
 
     bytes.resize(16);  // a 16-byte file keeps the default layout
     WriteFile(path, bytes);
@@ -114,24 +118,27 @@ TEST(ImportFile, ChoosesTheLoaderByTheLastThreeCharacters) {
     std::string lowered = dir + "/tune.mod";
     for (char& c : lowered) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     EXPECT_EQ(path, lowered);  // the caller's buffer is lower-cased, the file still found
-    EXPECT_STREQ(app->statusLine, "Protracker Module Loaded. (1 Orders, 1 Patterns)");
+    char loaded[96];
+    std::snprintf(loaded, sizeof loaded, profile::kModLoadedFormat, 1, 1);
+    EXPECT_STREQ(app->statusLine, loaded);
 
     app->song.tempo = 111;
     for (const char* name : {"/song.midi", "/song.zm", "md"}) {
         std::string p = name[0] == '/' ? dir + name : name;
         ImportFile(*app, p.data());
-        EXPECT_STREQ(app->statusLine, "Error: Not Supported Fileformat.") << name;
+        EXPECT_STREQ(app->statusLine, profile::kNotSupported) << name;
     }
     std::string missing = dir + "/absent.mod";
     ImportFile(*app, missing.data());
-    EXPECT_STREQ(app->statusLine, "Error: Failed To Open File.");
+    EXPECT_STREQ(app->statusLine, profile::kFailedToOpen);
     EXPECT_EQ(app->song.tempo, 111);
 
     // Contents are not sniffed: a ProTracker file named .zmo is no module file.
     WriteFile(dir + "/tune.zmo", WriteMod(ModSpec{}));
     std::string disguised = dir + "/tune.zmo";
     ImportFile(*app, disguised.data());
-    EXPECT_STREQ(app->statusLine, "Error: Invalid Zelmora Module File.");
+    EXPECT_STREQ(app->statusLine,
+                 profile::kOwnModuleFormat ? "Error: Invalid Zelmora Module File." : profile::kNotSupported);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "app/app_state.h"
+#include "app/profile.h"
 #include "support/test_support.h"
 
 namespace zelmora {
@@ -16,7 +17,7 @@ TEST(Song, NewSongIsEmptyAndPlayable) {
     EXPECT_EQ(s.speed, 6);
     EXPECT_EQ(s.trackCount, 4);
     EXPECT_EQ(s.lastOrder, 0);
-    EXPECT_STREQ(app->statusLine, "Ready.");
+    EXPECT_STREQ(app->statusLine, profile::kReadyStatus);
     int usable = 0, oddPatterns = 0;
     for (const Pattern& p : s.patterns) oddPatterns += p.lastRow != 63 || p.rowsPerBeat != 4;
     for (const Instrument& in : s.instruments)

@@ -4,6 +4,7 @@
 #include <tuple>
 
 #include "app/app_state.h"
+#include "app/profile.h"
 #include "formats/importers.h"
 #include "support/test_support.h"
 #include "support/writers_media.h"
@@ -90,7 +91,7 @@ TEST(ImportWav, TitleSlotZeroAndUnusableFiles) {
     ImportWav(*app, dir + "/Kick Drum.v2.WAV");
     EXPECT_STREQ(app->song.instruments[3].name, "kept");
     ImportWav(*app, dir + "/absent.wav");
-    EXPECT_STREQ(app->statusLine, "Error: Failed To Open File.");
+    EXPECT_STREQ(app->statusLine, profile::kFailedToOpen);
     EXPECT_EQ(Current(*app).frames, 1);
 
     // A compressed format, or audio before the format: a named empty slot.
