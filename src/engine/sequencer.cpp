@@ -101,7 +101,7 @@ void ProcessTick(AppState& app) {
                         app.redrawRequest.store(1, std::memory_order_relaxed);
                         break;
                     case 14:
-                        // Beyond the Parts (issue 12): 6 with 0 marks this row as
+                        // Beyond the classic command set: 6 with 0 marks this row as
                         // the track's loop start.
                         if (p == 0x60) c.loopRow = static_cast<uint8_t>(row);
                         break;
@@ -235,7 +235,7 @@ void EndTick(AppState& app) {
     }
     if (tr.tick < length) return;
     tr.tick = 0;
-    // Pattern loop, beyond the Parts (issue 12): at the end of a row, each
+    // Pattern loop, as trackers have it: at the end of a row, each
     // track's command 14 with 6y (y >= 1) jumps back to the track's loop start
     // y times; every track counts on its own, so loops on different tracks
     // nest. The last track that jumps names the row; a loop jump stays in the

@@ -25,7 +25,8 @@ struct S3mHeader {
 // True when a parapointer names a place inside the file.
 bool InsideFile(const ByteReader& in, uint32_t parapointer) { return parapointer * 16ull < in.Size(); }
 
-void ReadInstrument(AppState& app, ByteReader& in, uint32_t parapointer, bool signedSamples, Instrument& instrument) {
+void ReadInstrument(AppState& app, ByteReader& in, uint32_t parapointer, bool signedSamples,
+                    Instrument& instrument) {
     // SANITY: an instrument whose parapointer lies outside the file stays empty.
     if (!InsideFile(in, parapointer)) return;
     in.Seek(parapointer * 16u);
@@ -50,7 +51,7 @@ void ReadInstrument(AppState& app, ByteReader& in, uint32_t parapointer, bool si
     s.loopLength = ClampToInt32(static_cast<int64_t>(loopEnd) - loopBegin);
     if (flags & 1) s.loopMode = 1;
 
-    // MEND (issue 12): 16-bit data (flag bit 2) is read as 16-bit values, and
+    // SANITY: 16-bit data (flag bit 2) is read as 16-bit values, and
     // signed data (the header's sample format 1) as signed, instead of noise.
     const bool sixteenBit = (flags & 4) != 0;
     const std::size_t width = sixteenBit ? 2 : 1;
@@ -153,7 +154,7 @@ void TranslateEffect(uint8_t command, uint8_t info, uint8_t& slideMemory, Patter
         case 18: out = 7; break;
         case 19:
             if (x == 11) {
-                // Beyond the Parts (issue 12): SBy, the pattern loop, becomes
+                // Beyond the classic command set: SBy, the pattern loop, becomes
                 // command 14 with 0x60 + y.
                 out = 14;
                 parameter = static_cast<uint8_t>(0x60 + y);
@@ -256,7 +257,8 @@ void ImportS3mData(AppState& app, ByteReader in) {
         // SANITY: instruments past the song's 255 and patterns past its 256 are
         // not read; the message counts the patterns that were.
         const int instruments = std::min(header.instrumentCount, kMaxInstruments - 1);
-        for (int k = 0; k < instruments; ++k) ReadInstrument(app, in, instrumentPointers[k], header.signedSamples, song.instruments[k + 1]);
+        for (int k = 0; k < instruments; ++k)
+            ReadInstrument(app, in, instrumentPointers[k], header.signedSamples, song.instruments[k + 1]);
 
         uint8_t slideMemory[kS3mChannels] = {};
         patternsRead = std::min(header.patternCount, kMaxPatterns);

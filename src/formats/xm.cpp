@@ -176,7 +176,7 @@ void ReadSampleData(AppState& app, ByteReader& in, const XmSampleHeader& h, Samp
     FitLoopInsideSample(s);
 }
 
-// MEND (issue 12): the instrument's key map decides which sample plays a note.
+// SANITY: the instrument's key map decides which sample plays a note.
 // Key k (0..95, XM note k + 1) is our note number k; notes 96..127, which an XM
 // cell cannot hold but the editor can play, follow key 95. Each run of
 // neighbouring keys that names one sample is a span. A sample's first span

@@ -153,7 +153,7 @@ void WriteInstruments(FileWriter& w, const Song& song) {
     }
 }
 
-// MEND (issue 12): the temporary file of a save is closed and removed on every
+// SANITY: the temporary file of a save is closed and removed on every
 // way out that does not end in the rename, an exception from the writer's
 // buffer included, so a failed save leaves no file behind.
 class TemporaryFile {
@@ -251,7 +251,7 @@ const char* ReadBody(AppState& app, ByteReader& in) {
             // SANITY: a stored sample has at least one frame and channel, and its
             // audio lies inside the file; nothing larger is ever allocated.
             if (frames < 1 || channels < 1 || in.Truncated()) return kInvalidFile;
-            // MEND (issue 12): the size is checked by division, so no product of
+            // SANITY: the size is checked by division, so no product of
             // huge counts can overflow; only then is frames x channels x 8 formed.
             const uint64_t valuesInFile = in.Remaining() / 8u;
             if (static_cast<uint64_t>(channels) > valuesInFile / static_cast<uint64_t>(frames)) return kInvalidFile;

@@ -7,7 +7,7 @@
 
 namespace zelmora {
 
-// MEND (issue 12): every field has a defined value from construction on, and
+// SANITY: every field has a defined value from construction on, and
 // NewSong gives all of them their new-song values (ResetChannelStateForNewSong).
 struct ChannelState {
     uint8_t instrument = 0;  // current instrument, 0 none
@@ -19,7 +19,7 @@ struct ChannelState {
     uint8_t portamentoTarget = 60;
     uint8_t vibratoSpeed = 0, vibratoDepth = 0, vibratoPosition = 0;
     uint8_t tremoloSpeed = 0, tremoloDepth = 0, tremoloPosition = 0;
-    // Pattern loop (command 14 with 6y, beyond the Parts): the row 6 with 0
+    // Pattern loop (command 14 with 6y): the row 6 with 0
     // marked on this track and the jumps still to make (0: none pending).
     uint8_t loopRow = 0;
     uint8_t loopCount = 0;

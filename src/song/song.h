@@ -207,7 +207,7 @@ inline int32_t ClampToInt32(int64_t value) {
     return value > INT32_MAX ? INT32_MAX : value < INT32_MIN ? INT32_MIN : static_cast<int32_t>(value);
 }
 
-// MEND (issue 12): a sample value read from a file that is not a finite number
+// SANITY: a sample value read from a file that is not a finite number
 // (NaN or an infinity in float WAV data or in a module file) is stored as 0.
 inline double FiniteOrZero(double value) { return value - value == 0.0 ? value : 0.0; }
 

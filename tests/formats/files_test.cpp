@@ -41,7 +41,7 @@ int CountSamples(const Song& song, bool (*counts)(const Sample&)) {
 }
 
 // Samples whose rate is the XM one, leaving out the copies the key map makes
-// of a sample named in separate key spans (issue 12): a copy repeats an earlier
+// of a sample named in separate key spans: a copy repeats an earlier
 // slot of its instrument, name, length and audio alike.
 int CountXmSampleHeaders(const Song& song) {
     int n = 0;
@@ -52,9 +52,10 @@ int CountXmSampleHeaders(const Song& song) {
             bool copy = false;
             for (int k = 0; k < j && !copy; ++k) {
                 const Sample& e = instrument.samples[k];
-                copy = UsableFrames(s) != 0 && e.frames == s.frames && e.channels == s.channels && UsableFrames(e) &&
-                       std::memcmp(e.name, s.name, sizeof s.name) == 0 &&
-                       std::memcmp(e.audio[0], s.audio[0], sizeof(double) * (s.frames + 2 * kSampleGuard)) == 0;
+                copy =
+                    UsableFrames(s) != 0 && e.frames == s.frames && e.channels == s.channels &&
+                    UsableFrames(e) && std::memcmp(e.name, s.name, sizeof s.name) == 0 &&
+                    std::memcmp(e.audio[0], s.audio[0], sizeof(double) * (s.frames + 2 * kSampleGuard)) == 0;
             }
             n += !copy;
         }

@@ -90,7 +90,9 @@ TEST(ImportXm, KeyMapPicksOneSamplePerNote) {
     auto app = MakeTestApp();
     ImportXmData(*app, ByteReader(WriteXm(spec)));
     Instrument& in = app->song.instruments[1];
-    auto range = [&](int slot) { return std::make_pair(int{in.samples[slot].keyLow}, int{in.samples[slot].keyHigh}); };
+    auto range = [&](int slot) {
+        return std::make_pair(int{in.samples[slot].keyLow}, int{in.samples[slot].keyHigh});
+    };
     EXPECT_EQ(range(0), std::make_pair(0, 23));
     EXPECT_EQ(range(1), std::make_pair(24, 71));
     EXPECT_GT(range(2).first, range(2).second);  // never plays

@@ -1,4 +1,4 @@
-// Issue 12 mends in the loaders: values that are not finite numbers stored as
+// Loaders: values that are not finite numbers stored as
 // 0, and module file size checks that cannot overflow.
 #include <gtest/gtest.h>
 
@@ -20,7 +20,7 @@ Bytes LittleEndian(std::initializer_list<T> values) {
     for (T v : values) {
         uint8_t raw[sizeof(T)];
         std::memcpy(raw, &v, sizeof v);
-        out.insert(out.end(), raw, raw + sizeof v);
+        for (uint8_t b : raw) out.push_back(b);
     }
     return out;
 }
@@ -30,14 +30,17 @@ TEST(Issue12Loaders, NonFiniteWavValuesAreStoredAsZero) {
     constexpr double kInf = std::numeric_limits<double>::infinity();
     auto app = MakeTestApp();
     const Sample& s = app->song.instruments[app->currentInstrument].samples[app->currentSample];
-    ImportWavData(*app, ByteReader(WriteWav({WavFmtChunk(3, 1, 44100, 32),
-                                            RiffChunk("data", LittleEndian<float>({0.5f, NAN, INFINITY, -INFINITY}))})),
-                  "f.wav");
+    ImportWavData(
+        *app,
+        ByteReader(WriteWav({WavFmtChunk(3, 1, 44100, 32),
+                             RiffChunk("data", LittleEndian<float>({0.5f, NAN, INFINITY, -INFINITY}))})),
+        "f.wav");
     ASSERT_EQ(s.frames, 4);
     EXPECT_EQ(std::make_tuple(FrameAt(s, 0), FrameAt(s, 1), FrameAt(s, 2), FrameAt(s, 3)),
               std::make_tuple(0.5, 0.0, 0.0, 0.0));
-    ImportWavData(*app, ByteReader(WriteWav({WavFmtChunk(3, 1, 44100, 64),
-                                            RiffChunk("data", LittleEndian<double>({kNan, -0.25, -kInf}))})),
+    ImportWavData(*app,
+                  ByteReader(WriteWav({WavFmtChunk(3, 1, 44100, 64),
+                                       RiffChunk("data", LittleEndian<double>({kNan, -0.25, -kInf}))})),
                   "d.wav");
     ASSERT_EQ(s.frames, 3);
     EXPECT_EQ(std::make_tuple(FrameAt(s, 0), FrameAt(s, 1), FrameAt(s, 2)), std::make_tuple(0.0, -0.25, 0.0));

@@ -1,5 +1,5 @@
-// Issue 12 mends in the engine: the pattern loop (command 14 with 6y, beyond
-// the Parts), the clip of values that are not numbers, NewSong's reset of the
+// The engine's pattern loop (command 14 with 6y),
+// the clip of values that are not numbers, NewSong's reset of the
 // channel states and meters, and the one rule for usable output rates.
 #include <limits>
 #include <vector>
@@ -105,14 +105,15 @@ TEST(NewSong, ResetsEveryChannelFieldAndTheMeters) {
     ChannelState fresh;
     for (const TrackSettings& t : app->song.tracks) {
         const ChannelState& c = t.channel;
-        EXPECT_EQ(std::make_tuple(c.instrument, c.volume, c.pan, c.arpeggioOffset, c.arpeggioStep, c.portamentoSpeed,
-                                  c.portamentoTarget),
+        EXPECT_EQ(std::make_tuple(c.instrument, c.volume, c.pan, c.arpeggioOffset, c.arpeggioStep,
+                                  c.portamentoSpeed, c.portamentoTarget),
                   std::make_tuple(0, 64, 128, 0, 0, 0, 60));
-        EXPECT_EQ(std::make_tuple(c.vibratoSpeed, c.vibratoDepth, c.vibratoPosition, c.tremoloSpeed, c.tremoloDepth,
-                                  c.tremoloPosition, c.loopRow, c.loopCount),
+        EXPECT_EQ(std::make_tuple(c.vibratoSpeed, c.vibratoDepth, c.vibratoPosition, c.tremoloSpeed,
+                                  c.tremoloDepth, c.tremoloPosition, c.loopRow, c.loopCount),
                   std::make_tuple(0, 0, 0, 0, 0, 0, 0, 0));
         EXPECT_EQ(std::make_tuple(c.peakLeft.load(), c.peakRight.load()), std::make_tuple(0.0, 0.0));
-        EXPECT_EQ(std::make_tuple(c.tremoloDepth, c.volume), std::make_tuple(fresh.tremoloDepth, fresh.volume));
+        EXPECT_EQ(std::make_tuple(c.tremoloDepth, c.volume),
+                  std::make_tuple(fresh.tremoloDepth, fresh.volume));
     }
     EXPECT_EQ(app->song.meters.cpuLoad.load(), 0.0);
     EXPECT_EQ(app->song.meters.peakLeft.load(), 0.0);
@@ -122,9 +123,9 @@ TEST(OutputRate, OneRuleForTheEngineAndTheHost) {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const double inf = std::numeric_limits<double>::infinity();
     // rate, usable, what the render uses
-    const double cases[][3] = {{44100, 1, 44100}, {8000, 1, 8000},        {768000, 1, 768000}, {7999, 0, 8000},
-                               {1000, 0, 8000},   {768001, 0, 768000},    {1e6, 0, 768000},    {0, 0, 8000},
-                               {-48000, 0, 8000}, {inf, 0, 768000},       {-inf, 0, 8000}};
+    const double cases[][3] = {{44100, 1, 44100}, {8000, 1, 8000},     {768000, 1, 768000}, {7999, 0, 8000},
+                               {1000, 0, 8000},   {768001, 0, 768000}, {1e6, 0, 768000},    {0, 0, 8000},
+                               {-48000, 0, 8000}, {inf, 0, 768000},    {-inf, 0, 8000}};
     for (const auto& [rate, usable, used] : cases) {
         EXPECT_EQ(IsUsableOutputRate(rate), usable != 0) << rate;
         EXPECT_EQ(UsableOutputRate(rate), used) << rate;
