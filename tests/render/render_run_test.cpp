@@ -90,6 +90,18 @@ TEST(RenderRun, PlayThroughStopsAtTheWrapAndPatternModeRepeats) {
     EXPECT_FALSE(result.error.empty());
 }
 
+// The renderer runs this build's engine: the earlier build's pan switch sends
+// track 0 to the left at 0.66 and 0.33, the full build's centre pan splits it evenly.
+TEST(RenderRun, RendersWithThisBuildsEngine) {
+    auto app = MakeTestApp();
+    BuildSong(*app);
+    app->song.masterVolume = 64;
+    RenderResult result;
+    ASSERT_TRUE(RenderSong(*app, Options(256, 0.05), nullptr, result)) << result.error;
+    ASSERT_GT(result.peak[1], 0.0);
+    EXPECT_NEAR(result.peak[0] / result.peak[1], profile::kPanSwitch ? 2.0 : 1.0, 1e-6);
+}
+
 // --seconds runs past the end of the song (its wrap at frame 3528) and cuts the last buffer.
 TEST(RenderRun, SecondsGiveTheDriverConversionOfEachBuffer) {
     const std::string path = MakeTempDir() + "/song.wav";
