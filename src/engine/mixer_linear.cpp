@@ -11,7 +11,9 @@ namespace zelmora {
 
 namespace {
 
-inline double Clamp(double v, double lo, double hi) { return v < lo ? lo : (v > hi ? hi : v); }
+inline double Clamp(double v, double lo, double hi) {
+    return v < lo ? lo : (v > hi ? hi : v);
+}
 
 inline double Flush(double v) {
     v += kGlideFlush;

@@ -42,7 +42,7 @@ static_assert(sizeof(PatternCell) == 8);
 // fields above keep their names and places.
 inline constexpr int kCellEffects = profile::kCellTiming ? 2 : 3;
 inline constexpr int kCellFirstCommand = profile::kCellTiming ? 3 : 2;  // byte offset
-inline constexpr int kCellTimingByte = 2;                                // earlier build only
+inline constexpr int kCellTimingByte = 2;                               // earlier build only
 
 inline uint8_t* CellBytes(PatternCell& cell) { return reinterpret_cast<uint8_t*>(&cell); }
 inline const uint8_t* CellBytes(const PatternCell& cell) { return reinterpret_cast<const uint8_t*>(&cell); }

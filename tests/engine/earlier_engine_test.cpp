@@ -25,7 +25,7 @@ struct EarlierEngine : ::testing::Test {
 };
 
 TEST_F(EarlierEngine, TimingByteDelaysAndCutsTheNote) {
-    Cell(0, 0, {kC5, 1, 0x42});  // delay 2, cut 4
+    Cell(0, 0, {kC5, 1, 0x42});            // delay 2, cut 4
     Cell(0, 1, {kC5, 1, 0x00, 14, 0xD3});  // the slot's note delay still plays
     PlayTransport(*app, false, true);
     const int busy[][2] = {{0, 0}, {1, 0}, {2, 1}, {3, 2}, {4, 2}};
@@ -47,7 +47,7 @@ TEST_F(EarlierEngine, CommandsOfTheFullBuildAreIgnored) {
         Cell(0, 0, {kC5, 1, 0, command, parameter, command, parameter});
         PlayTransport(*app, false, true);
         RenderTick(*app);
-        EXPECT_EQ(Busy(), 1) << command;                  // no chord voices
+        EXPECT_EQ(Busy(), 1) << command;                      // no chord voices
         EXPECT_LT(app->voices[0].position, 2000) << command;  // no offset of half the sample
         EXPECT_EQ(app->song.tracks[0].channel.pan, 128) << command;
         EXPECT_EQ(app->song.masterVolume, 32) << command;
@@ -81,7 +81,8 @@ struct EarlierVoice : EarlierEngine {
 TEST_F(EarlierVoice, LinearInterpolationAndThePanSwitch) {
     // Frames 0, 1, 4, 9, ...; half rate reads the midpoints; a forward loop
     // over the last 4 frames leads from its end back to its start.
-    Sample& s = AddSample(*app, 1, 0, 8, 1, [](int, int f) { return 0.01 * f * f; }, 1, 4, 4);
+    Sample& s = AddSample(
+        *app, 1, 0, 8, 1, [](int, int f) { return 0.01 * f * f; }, 1, 4, 4);
     s.sampleRate = 22050.0;
     EXPECT_EQ(app->song.tracks[0].reserved2, kPanSwitchLeft);
     struct {
@@ -94,7 +95,7 @@ TEST_F(EarlierVoice, LinearInterpolationAndThePanSwitch) {
         v.envelopeStage = kStageSustain;
         v.envelopeValue = kSustainLevel;
         Render(v, 20);
-        const double expected[] = {0.0, 0.005, 0.01, 0.025, 0.04, 0.065, 0.09, 0.125,
+        const double expected[] = {0.0,  0.005, 0.01, 0.025, 0.04, 0.065, 0.09, 0.125,
                                    0.16, 0.205, 0.25, 0.305, 0.36, 0.425, 0.49, 0.325};
         for (int i = 0; i < 16; ++i) {
             ASSERT_NEAR(left[i], expected[i] * 0.8 * gainLeft, 1e-12) << track << " " << i;
@@ -149,12 +150,9 @@ TEST_F(EarlierEngine, PlayStatusDigits) {
         double load;
         int voices;
         const char* text;
-    } cases[] = {{0.0, 0, "Cpu 000%   Voices 000/128"},
-                 {0.123, 7, "Cpu 012%   Voices 007/128"},
-                 {12.5, 128, "Cpu 1250%   Voices 128/128"},
-                 {-1.0, 5, "Cpu 000%   Voices 005/128"},
-                 {std::nan(""), 5, "Cpu 000%   Voices 005/128"},
-                 {1e300, 5, "Cpu 999999%   Voices 005/128"}};
+    } cases[] = {{0.0, 0, "Cpu 000%   Voices 000/128"},          {0.123, 7, "Cpu 012%   Voices 007/128"},
+                 {12.5, 128, "Cpu 1250%   Voices 128/128"},      {-1.0, 5, "Cpu 000%   Voices 005/128"},
+                 {std::nan(""), 5, "Cpu 000%   Voices 005/128"}, {1e300, 5, "Cpu 999999%   Voices 005/128"}};
     for (const auto& [load, voices, text] : cases) {
         std::memset(app->statusLine, 'x', sizeof app->statusLine);
         WritePlayStatus(*app, load, voices, kVoiceCount);

@@ -18,7 +18,12 @@ namespace {
 
 // Note, instrument, timing, then both slots.
 Cells Laid(const PatternCell& c) {
-    return {c.note, c.instrument, CellTiming(c), CellCommand(c, 0), CellParameter(c, 0), CellCommand(c, 1),
+    return {c.note,
+            c.instrument,
+            CellTiming(c),
+            CellCommand(c, 0),
+            CellParameter(c, 0),
+            CellCommand(c, 1),
             CellParameter(c, 1)};
 }
 
@@ -77,8 +82,10 @@ TEST_F(EarlierFiles, CellsGetTheTimingByteAndTwoSlots) {
     // ProTracker: the channel pans are dropped; delay and cut with a tick move
     // into the timing byte, a tick of 0 stays a command.
     ModSpec spec;
-    spec.cells = {{0, 0, 0, 428, 1, 0xE, 0xD3}, {0, 1, 1, 428, 1, 0xE, 0xC5},
-                  {0, 2, 2, 428, 1, 0xE, 0xD0}, {0, 3, 3, 0, 0, 0xC, 0x20}};
+    spec.cells = {{0, 0, 0, 428, 1, 0xE, 0xD3},
+                  {0, 1, 1, 428, 1, 0xE, 0xC5},
+                  {0, 2, 2, 428, 1, 0xE, 0xD0},
+                  {0, 3, 3, 0, 0, 0xC, 0x20}};
     ImportModData(*app, ByteReader(WriteMod(spec)));
     const Song& song = app->song;
     EXPECT_EQ(Laid(song.patterns[0].cells[0][0]), (Cells{49, 1, 0x03, 0, 0, 0, 0}));
@@ -90,8 +97,10 @@ TEST_F(EarlierFiles, CellsGetTheTimingByteAndTwoSlots) {
     // FastTracker 2: the volume column in slot 1, the effect in slot 2; a
     // volume-column pan is dropped; delay and cut of either move.
     XmSpec xm;
-    xm.patterns = {{4, {{0, 0, 49, 1, 0x30, 0x0E, 0xC2}, {1, 0, 49, 1, 0xC8, 0x0F, 0x06},
-                        {2, 0, 49, 1, 0x00, 0x0E, 0xD4}}}};
+    xm.patterns = {{4,
+                    {{0, 0, 49, 1, 0x30, 0x0E, 0xC2},
+                     {1, 0, 49, 1, 0xC8, 0x0F, 0x06},
+                     {2, 0, 49, 1, 0x00, 0x0E, 0xD4}}}};
     ImportXmData(*app, ByteReader(WriteXm(xm)));
     EXPECT_EQ(Laid(song.patterns[0].cells[0][0]), (Cells{49, 1, 0x20, 12, 0x20, 0, 0}));
     EXPECT_EQ(Laid(song.patterns[0].cells[1][0]), (Cells{49, 1, 0, 0, 0, 15, 0x06}));
