@@ -127,6 +127,14 @@ TEST(Screen, PatternRowsAreClippedAtMinimumHeight) {
     EXPECT_TRUE(ShowsPiece(s.canvas, 0, 308, PieceId::SideLeftTop, 49, 32));
 }
 
+// The earlier build has no master strip: no master fader below the tracks.
+TEST(Screen, MasterStripOnlyInTheFullBuild) {
+    Screen s;
+    s.Compose(1024, 768);
+    EXPECT_EQ(static_cast<bool>(ShowsPiece(s.canvas, 32, 768 - s.app->song.masterVolume - 58, PieceId::FaderKnob)),
+              profile::kMasterSection);
+}
+
 TEST(Screen, CursorBoxPerColumn) {
     static constexpr int kOffsets[12] = {0, 26, 33, 47, 54, 61, 72, 79, 86, 97, 104, 111};
     Screen plain;
