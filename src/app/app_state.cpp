@@ -7,6 +7,7 @@
 #include "app/profile.h"
 #include "engine/mixer.h"
 #include "platform/platform.h"
+#include "ui/browser.h"
 
 namespace zelmora {
 
@@ -33,6 +34,7 @@ AppState::AppState(const Options& options) {
     mouseX = mouseY = 0;
     std::memset(browserFolder, 0, sizeof browserFolder);
     CurrentDirectory(browserFolder, sizeof browserFolder);
+    ListFolder(*this);
     transport = Transport{};
     NewSong();
     redrawRequest.store(1, std::memory_order_relaxed);

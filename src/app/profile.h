@@ -83,13 +83,13 @@ inline constexpr bool kCpuStatus = kEarlierBuild;
 // those two, and the Browser page has no save button.
 inline constexpr bool kAllPages = !kEarlierBuild;
 
-// Window: the earlier build opens an ordinary captioned, resizable window and
-// ignores the mouse wheel.
-inline constexpr bool kCaptionedWindow = kEarlierBuild;
-inline constexpr bool kMouseWheel = !kEarlierBuild;
-
 // The earlier build's keyboard only edits an open text field: no note entry, no
 // cursor, octave or transport keys, no track buffer, and key up does nothing.
 inline constexpr bool kKeyboardEditor = !kEarlierBuild;
+
+// The window: the earlier build's is an ordinary captioned, resizable window
+// (shown maximised), and it does not handle the mouse wheel.
+inline constexpr bool kBorderlessWindow = !kEarlierBuild;
+inline constexpr bool kMouseWheel = !kEarlierBuild;
 
 }  // namespace zelmora::profile

@@ -24,6 +24,20 @@ void SetAsioStatus(AsioHost& host, const char* text) {
 // negative, not a number, absurdly high) from a driver is not taken; the rate
 // asked for stays.
 
+// SANITY: a start that fails after the driver was opened releases it again
+// (its buffers first, when they were made), keeping the failure's message, so
+// that the next start, a rate step or a driver step can open it or another
+// driver. Left open, the next stop would fail at `stop` and every later start
+// at opening the driver that is still held.
+void ReleaseFailedStart(AppState& app, bool buffersCreated) {
+    AsioHost& host = app.asioHost;
+    if (buffersCreated) host.driver->disposeBuffers();
+    app.driverList.CloseDriver(app.settings.driverIndex);
+    host.driver = nullptr;
+    host.inputs = 0;
+    host.outputs = 0;
+}
+
 int32_t Clamp(int32_t v, int32_t lo, int32_t hi) { return v < lo ? lo : (v > hi ? hi : v); }
 
 // Moves a routing byte by step within 0..count-1.
@@ -88,6 +102,7 @@ void StartAudio(AppState& app, void* window) {
     int32_t inputs = 0, outputs = 0;
     if (driver->getChannels(&inputs, &outputs) != ASE_OK) {
         SetAsioStatus(host, "Error: asio_driver->getChannels() Failed");
+        ReleaseFailedStart(app, false);
         return;
     }
     // SANITY: at most 64 channels are created. Outputs are kept first (they
@@ -104,6 +119,7 @@ void StartAudio(AppState& app, void* window) {
     if (driver->getBufferSize(&host.minimumSize, &host.maximumSize, &host.preferredSize, &host.granularity) !=
         ASE_OK) {
         SetAsioStatus(host, "Error: asio_driver->getBufferSize() Failed");
+        ReleaseFailedStart(app, false);
         return;
     }
     // SANITY: the master buffers hold 16384 frames, so a larger preferred size
@@ -134,6 +150,7 @@ void StartAudio(AppState& app, void* window) {
     g_audioApp.store(&app, std::memory_order_release);
     if (driver->createBuffers(host.bufferInfos, channels, host.preferredSize, &host.callbacks) != ASE_OK) {
         SetAsioStatus(host, "Error: asio_driver->createBuffers() Failed");
+        ReleaseFailedStart(app, false);
         return;
     }
 
@@ -144,6 +161,7 @@ void StartAudio(AppState& app, void* window) {
         if (driver->getChannelInfo(&info) != ASE_OK) {
             std::snprintf(host.statusText, sizeof host.statusText, "Error: asio_driver->getChannelInfo(%d) Failed",
                           static_cast<int>(k));
+            ReleaseFailedStart(app, true);
             return;
         }
         info.name[sizeof info.name - 1] = '\0';
@@ -151,6 +169,7 @@ void StartAudio(AppState& app, void* window) {
 
     if (driver->start() != ASE_OK) {
         SetAsioStatus(host, "Error: asio_driver->start() Failed");
+        ReleaseFailedStart(app, true);
         return;
     }
     std::snprintf(host.statusText, sizeof host.statusText,

@@ -1,5 +1,6 @@
 // The program's own module file: a fixed header, all 256 patterns with their
 // non-empty rows, then all 256 instruments with their usable samples.
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -59,19 +60,33 @@ private:
     bool failed_ = false;
 };
 
-// SANITY: a song name is used as a file name only when it cannot lead outside
-// the folder or be refused by a file system: no separators, no "..", no
-// characters that Windows forbids, no control characters, not empty.
+// SANITY: the song name becomes the file name as it stands, trailing spaces
+// and inner dots included (".zmo" follows, so nothing is dropped from it).
+// Refused are only names that would lead out of the folder (a separator of
+// either kind), that leave nothing before the extension, that hold control
+// characters, and on Windows the characters and device names it refuses.
 bool IsSafeFileName(const char* name, std::size_t length) {
     if (length == 0) return false;
+    const bool windows = PathSeparator() == '\\';
     for (std::size_t i = 0; i < length; ++i) {
         const unsigned char c = static_cast<unsigned char>(name[i]);
-        if (c < 0x20 || std::strchr("<>:\"/\\|?*", c)) return false;
-        if (c == '.' && i + 1 < length && name[i + 1] == '.') return false;
+        if (c < 0x20 || c == 0x7F || c == '/' || c == '\\') return false;
+        if (windows && std::strchr("<>:\"|?*", c)) return false;
     }
-    // Windows drops trailing dots and spaces, which would change the name.
-    const char last = name[length - 1];
-    return last != '.' && last != ' ';
+    if (!windows) return true;
+    // CON, PRN, AUX, NUL, COM1..9 and LPT1..9 name devices, also before an
+    // extension and with trailing spaces.
+    std::size_t stem = 0;
+    while (stem < length && name[stem] != '.') ++stem;
+    while (stem > 0 && name[stem - 1] == ' ') --stem;
+    char upper[5] = {};
+    if (stem < 3 || stem > 4) return true;
+    for (std::size_t i = 0; i < stem; ++i)
+        upper[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(name[i])));
+    for (const char* device : {"CON", "PRN", "AUX", "NUL"})
+        if (std::strcmp(upper, device) == 0) return false;
+    const bool numbered = stem == 4 && upper[3] >= '1' && upper[3] <= '9';
+    return !(numbered && (std::strncmp(upper, "COM", 3) == 0 || std::strncmp(upper, "LPT", 3) == 0));
 }
 
 void WritePatterns(FileWriter& w, const Song& song) {
@@ -279,8 +294,16 @@ void SaveModule(AppState& app) {
         SetStatus(app, "%s", kSaveFailed);
         return;
     }
-    const std::string path = std::string(app.browserFolder) + PathSeparator() +
-                             std::string(song.name, nameLength) + ".zmo";
+    // A folder that already ends in a separator (a root) gets no second one.
+    std::string path(app.browserFolder);
+    if (path.empty() || (path.back() != '/' && path.back() != '\\')) path += PathSeparator();
+    path += std::string(song.name, nameLength) + ".zmo";
+    // SANITY: a path past the 260 characters the program's paths hold is
+    // refused rather than cut into another file's name.
+    if (path.size() >= kPathLength) {
+        SetStatus(app, "Error: Path Too Long.");
+        return;
+    }
     // The previous file is replaced only once the new one is complete.
     const std::string temporary = path + ".tmp";
     FILE* file = std::fopen(temporary.c_str(), "wb");

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace zelmora {
 
@@ -19,6 +20,18 @@ std::string ExecutablePath();
 
 // Where the settings file lives on this system.
 std::string SettingsFilePath();
+
+// One entry of a folder listing.
+struct DirectoryEntry {
+    std::string name;
+    bool directory = false;
+    uint64_t size = 0;
+};
+
+// Lists every entry of folder except "." and ".." into entries (cleared
+// first); false when the folder cannot be searched. Windows gives the file
+// system's order; POSIX systems sort by name, ignoring case.
+bool ListDirectory(const char* folder, std::vector<DirectoryEntry>& entries);
 
 // Replaces `to` with `from`, also when `to` exists; false when that fails.
 bool RenameOver(const std::string& from, const std::string& to);

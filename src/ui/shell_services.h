@@ -9,6 +9,8 @@ namespace zelmora {
 enum class CursorShape { kArrow, kControl, kHourglass };
 
 struct ShellServices {
+    // The main window's handle, handed to the audio driver on a start.
+    void* window = nullptr;
     void (*captureMouse)(bool capture) = nullptr;
     void (*setCursor)(CursorShape shape) = nullptr;
     // Shows the system's folder chooser starting at folder; true with the chosen

@@ -84,7 +84,7 @@ TEST_F(AsioHostTest, StartsCallsBackAndStops) {
     EXPECT_EQ(driver.outputReadyCalls, asked);
 }
 
-TEST_F(AsioHostTest, EachFailingStepReportsAndStopsThere) {
+TEST_F(AsioHostTest, AStartFailingPartWayReleasesTheDriverAndKeepsItsMessage) {
     // {message, the answer changed, its value, whether buffers were made}
     struct Case {
         const char* message;
@@ -103,13 +103,26 @@ TEST_F(AsioHostTest, EachFailingStepReportsAndStopsThere) {
     for (const Case& c : cases) {
         ScriptedDriver d;
         d.*c.answer = c.value;
-        Use({&d});
+        Use({&d, &second});
+        app->settings.driverIndex = 0;
         StartAudio(*app, nullptr);
         EXPECT_EQ(Status(), c.message);
-        EXPECT_EQ(app->asioHost.driver, &d) << c.message;  // left open where it stopped
+        EXPECT_EQ(app->asioHost.driver, nullptr) << c.message;
+        EXPECT_EQ(d.references, 1) << c.message;
+        EXPECT_EQ(d.disposeCalls, c.buffersCreated ? 1 : 0) << c.message;
         EXPECT_FALSE(d.started);
-        EXPECT_EQ(d.storage.empty(), !c.buffersCreated) << c.message;
-        Use({});
+
+        // Nothing is left held: restart and the driver step start again.
+        d.channelInfoCalls = 0;
+        RestartAudio(*app, nullptr);
+        EXPECT_EQ(Status(), c.message) << "the same failure, not a refused open";
+        SelectDriver(*app, nullptr, 1);
+        EXPECT_EQ(Status(), kRunning) << c.message;
+        SelectDriver(*app, nullptr, -1);
+        d.*c.answer = c.buffersCreated && c.answer == &ScriptedDriver::failChannelInfoAt ? -1 : 0;
+        RestartAudio(*app, nullptr);
+        EXPECT_EQ(Status(), kRunning) << c.message;
+        StopAudio(*app);
         EXPECT_EQ(d.references, 1);
     }
 }

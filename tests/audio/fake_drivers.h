@@ -105,6 +105,7 @@ public:
 
     // What the driver was given.
     int32_t references = 1, outputReadyCalls = 0, controlPanelCalls = 0, channelInfoCalls = 0;
+    int32_t disposeCalls = 0;
     int32_t createdChannels = -1, createdSize = -1;
     ASIOCallbacks* callbacks = nullptr;
     std::vector<std::vector<uint8_t>> storage;  // two halves per created channel, filled with 0xAB
@@ -155,7 +156,7 @@ public:
             for (int h = 0; h < 2; ++h) infos[i].buffers[h] = storage[std::size_t(2 * i + h)].data();
         return ASE_OK;
     }
-    ASIOError disposeBuffers() override { return disposeResult; }
+    ASIOError disposeBuffers() override { return ++disposeCalls, disposeResult; }
     ASIOError controlPanel() override { return ++controlPanelCalls, ASE_OK; }
     ASIOError future(int32_t, void*) override { return ASE_InvalidParameter; }
     ASIOError outputReady() override { return ++outputReadyCalls, outputReadyResult; }

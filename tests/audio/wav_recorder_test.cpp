@@ -50,10 +50,14 @@ TEST_F(WavRecorderTest, RecordingEqualsTheRender) {
 #endif
 }
 
-TEST_F(WavRecorderTest, UnwritableFileFailsToStartAndStillStops) {
+TEST_F(WavRecorderTest, UnwritableFileFailsToStartAndIsReleasedForTheNextStart) {
     std::filesystem::create_directory("zelmora-recording.wav");  // a folder in the file's place
     StartAudio(*app, nullptr);
     EXPECT_STREQ(app->asioHost.statusText, "Error: asio_driver->start() Failed");
+    EXPECT_EQ(app->asioHost.driver, nullptr);
+    std::filesystem::remove("zelmora-recording.wav");
+    RestartAudio(*app, nullptr);
+    EXPECT_STREQ(app->asioHost.statusText, "ASIO Running (0 Ins, 2 Outs, 32:8192:256:1 Samples, 1 Po)");
     StopAudio(*app);
     EXPECT_STREQ(app->asioHost.statusText, "ASIO Stopped");
 }

@@ -9,6 +9,7 @@
 #endif
 
 #include "formats/importers.h"
+#include "platform/platform.h"
 #include "support/test_support.h"
 
 namespace zelmora {
@@ -96,11 +97,32 @@ TEST(ModuleFile, SaveFailuresNeverReportSuccessNorDestroyTheOldFile) {
     SaveModule(*app);
     const std::string path = SavedPath(*app);
 
-    for (const char* name : {"../escape", "a/b", "a\\b", "", "what?", "x..y", "trailing."}) {
+    for (const char* name : {"../escape", "a/b", "a\\b", "", "bell\a"}) {
         SetName(app->song.name, name);
         SaveModule(*app);
         EXPECT_STREQ(app->statusLine, "Error: Failed To Save Zelmora Module File.") << name;
     }
+    if (PathSeparator() == '\\')
+        for (const char* name : {"what?", "a:b", "con", "Com1 .mix", "nul.x"}) {
+            SetName(app->song.name, name);
+            SaveModule(*app);
+            EXPECT_STREQ(app->statusLine, "Error: Failed To Save Zelmora Module File.") << name;
+        }
+    // SANITY: names as imported modules carry them save under their own name.
+    for (const char* name : {"space.debris   ", "x..y", "trailing.", "v1.2 final", "console"}) {
+        SetName(app->song.name, name);
+        SaveModule(*app);
+        EXPECT_STREQ(app->statusLine, "Zelmora Module Saved.") << name;
+        EXPECT_TRUE(std::filesystem::exists(SavedPath(*app))) << name;
+        std::filesystem::remove(SavedPath(*app));
+    }
+    // A path past 260 characters is refused, not cut.
+    SetName(app->song.name, "Untitled");
+    SetFolder(*app, folder + "/" + std::string(250 - folder.size(), 'd'));
+    std::filesystem::create_directory(app->browserFolder);
+    SaveModule(*app);
+    EXPECT_STREQ(app->statusLine, "Error: Path Too Long.");
+    std::filesystem::remove(app->browserFolder);
     SetName(app->song.name, "Untitled");
     SetFolder(*app, folder + "/missing-folder");
     SaveModule(*app);

@@ -1,9 +1,13 @@
 // Platform services for POSIX systems (the SDL shell's side of the core).
+#include <strings.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 #include "app/settings.h"
 #include "platform/platform.h"
@@ -28,6 +32,34 @@ std::string ExecutablePath() {
 
 std::string SettingsFilePath() {
     return SettingsPathFromConfigHome(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
+}
+
+bool ListDirectory(const char* folder, std::vector<DirectoryEntry>& entries) {
+    namespace fs = std::filesystem;
+    entries.clear();
+    std::error_code error;
+    fs::directory_iterator it(fs::path(folder), fs::directory_options::skip_permission_denied, error);
+    if (error) return false;
+    for (const fs::directory_iterator end; it != end; it.increment(error)) {
+        if (error) break;
+        DirectoryEntry entry;
+        entry.name = it->path().filename().string();
+        std::error_code ignored;
+        entry.directory = it->is_directory(ignored);  // a link to a folder counts as one
+        if (!entry.directory && it->is_regular_file(ignored)) {
+            const auto size = it->file_size(ignored);
+            entry.size = ignored ? 0 : static_cast<uint64_t>(size);
+        }
+        entries.push_back(std::move(entry));
+    }
+    // SANITY: the file system returns names in no particular order; sorted by
+    // name, ignoring case (exact spelling breaks ties), the folders and files
+    // groups read as they do on Windows once the folders are put first.
+    std::sort(entries.begin(), entries.end(), [](const DirectoryEntry& a, const DirectoryEntry& b) {
+        const int order = strcasecmp(a.name.c_str(), b.name.c_str());
+        return order != 0 ? order < 0 : a.name < b.name;
+    });
+    return true;
 }
 
 bool RenameOver(const std::string& from, const std::string& to) {

@@ -26,6 +26,27 @@ std::string ExecutablePath() {
 
 std::string SettingsFilePath() { return SettingsPathFromExecutable(ExecutablePath()); }
 
+bool ListDirectory(const char* folder, std::vector<DirectoryEntry>& entries) {
+    entries.clear();
+    const std::size_t length = std::strlen(folder);
+    const bool separated = length > 0 && (folder[length - 1] == '\\' || folder[length - 1] == '/');
+    const std::string pattern = std::string(folder) + (separated ? "*.*" : "\\*.*");
+    if (pattern.size() >= MAX_PATH) return false;
+    WIN32_FIND_DATAA found;
+    const HANDLE search = FindFirstFileA(pattern.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return false;
+    do {
+        if (std::strcmp(found.cFileName, ".") == 0 || std::strcmp(found.cFileName, "..") == 0) continue;
+        DirectoryEntry entry;
+        entry.name = found.cFileName;
+        entry.directory = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        entry.size = (static_cast<uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
+        entries.push_back(std::move(entry));
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    return true;
+}
+
 bool RenameOver(const std::string& from, const std::string& to) {
     return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }

@@ -1,0 +1,249 @@
+// The end-to-end scripts' checking program: makes the tone they load, and checks what
+// the running tracker left behind, the recording and a screenshot.
+//
+//   zelmora_e2e_check tone OUT.wav           a looping 441 Hz sine, root key C-5
+//   zelmora_e2e_check recording REC.wav      the four typed notes, in time and tune
+//   zelmora_e2e_check screen SHOT.ppm        the four note names, stacked in one track
+//
+// The typed notes are C-4, E-4, G-4 and C-5 on rows 0 to 3 of a new song
+// (speed 6, tempo 125: a row is 6 x 882 frames at 44100 Hz).
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "ui/canvas.h"
+
+namespace {
+
+constexpr int kRate = 44100;
+constexpr double kToneHz = 441.0;  // 100 frames a period: the one-second loop is seamless
+constexpr int kRootNote = 60;
+constexpr int kTypedNotes[4] = {48, 52, 55, 60};
+constexpr const char* kTypedNames[4] = {"C-4", "E-4", "G-4", "C-5"};
+constexpr double kRowSeconds = 6 * 882.0 / kRate;
+
+void Put(std::vector<uint8_t>& out, uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
+}
+
+void PutId(std::vector<uint8_t>& out, const char* id) {
+    out.insert(out.end(), id, id + 4);
+}
+
+int WriteTone(const char* path) {
+    std::vector<uint8_t> data;
+    for (int i = 0; i < kRate; ++i) {
+        const double v = 0.5 * std::sin(2.0 * M_PI * kToneHz * i / kRate);
+        Put(data, static_cast<uint32_t>(static_cast<int16_t>(std::lround(v * 32767.0))), 2);
+    }
+    std::vector<uint8_t> f;
+    PutId(f, "RIFF");
+    Put(f, static_cast<uint32_t>(4 + 8 + 16 + 8 + 60 + 8 + data.size()), 4);
+    PutId(f, "WAVE");
+    PutId(f, "fmt ");
+    for (uint32_t v : {16u}) Put(f, v, 4);
+    Put(f, 1, 2);  // PCM
+    Put(f, 1, 2);  // mono
+    Put(f, kRate, 4);
+    Put(f, kRate * 2, 4);
+    Put(f, 2, 2);
+    Put(f, 16, 2);
+    PutId(f, "smpl");
+    Put(f, 60, 4);
+    for (uint32_t v : {0u, 0u, 22675u, uint32_t(kRootNote), 0u, 0u, 0u, 1u, 0u}) Put(f, v, 4);
+    for (uint32_t v : {0u, 0u, 0u, uint32_t(kRate - 1), 0u, 0u}) Put(f, v, 4);  // one forward loop over all
+    PutId(f, "data");
+    Put(f, static_cast<uint32_t>(data.size()), 4);
+    f.insert(f.end(), data.begin(), data.end());
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(f.data()), static_cast<std::streamsize>(f.size()));
+    return out ? 0 : 1;
+}
+
+std::vector<uint8_t> ReadAll(const char* path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+uint32_t Le(const std::vector<uint8_t>& b, std::size_t at, int bytes) {
+    uint32_t v = 0;
+    for (int i = bytes - 1; i >= 0; --i) v = v << 8 | b[at + std::size_t(i)];
+    return v;
+}
+
+// The left channel of a 32-bit stereo recording as doubles; the data chunk
+// may still claim 0 bytes when the driver was not stopped.
+std::vector<double> ReadLeft(const char* path) {
+    const std::vector<uint8_t> b = ReadAll(path);
+    std::vector<double> left;
+    if (b.size() < 44 || std::memcmp(b.data(), "RIFF", 4) != 0) return left;
+    std::size_t at = 12;
+    while (at + 8 <= b.size()) {
+        const uint32_t size = Le(b, at + 4, 4);
+        if (std::memcmp(&b[at], "data", 4) == 0) {
+            for (std::size_t p = at + 8; p + 8 <= b.size(); p += 8)
+                left.push_back(static_cast<int32_t>(Le(b, p, 4)) / 2147483648.0);
+            break;
+        }
+        at += 8 + size;
+    }
+    return left;
+}
+
+// A stretch of upward zero crossings whose periods all match one typed note.
+struct Run {
+    int note;           // index into kTypedNotes
+    double start, end;  // seconds
+};
+
+double NoteHz(int note) {
+    return kToneHz * std::pow(2.0, (note - kRootNote) / 12.0);
+}
+
+int Recording(const char* path) {
+    const std::vector<double> left = ReadLeft(path);
+    if (left.size() < kRate) {
+        std::printf("recording %s: %zu frames, too short\n", path, left.size());
+        return 1;
+    }
+    // Upward zero crossings, interpolated, of a signal that is not silence.
+    std::vector<Run> runs;
+    double previous = -1.0;
+    for (std::size_t i = 1; i < left.size(); ++i) {
+        if (!(left[i - 1] < 0.0 && left[i] >= 0.0)) continue;
+        const double t = (i - 1 + left[i - 1] / (left[i - 1] - left[i])) / kRate;
+        if (previous >= 0.0) {
+            const double hz = 1.0 / (t - previous);
+            int match = -1;
+            for (int n = 0; n < 4; ++n) {
+                if (std::fabs(hz / NoteHz(kTypedNotes[n]) - 1.0) < 0.02) match = n;
+            }
+            if (match >= 0 && !runs.empty() && runs.back().note == match &&
+                previous - runs.back().end < 1e-9) {
+                runs.back().end = t;
+            } else if (match >= 0) {
+                runs.push_back(Run{match, previous, t});
+            }
+        }
+        previous = t;
+    }
+    // Blips (previews, the crossings of a note's attack) go; what is left of
+    // one note on both sides of a short disturbance is one run.
+    std::vector<Run> notes;
+    for (const Run& run : runs) {
+        if (run.end - run.start < 0.03) continue;
+        if (!notes.empty() && notes.back().note == run.note && run.start - notes.back().end < 0.015) {
+            notes.back().end = run.end;
+        } else {
+            notes.push_back(run);
+        }
+    }
+    runs = notes;
+    // The played pattern: the four notes one after another, the last one held
+    // (the pattern's other rows are empty). A note change is taken halfway
+    // through the mixed crossings of the two voices; changes are a row apart.
+    for (std::size_t r = 0; r + 4 <= runs.size(); ++r) {
+        const Run* run = &runs[r];
+        bool order = true;
+        for (int n = 0; n < 4; ++n) order = order && run[n].note == n;
+        if (!order || run[3].end - run[3].start < 3 * kRowSeconds) continue;
+        double change[3];
+        for (int n = 0; n < 3; ++n) change[n] = (run[n].end + run[n + 1].start) / 2;
+        const double rows[3] = {change[0] - run[0].start, change[1] - change[0], change[2] - change[1]};
+        std::printf("recording: C-4 E-4 G-4 C-5 from %.3f s, rows of %.4f %.4f %.4f s\n", run[0].start,
+                    rows[0], rows[1], rows[2]);
+        if (std::fabs(rows[0] - kRowSeconds) < 0.02 && std::fabs(rows[1] - kRowSeconds) < 0.01 &&
+            std::fabs(rows[2] - kRowSeconds) < 0.01)
+            return 0;
+    }
+    std::printf("recording %s: the typed notes were not found in %.2f s; runs of a note:\n", path,
+                double(left.size()) / kRate);
+    for (const Run& run : runs) {
+        std::printf("  %s %.3f..%.3f\n", kTypedNames[run.note], run.start, run.end);
+    }
+    return 1;
+}
+
+// A binary PPM (P6, 8-bit) as 0x00RRGGBB pixels.
+bool ReadPpm(const char* path, int& w, int& h, std::vector<uint32_t>& pixels) {
+    std::ifstream in(path, std::ios::binary);
+    std::string magic;
+    int maximum = 0;
+    in >> magic >> w >> h >> maximum;
+    in.get();
+    if (!in || magic != "P6" || maximum != 255 || w <= 0 || h <= 0 || w > 8192 || h > 8192) return false;
+    std::vector<uint8_t> rgb(std::size_t(w) * h * 3);
+    in.read(reinterpret_cast<char*>(rgb.data()), static_cast<std::streamsize>(rgb.size()));
+    if (!in) return false;
+    pixels.resize(std::size_t(w) * h);
+    for (std::size_t i = 0; i < pixels.size(); ++i)
+        pixels[i] = uint32_t(rgb[3 * i]) << 16 | uint32_t(rgb[3 * i + 1]) << 8 | rgb[3 * i + 2];
+    return true;
+}
+
+// The note names as the pattern view draws them (text font, styles 0..2),
+// searched for in the screenshot: all four in one column, on consecutive rows.
+int Screen(const char* path) {
+    int w = 0, h = 0;
+    std::vector<uint32_t> shot;
+    if (!ReadPpm(path, w, h, shot)) {
+        std::printf("screen %s: not a readable PPM\n", path);
+        return 1;
+    }
+    constexpr int kGlyphW = 21, kGlyphH = 8;
+    zelmora::Canvas glyphs(kGlyphW * 3, kGlyphH * 4, zelmora::BuiltInSkin());
+    for (int n = 0; n < 4; ++n) {
+        for (int style = 0; style < 3; ++style)
+            glyphs.Text(kGlyphW * style, kGlyphH * n, kTypedNames[n], 3, style);
+    }
+    // A skin without its font would make every needle one colour, found anywhere.
+    for (int y = 1; y < kGlyphH; ++y) {
+        if (glyphs.At(0, y) != glyphs.At(0, 0) || glyphs.At(1, y) != glyphs.At(1, 0)) break;
+        if (y == kGlyphH - 1) {
+            std::printf("screen: the skin's glyphs are blank\n");
+            return 1;
+        }
+    }
+    const auto found = [&](int note, int x, int y) {
+        if (x < 0 || y < 0 || x + kGlyphW > w || y + kGlyphH > h) return false;
+        for (int style = 0; style < 3; ++style) {
+            bool same = true;
+            for (int gy = 0; gy < kGlyphH && same; ++gy) {
+                for (int gx = 0; gx < kGlyphW && same; ++gx)
+                    same = shot[std::size_t(y + gy) * w + x + gx] ==
+                           glyphs.At(kGlyphW * style + gx, kGlyphH * note + gy);
+            }
+            if (same) return true;
+        }
+        return false;
+    };
+    for (int y = 0; y + kGlyphH <= h; ++y) {
+        for (int x = 0; x + kGlyphW <= w; ++x) {
+            if (!found(0, x, y)) continue;
+            // The rows below, at the row pitch the pattern view uses.
+            for (int pitch = kGlyphH; pitch <= 16; ++pitch) {
+                if (found(1, x, y + pitch) && found(2, x, y + 2 * pitch) && found(3, x, y + 3 * pitch)) {
+                    std::printf("screen: C-4 E-4 G-4 C-5 at x %d, y %d, %d pixels apart\n", x, y, pitch);
+                    return 0;
+                }
+            }
+        }
+    }
+    std::printf("screen %s: the four typed note names were not found\n", path);
+    return 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 3 && std::strcmp(argv[1], "tone") == 0) return WriteTone(argv[2]);
+    if (argc == 3 && std::strcmp(argv[1], "recording") == 0) return Recording(argv[2]);
+    if (argc == 3 && std::strcmp(argv[1], "screen") == 0) return Screen(argv[2]);
+    std::fprintf(stderr, "usage: zelmora_e2e_check tone|recording|screen FILE\n");
+    return 2;
+}

@@ -1,0 +1,48 @@
+# Shared by the end-to-end scripts: bounded waits and the steps a user takes.
+# Sourced; expects DISPLAY to name a running X server and CHECK the checking program.
+
+# wait_for SECONDS COMMAND...: polls every 50 ms until COMMAND succeeds; false on timeout.
+wait_for() {
+  local deadline=$((SECONDS + $1)); shift
+  until "$@" >/dev/null 2>&1; do
+    [[ $SECONDS -ge $deadline ]] && return 1
+    sleep 0.05
+  done
+}
+
+file_size() { stat -c %s "$1" 2>/dev/null || echo 0; }
+larger_than() { [[ $(file_size "$1") -gt $2 ]]; }
+window_shown() { xdotool search --onlyvisible --name '^Zelmora$'; }
+process_gone() { ! kill -0 "$1" 2>/dev/null; }
+
+fail() { echo "FAIL: $*"; return 1; }
+
+# The first 16 bytes of a settings record (as the earlier build writes it):
+# driver index $1, inputs 0 and 1, outputs 0 and 1, 44100 Hz. The keyboard
+# layout keeps its default; the exit must write all 18 bytes.
+write_short_settings() {
+  printf "\\x$(printf %02x "$1")\\x00\\x01\\x00\\x01\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\x80\\x88\\xe5\\x40" > "$2"
+}
+
+# shot_has_notes PPM: a screenshot, checked for the typed note names.
+shot_has_notes() {
+  import -window root "$1.png" && /usr/bin/convert "$1.png" "$1" && "$CHECK" screen "$1"
+}
+
+# user_plays RECORDING: the user's part, once the window is shown and the
+# driver records: open the tone (the only file in the browser's list) with a
+# double-click, switch edit mode on, type C-4 E-4 G-4 C-5, check the screen,
+# play the song from the top for a second, stop and close with Alt+F4.
+user_plays() {
+  local rec=$1
+  xdotool mousemove 560 42 click --repeat 2 --delay 60 1
+  xdotool key --delay 30 space z c b q
+  wait_for 10 shot_has_notes "$work/shot.ppm" || { "$CHECK" screen "$work/shot.ppm"; fail "screen"; return 1; }
+  "$CHECK" screen "$work/shot.ppm"
+  local before; before=$(file_size "$rec")
+  xdotool key --delay 30 Home F5
+  # 1.2 s of 32-bit stereo at 44100 Hz: the four rows and more of the held C-5.
+  wait_for 20 larger_than "$rec" $((before + 423360)) || { fail "the recording does not grow"; return 1; }
+  xdotool key F8
+  xdotool key alt+F4
+}

@@ -1,0 +1,293 @@
+#include "ui/browser.h"
+
+#include <gtest/gtest.h>
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/app_state.h"
+#include "app/profile.h"
+#include "formats/importers.h"
+#include "platform/folder_chooser.h"
+#include "platform/platform.h"
+#include "support/test_support.h"
+#include "ui/mouse.h"
+#include "ui/screen.h"
+#include "ui/shell_services.h"
+
+namespace zelmora {
+namespace {
+
+namespace fs = std::filesystem;
+
+void SetFolder(AppState& app, const std::string& folder) {
+    std::snprintf(app.browserFolder, sizeof app.browserFolder, "%s", folder.c_str());
+}
+
+std::vector<std::string> Names(const AppState& app) {
+    std::vector<std::string> names;
+    for (const BrowserEntry& e : app.browserList) names.push_back(e.name);
+    return names;
+}
+
+class BrowserTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Shell() = ShellServices{};
+        cursors.clear();
+        Shell().setCursor = [](CursorShape s) { cursors.push_back(s); };
+        SetFolder(*app, folder);
+        ListFolder(*app);
+        cursors.clear();
+    }
+    void TearDown() override {
+        Shell() = ShellServices{};
+        std::error_code ignored;
+        fs::remove_all(folder, ignored);
+    }
+    void Touch(const std::string& name, std::size_t bytes = 1) {
+        WriteFile(folder + "/" + name, std::vector<uint8_t>(bytes, 0));
+    }
+    // A double click as the window delivers it: press, release, press marked double, release.
+    void DoubleClick(int x, int y) {
+        MouseDown(*app, x, y, 0, false);
+        MouseUp(*app, x, y, 0);
+        MouseDown(*app, x, y, 0, true);
+        MouseUp(*app, x, y, 0);
+    }
+
+    static inline std::vector<CursorShape> cursors;
+    std::unique_ptr<AppState> app = MakeTestApp();
+    std::string folder = MakeTempDir();
+};
+
+#ifndef _WIN32
+// POSIX file systems list in no particular order; the listing sorts by name.
+TEST_F(BrowserTest, ListsFoldersFirstEachSortedIgnoringCaseWithoutDotNames) {
+    for (const char* name : {"zeta", "Alpha", ".svn", "beta"}) fs::create_directory(folder + "/" + name);
+    Touch("b.mod", 1023);
+    Touch("A.xm");
+    Touch(".config");
+    Touch("c.S3M", 4096);
+    app->browserSelection = 3;
+    app->browserScroll = 2;
+    ListFolder(*app);
+    EXPECT_EQ(Names(*app), (std::vector<std::string>{"Alpha", "beta", "zeta", "A.xm", "b.mod", "c.S3M"}));
+    EXPECT_EQ(app->browserCount, 6);
+    EXPECT_TRUE(app->browserList[2].directory);
+    EXPECT_FALSE(app->browserList[3].directory);
+    EXPECT_EQ(app->browserList[4].sizeLow, 1023u);
+    EXPECT_EQ(app->browserSelection, -1);
+    EXPECT_EQ(app->browserScroll, 0);
+    ASSERT_FALSE(cursors.empty());
+    EXPECT_EQ(cursors.front(), CursorShape::kHourglass);
+
+    SetFolder(*app, folder + "/missing");  // cannot be searched: empty, nothing said
+    ListFolder(*app);
+    EXPECT_EQ(app->browserCount, 0);
+    EXPECT_TRUE(app->browserList.empty());
+}
+
+#endif
+
+TEST_F(BrowserTest, TheStateListsTheCurrentDirectoryAsItIsMade) {
+    auto fresh = MakeTestApp();
+    const int count = fresh->browserCount;
+    EXPECT_GT(count, 0);
+    ListFolder(*fresh);
+    EXPECT_EQ(fresh->browserCount, count);
+}
+
+TEST_F(BrowserTest, ParentFolderCutsAtTheLastSeparatorKeepingARoot) {
+    const char* cases[][2] = {
+        {"/home/user", "/home"}, {"/home", "/"}, {"/", "/"},     {"/home/user/", "/home/user"},
+        {"C:\\Music", "C:"},     {"C:", "C:"},   {"C:\\", "C:"}, {"music", "music"},
+    };
+    for (const auto& c : cases) {
+        SetFolder(*app, c[0]);
+        ParentFolder(*app);
+        EXPECT_STREQ(app->browserFolder, c[1]) << c[0];
+    }
+}
+
+TEST_F(BrowserTest, DoubleClicksEnterFoldersAndOpenFilesThroughTheImport) {
+    fs::create_directory(folder + "/songs");
+    SetFolder(*app, folder + "/songs");
+    SetName(app->song.name, "kept");
+    SaveModule(*app);
+    SetFolder(*app, folder);
+    WriteFile(folder + "/songs/notes.txt", {1, 2, 3});
+    ListFolder(*app);
+
+    MouseDown(*app, 600, 40, 0, false);  // a single click selects only
+    EXPECT_EQ(app->browserSelection, 0);
+    EXPECT_STREQ(app->browserFolder, folder.c_str());
+    DoubleClick(600, 40);
+    EXPECT_EQ(std::string(app->browserFolder), folder + PathSeparator() + "songs");
+    EXPECT_EQ(app->browserCount, 2);
+    EXPECT_EQ(app->browserSelection, -1);
+    EXPECT_EQ(cursors.back(), CursorShape::kControl) << "the hourglass goes again";
+
+    MouseDown(*app, 600, 80, 0, false);  // below the last entry: selection kept
+    EXPECT_EQ(app->browserSelection, -1);
+    // The row of a name, whatever order the system lists in.
+    auto rowOf = [&](const char* name) {
+        const std::vector<std::string> names = Names(*app);
+        return 36 + 12 * int(std::find(names.begin(), names.end(), name) - names.begin()) + 4;
+    };
+    DoubleClick(600, rowOf("notes.txt"));
+    EXPECT_STREQ(app->statusLine, profile::kNotSupported);
+    SetName(app->song.name, "changed");
+    DoubleClick(600, rowOf("kept.zmo"));  // the earlier build has no own module format
+    EXPECT_STREQ(app->statusLine, profile::kOwnModuleFormat ? "Zelmora Module Loaded." : profile::kNotSupported);
+    EXPECT_STREQ(app->song.name, profile::kOwnModuleFormat ? "kept" : "changed");
+}
+
+#ifndef _WIN32
+TEST_F(BrowserTest, OpensEveryCorpusFormat) {
+    const std::string corpus = CorpusDir();
+    if (corpus.empty()) GTEST_SKIP() << "no corpus";
+    int opened = 0;
+    // The earlier build opens only the three tracker formats.
+    const std::vector<const char*> formats = profile::kOwnModuleFormat
+                                                 ? std::vector<const char*>{"mod", "s3m", "xm", "okt", "mid", "sf2", "wav"}
+                                                 : std::vector<const char*>{"mod", "xm", "okt"};
+    for (const char* format : formats) {
+        SetFolder(*app, corpus + "/" + format);
+        ListFolder(*app);
+        for (int i = 0; i < app->browserCount; ++i) {
+            const std::string name = app->browserList[std::size_t(i)].name;
+            const std::size_t dot = name.rfind('.');
+            if (dot == std::string::npos || name.substr(dot + 1) != format) continue;  // notes beside the files
+            ++opened;
+            SetStatus(*app, "Ready.");
+            OpenBrowserEntry(*app, i);
+            EXPECT_EQ(std::strstr(app->statusLine, "Not Supported"), nullptr) << name;
+            EXPECT_EQ(std::strstr(app->statusLine, "Failed To Open"), nullptr) << name;
+        }
+    }
+    EXPECT_GT(opened, 0);
+}
+
+TEST_F(BrowserTest, PathsPastTheLimitAreRefusedNotCut) {
+    // A folder name that fits on its own but not joined to the folder.
+    const std::string deep(255, 'd');
+    ASSERT_EQ(::mkdir((folder + "/" + deep).c_str(), 0700), 0);
+    Touch(std::string(250, 'f'));
+    ListFolder(*app);
+    ASSERT_EQ(app->browserCount, 2);
+    for (int index : {0, 1}) {
+        SetStatus(*app, "Ready.");
+        OpenBrowserEntry(*app, index);
+        EXPECT_STREQ(app->statusLine, "Error: Path Too Long.");
+        EXPECT_STREQ(app->browserFolder, folder.c_str());
+    }
+}
+
+#endif
+
+TEST_F(BrowserTest, ScrollingOnlyWithMoreThanEighteenEntries) {
+    for (int count : {17, 40}) {
+        fs::remove_all(folder);
+        fs::create_directory(folder);
+        for (int i = 0; i < count; ++i) {
+            char name[16];
+            std::snprintf(name, sizeof name, "f%d", 100 + i);
+            Touch(name);
+        }
+        ListFolder(*app);
+        const int top = count > 18 ? count - 18 : 0;
+        MouseDown(*app, 505, 245, 0, false);  // down arrow, held well past the end
+        for (int t = 0; t < 80; ++t) TickAutorepeat(*app);
+        MouseUp(*app, 505, 245, 0);
+        EXPECT_EQ(app->browserScroll, top) << count;
+        MouseWheel(*app, 700, 100, 120 * 3);
+        EXPECT_EQ(app->browserScroll, count > 18 ? top - 3 : 0) << count;
+        MouseDown(*app, 600, 40, 0, false);  // the top row is the scrolled-to entry
+        EXPECT_EQ(app->browserSelection, app->browserScroll) << count;
+    }
+}
+
+TEST_F(BrowserTest, SaveButtonSavesIntoTheFolderAndListsItAfterEveryAttempt) {
+    SetName(app->song.name, "tune  ");
+    if constexpr (!profile::kOwnModuleFormat) {  // the earlier build has no save button
+        MouseDown(*app, 800, 260, 0, false);
+        MouseUp(*app, 800, 260, 0);
+        EXPECT_STREQ(app->statusLine, profile::kReadyStatus);
+        EXPECT_EQ(app->browserCount, 0);
+        EXPECT_TRUE(fs::is_empty(folder));
+        return;
+    }
+    MouseDown(*app, 800, 260, 0, false);
+    EXPECT_EQ(app->browserCount, 0) << "saved at the release";
+    MouseUp(*app, 800, 260, 0);
+    EXPECT_STREQ(app->statusLine, "Zelmora Module Saved.");
+    EXPECT_EQ(Names(*app), std::vector<std::string>{"tune  .zmo"});
+
+    SetName(app->song.name, "../out");
+    app->browserSelection = 0;
+    MouseDown(*app, 800, 260, 0, false);
+    MouseUp(*app, 800, 260, 0);
+    EXPECT_STREQ(app->statusLine, "Error: Failed To Save Zelmora Module File.");
+    EXPECT_EQ(app->browserSelection, -1) << "listed again";
+    EXPECT_EQ(app->browserCount, 1);
+}
+
+#ifndef _WIN32
+// A stand-in chooser program on PATH: prints its answer and exits with a code.
+void WriteChooser(const std::string& bin, const char* name, const std::string& body) {
+    const std::string path = bin + "/" + name;
+    const std::string text = "#!/bin/sh\n" + body + "\n";
+    WriteFile(path, std::vector<uint8_t>(text.begin(), text.end()));
+    ::chmod(path.c_str(), 0755);
+}
+
+TEST_F(BrowserTest, ChooseFolderTakesTheChosenFolderAndLeavesACancelAlone) {
+    EXPECT_FALSE(Shell().chooseFolder);
+    ChooseFolder(*app);
+    EXPECT_STREQ(app->statusLine, "Error: No Folder Chooser Available.");
+
+    const std::string bin = MakeTempDir();
+    const std::string chosen = MakeTempDir();
+    WriteFile(chosen + "/picked.mod", {0});
+    const char* savedPath = std::getenv("PATH");
+    const std::string oldPath = savedPath ? savedPath : "";
+    setenv("PATH", bin.c_str(), 1);
+    Shell().chooseFolder = ChooseFolderPosix;
+    struct Case {
+        const char* program;
+        std::string body;
+        std::string folder;  // BrowserFolder afterwards
+        const char* status;
+    };
+    const Case cases[] = {
+        {nullptr, "", folder, "Error: No Folder Chooser Available (Install zenity Or kdialog)."},
+        {"kdialog", "echo \"" + chosen + "\"", chosen, "Ready."},
+        {"zenity", "exit 1", folder, "Ready."},  // cancelled: nothing changes
+        {"zenity", "echo \"" + chosen + "\"; exit 0", chosen, "Ready."},
+        {"zenity", "printf '/%0300d\\n' 0", folder, "Error: Path Too Long."},
+    };
+    for (const Case& c : cases) {
+        if (c.program) WriteChooser(bin, c.program, c.body);
+        SetFolder(*app, folder);
+        app->browserCount = 7;
+        SetStatus(*app, "Ready.");
+        MouseDown(*app, 995, 20, 0, false);
+        MouseUp(*app, 995, 20, 0);
+        EXPECT_EQ(app->browserFolder, c.folder) << c.body;
+        EXPECT_STREQ(app->statusLine, c.status) << c.body;
+        EXPECT_EQ(app->browserCount, c.folder == chosen ? 1 : 7) << c.body;
+    }
+    setenv("PATH", oldPath.c_str(), 1);
+}
+#endif
+
+}  // namespace
+}  // namespace zelmora
