@@ -4,6 +4,9 @@
 //   zelmora_e2e_check tone OUT.wav           a looping 441 Hz sine, root key C-5
 //   zelmora_e2e_check recording REC.wav      the four typed notes, in time and tune
 //   zelmora_e2e_check screen SHOT.ppm        the four note names, stacked in one track
+//   zelmora_e2e_check module OUT.mod         a ProTracker module: one looping note on track 0
+//   zelmora_e2e_check text SHOT.ppm TEXT...  every TEXT somewhere on the screenshot
+//   zelmora_e2e_check audible REC.wav        a recording that is not silent
 //
 // The typed notes are C-4, E-4, G-4 and C-5 on rows 0 to 3 of a new song
 // (speed 6, tempo 125: a row is 6 x 882 frames at 44100 Hz).
@@ -240,10 +243,83 @@ int Screen(const char* path) {
 
 }  // namespace
 
+// Four channels, one pattern of 64 rows: a looping square wave starts at
+// period 428 on row 0 of track 0 and sounds for as long as the song plays.
+int WriteModule(const char* path) {
+    std::vector<uint8_t> f(20, 0);
+    std::memcpy(f.data(), "e2e module", 10);
+    for (int s = 0; s < 31; ++s) {
+        std::vector<uint8_t> header(30, 0);
+        if (s == 0) {
+            std::memcpy(header.data(), "square", 6);
+            header[22] = 0, header[23] = 32;  // 32 words, big-endian
+            header[25] = 64;                  // volume
+            header[28] = 0, header[29] = 32;  // the whole sample loops
+        } else {
+            header[29] = 1;
+        }
+        f.insert(f.end(), header.begin(), header.end());
+    }
+    f.push_back(1);    // song length
+    f.push_back(127);  // restart byte
+    f.resize(f.size() + 128, 0);
+    PutId(f, "M.K.");
+    std::vector<uint8_t> pattern(64 * 4 * 4, 0);
+    pattern[0] = (1 & 0xF0) | (428 >> 8);
+    pattern[1] = 428 & 0xFF;
+    pattern[2] = (1 & 0x0F) << 4;
+    f.insert(f.end(), pattern.begin(), pattern.end());
+    for (int i = 0; i < 64; ++i) f.push_back(i < 32 ? 96 : 160);  // +-96 of 128
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(f.data()), static_cast<std::streamsize>(f.size()));
+    return out ? 0 : 1;
+}
+
+// Each text drawn in the text font (any of its three styles) somewhere on the screenshot.
+int Text(const char* path, int count, char** texts) {
+    int w = 0, h = 0;
+    std::vector<uint32_t> shot;
+    if (!ReadPpm(path, w, h, shot)) {
+        std::printf("text %s: not a readable PPM\n", path);
+        return 1;
+    }
+    int missing = 0;
+    for (int t = 0; t < count; ++t) {
+        const int length = static_cast<int>(std::strlen(texts[t]));
+        const int gw = 7 * length, gh = 8;
+        zelmora::Canvas glyphs(gw, gh * 3, zelmora::BuiltInSkin());
+        for (int style = 0; style < 3; ++style) glyphs.Text(0, gh * style, texts[t], length, style);
+        bool found = false;
+        for (int y = 0; y + gh <= h && !found; ++y)
+            for (int x = 0; x + gw <= w && !found; ++x)
+                for (int style = 0; style < 3 && !found; ++style) {
+                    bool same = true;
+                    for (int gy = 0; gy < gh && same; ++gy)
+                        for (int gx = 0; gx < gw && same; ++gx)
+                            same = shot[std::size_t(y + gy) * w + x + gx] == glyphs.At(gx, gh * style + gy);
+                    found = same;
+                }
+        std::printf("text \"%s\": %s\n", texts[t], found ? "shown" : "not found");
+        missing += !found;
+    }
+    return missing == 0 ? 0 : 1;
+}
+
+int Audible(const char* path) {
+    const std::vector<double> left = ReadLeft(path);
+    double peak = 0.0;
+    for (double v : left) peak = std::fmax(peak, std::fabs(v));
+    std::printf("audible %s: %zu frames, peak %.4f\n", path, left.size(), peak);
+    return left.size() >= kRate / 2 && peak > 0.01 ? 0 : 1;
+}
+
 int main(int argc, char** argv) {
+    if (argc == 3 && std::strcmp(argv[1], "module") == 0) return WriteModule(argv[2]);
+    if (argc >= 4 && std::strcmp(argv[1], "text") == 0) return Text(argv[2], argc - 3, argv + 3);
+    if (argc == 3 && std::strcmp(argv[1], "audible") == 0) return Audible(argv[2]);
     if (argc == 3 && std::strcmp(argv[1], "tone") == 0) return WriteTone(argv[2]);
     if (argc == 3 && std::strcmp(argv[1], "recording") == 0) return Recording(argv[2]);
     if (argc == 3 && std::strcmp(argv[1], "screen") == 0) return Screen(argv[2]);
-    std::fprintf(stderr, "usage: zelmora_e2e_check tone|recording|screen FILE\n");
+    std::fprintf(stderr, "usage: zelmora_e2e_check tone|recording|screen|module|audible FILE, text FILE TEXT...\n");
     return 2;
 }
