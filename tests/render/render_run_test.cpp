@@ -80,10 +80,11 @@ TEST(RenderRun, PlayThroughStopsAtTheWrapAndPatternModeRepeats) {
     o.pattern = 1;
     const uint32_t wraps = app->songWrapCount.load();
     ASSERT_TRUE(RenderSong(*app, o, nullptr, result)) << result.error;
-    if constexpr (profile::kPatternEndAdvancesOrder)
+    if constexpr (profile::kPatternEndAdvancesOrder) {
         EXPECT_GT(app->songWrapCount.load(), wraps);
-    else
+    } else {
         EXPECT_EQ(app->song.orderPosition, 1);
+    }
     EXPECT_EQ(result.frames, 8820u);
     o.pattern = 2;
     EXPECT_FALSE(RenderSong(*app, o, nullptr, result));

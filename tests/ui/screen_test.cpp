@@ -119,7 +119,9 @@ TEST(Screen, PatternRowsAreClippedAtMinimumHeight) {
     ASSERT_EQ(R, 402);
     EXPECT_TRUE(ShowsText(s.canvas, 56, R + 2, NoteName(21), 2));  // the cursor row
     EXPECT_TRUE(ShowsText(s.canvas, 56 + 46 + 25 * (1 + timingColumns), R + 2, "+04", 2));
-    if constexpr (profile::kCellTiming) EXPECT_TRUE(ShowsText(s.canvas, 56 + 46 + 7, R + 2, "5A", 2));
+    if constexpr (profile::kCellTiming) {
+        EXPECT_TRUE(ShowsText(s.canvas, 56 + 46 + 7, R + 2, "5A", 2));
+    }
     EXPECT_TRUE(ShowsText(s.canvas, 32, R + 2 - 60, "0F", 1));     // five rows up: row 15
     EXPECT_TRUE(ShowsText(s.canvas, 56, R + 2 + 60 - 12, NoteName(25), 0));  // row 24, a beat
     EXPECT_TRUE(ShowsText(s.canvas, 56, R + 2 + 48, NoteName(25), 0));
