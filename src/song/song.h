@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <type_traits>
 
 #include "app/profile.h"
 #include "song/channel_state.h"
@@ -40,6 +41,8 @@ static_assert(sizeof(PatternCell) == 8);
 // command and parameter, effect 2 command and parameter, and one unused byte.
 // Code that must serve both builds goes through these; the full build's
 // fields above keep their names and places.
+static_assert(std::is_same_v<uint8_t, unsigned char> && std::is_standard_layout_v<PatternCell> &&
+              offsetof(PatternCell, command1) == 2);  // the cell is read as its eight bytes
 inline constexpr int kCellEffects = profile::kCellTiming ? 2 : 3;
 inline constexpr int kCellFirstCommand = profile::kCellTiming ? 3 : 2;  // byte offset
 inline constexpr int kCellTimingByte = 2;                               // earlier build only
