@@ -71,7 +71,7 @@ void ReadInstrument(AppState& app, ByteReader& in, uint32_t parapointer, bool si
         return;
     }
     in.Seek(dataOffset);
-    // A second channel, when there is one, stays silent (Part 3.4).
+    // A second channel, when there is one, stays silent, as the format's players have it.
     double* out = s.audio[0] + kSampleGuard;
     if (sixteenBit && signedSamples)
         for (int32_t f = 0; f < s.frames; ++f) out[f] = in.I16LE() / 32768.0;

@@ -4,9 +4,9 @@
 //   zelmora_e2e_check tone OUT.wav           a looping 441 Hz sine, root key C-5
 //   zelmora_e2e_check recording REC.wav      the four typed notes, in time and tune
 //   zelmora_e2e_check screen SHOT.ppm        the four note names, stacked in one track
+//   zelmora_e2e_check text SHOT.ppm TEXT     TEXT as the screen draws it, anywhere
+//   zelmora_e2e_check sound REC.wav          the recording holds more than silence
 //   zelmora_e2e_check module OUT.mod         a ProTracker module: one looping note on track 0
-//   zelmora_e2e_check text SHOT.ppm TEXT...  every TEXT somewhere on the screenshot
-//   zelmora_e2e_check audible REC.wav        a recording that is not silent
 //
 // The typed notes are C-4, E-4, G-4 and C-5 on rows 0 to 3 of a new song
 // (speed 6, tempo 125: a row is 6 x 882 frames at 44100 Hz).
@@ -241,7 +241,53 @@ int Screen(const char* path) {
     return 1;
 }
 
-}  // namespace
+// A text as the screen draws it, in the 7 x 8 text font or the 6 x 8 small
+// font, any of the styles 0..2, searched for anywhere in the screenshot.
+int Text(const char* path, const char* text) {
+    int w = 0, h = 0;
+    std::vector<uint32_t> shot;
+    if (!ReadPpm(path, w, h, shot)) {
+        std::printf("text %s: not a readable PPM\n", path);
+        return 1;
+    }
+    const int count = static_cast<int>(std::strlen(text));
+    if (count == 0) return 1;
+    constexpr int th = 8;
+    for (const int pitch : {7, 6}) {
+        const int tw = pitch * count;
+        zelmora::Canvas glyphs(tw, th * 3, zelmora::BuiltInSkin());
+        for (int style = 0; style < 3; ++style) {
+            if (pitch == 7)
+                glyphs.Text(0, th * style, text, count, style);
+            else
+                glyphs.SmallText(0, th * style, text, count, style);
+        }
+        for (int y = 0; y + th <= h; ++y) {
+            for (int x = 0; x + tw <= w; ++x) {
+                for (int style = 0; style < 3; ++style) {
+                    bool same = true;
+                    for (int gy = 0; gy < th && same; ++gy)
+                        for (int gx = 0; gx < tw && same; ++gx)
+                            same = shot[std::size_t(y + gy) * w + x + gx] == glyphs.At(gx, th * style + gy);
+                    if (same) {
+                        std::printf("text: \"%s\" at x %d, y %d\n", text, x, y);
+                        return 0;
+                    }
+                }
+            }
+        }
+    }
+    std::printf("text %s: \"%s\" was not found\n", path, text);
+    return 1;
+}
+
+// More than silence in the recording's left channel: a sample above -60 dB.
+int Sound(const char* path) {
+    for (double v : ReadLeft(path))
+        if (std::fabs(v) > 0.001) return 0;
+    std::printf("sound %s: silent\n", path);
+    return 1;
+}
 
 // Four channels, one pattern of 64 rows: a looping square wave starts at
 // period 428 on row 0 of track 0 and sounds for as long as the song plays.
@@ -275,51 +321,15 @@ int WriteModule(const char* path) {
     return out ? 0 : 1;
 }
 
-// Each text drawn in the text font (any of its three styles) somewhere on the screenshot.
-int Text(const char* path, int count, char** texts) {
-    int w = 0, h = 0;
-    std::vector<uint32_t> shot;
-    if (!ReadPpm(path, w, h, shot)) {
-        std::printf("text %s: not a readable PPM\n", path);
-        return 1;
-    }
-    int missing = 0;
-    for (int t = 0; t < count; ++t) {
-        const int length = static_cast<int>(std::strlen(texts[t]));
-        const int gw = 7 * length, gh = 8;
-        zelmora::Canvas glyphs(gw, gh * 3, zelmora::BuiltInSkin());
-        for (int style = 0; style < 3; ++style) glyphs.Text(0, gh * style, texts[t], length, style);
-        bool found = false;
-        for (int y = 0; y + gh <= h && !found; ++y)
-            for (int x = 0; x + gw <= w && !found; ++x)
-                for (int style = 0; style < 3 && !found; ++style) {
-                    bool same = true;
-                    for (int gy = 0; gy < gh && same; ++gy)
-                        for (int gx = 0; gx < gw && same; ++gx)
-                            same = shot[std::size_t(y + gy) * w + x + gx] == glyphs.At(gx, gh * style + gy);
-                    found = same;
-                }
-        std::printf("text \"%s\": %s\n", texts[t], found ? "shown" : "not found");
-        missing += !found;
-    }
-    return missing == 0 ? 0 : 1;
-}
-
-int Audible(const char* path) {
-    const std::vector<double> left = ReadLeft(path);
-    double peak = 0.0;
-    for (double v : left) peak = std::fmax(peak, std::fabs(v));
-    std::printf("audible %s: %zu frames, peak %.4f\n", path, left.size(), peak);
-    return left.size() >= kRate / 2 && peak > 0.01 ? 0 : 1;
-}
+}  // namespace
 
 int main(int argc, char** argv) {
     if (argc == 3 && std::strcmp(argv[1], "module") == 0) return WriteModule(argv[2]);
-    if (argc >= 4 && std::strcmp(argv[1], "text") == 0) return Text(argv[2], argc - 3, argv + 3);
-    if (argc == 3 && std::strcmp(argv[1], "audible") == 0) return Audible(argv[2]);
     if (argc == 3 && std::strcmp(argv[1], "tone") == 0) return WriteTone(argv[2]);
     if (argc == 3 && std::strcmp(argv[1], "recording") == 0) return Recording(argv[2]);
     if (argc == 3 && std::strcmp(argv[1], "screen") == 0) return Screen(argv[2]);
-    std::fprintf(stderr, "usage: zelmora_e2e_check tone|recording|screen|module|audible FILE, text FILE TEXT...\n");
+    if (argc == 4 && std::strcmp(argv[1], "text") == 0) return Text(argv[2], argv[3]);
+    if (argc == 3 && std::strcmp(argv[1], "sound") == 0) return Sound(argv[2]);
+    std::fprintf(stderr, "usage: zelmora_e2e_check tone|recording|screen|sound|module FILE | text SHOT TEXT\n");
     return 2;
 }

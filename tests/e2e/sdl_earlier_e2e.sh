@@ -23,7 +23,11 @@ write_short_settings 0 "$work/config/zelmora/zelmora.set"
 recording="$work/songs/zelmora-recording.wav"
 
 shot() { import -window root "$work/shot.png" && /usr/bin/convert "$work/shot.png" "$work/shot.ppm"; }
-shows() { shot && "$CHECK" text "$work/shot.ppm" "$@"; }
+shows() {  # shows TEXT...: every text on one screenshot
+  shot || return 1
+  local text
+  for text in "$@"; do "$CHECK" text "$work/shot.ppm" "$text" || return 1; done
+}
 
 # The user's part: the module is the first entry of the browser's list.
 user_plays() {
@@ -55,7 +59,7 @@ else
   wait "$pid" || { fail "exit code $?"; status=1; }
   pid=
 fi
-[[ $status -eq 0 ]] && { "$CHECK" audible "$recording" || status=1; }
+[[ $status -eq 0 ]] && { "$CHECK" sound "$recording" || status=1; }
 size=$(file_size "$work/config/zelmora/zelmora.set")
 [[ $size -eq 16 ]] || { fail "settings file of $size bytes"; status=1; }
 [[ $status -eq 0 ]] || { echo "--- program output"; cat "$work/log"; }
