@@ -23,7 +23,7 @@ AppState::AppState() : AppState(Options{}) {}
 AppState::AppState(const Options& options) {
     // Voices are made by their constructor; the equaliser sections start at rest.
     std::memset(masterEq, 0, sizeof masterEq);
-    FillEnvelopeTimeTable();
+    if constexpr (profile::kEnvelopeTimes) FillEnvelopeTimeTable();  // the earlier build has none
     BuildEngineTables();
     if (options.measureCycleRate)
         cycleRate = MeasureCycleRate();

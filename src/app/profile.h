@@ -27,6 +27,14 @@ inline constexpr const char* kNotSupported =
 inline constexpr const char* kModLoadedFormat =
     kEarlierBuild ? "Protracker Module Loaded (%d Orders, %d Patterns)"
                   : "Protracker Module Loaded. (%d Orders, %d Patterns)";
+inline constexpr const char* kOktLoadedFormat =
+    kEarlierBuild ? "Oktalyzer Module Loaded (%d Ch, %d Patterns, %d Samples)"
+                  : "Oktalyzer Module Loaded. (%d Ch, %d Patterns, %d Samples)";
+inline constexpr const char* kXmLoadedFormat =
+    kEarlierBuild ? "'%s' Module Loaded (0x%.2X%.2X)" : "'%s' Module Loaded (0x%.2X%.2X).";
+
+// FastTracker 2's 8-bit sample data: the earlier build scales it by 1/128.
+inline constexpr double kXm8BitScale = kEarlierBuild ? 128.0 : 256.0;
 
 // The earlier build has no own module format and opens only MOD, XM and OKT,
 // also by an Amiga-style "mod." / "xm." / "okt." prefix anywhere in the path.
@@ -38,6 +46,42 @@ inline constexpr bool kEnvelopeTimes = !kEarlierBuild;
 
 // The master section: equaliser, master volume, master and load meters.
 inline constexpr bool kMasterSection = !kEarlierBuild;
+
+// The pattern cell: the earlier build keeps one timing byte (low nibble the
+// note-delay tick, high nibble the note-cut tick) and two effect slots where
+// the full build has three effect slots.
+inline constexpr bool kCellTiming = kEarlierBuild;
+
+// Commands the earlier build does not know: chord 192, pan 8, master volume 16
+// and the fractional offset 24.
+inline constexpr bool kExtraCommands = !kEarlierBuild;
+
+// Pattern delay (14 with Ey): the earlier build lengthens the row to speed + y
+// ticks instead of (y + 1) x speed.
+inline constexpr bool kDelayAddsTicks = kEarlierBuild;
+
+// The end of a pattern advances the order position in pattern mode too.
+inline constexpr bool kPatternEndAdvancesOrder = kEarlierBuild;
+
+// Voices: linear interpolation between neighbouring frames instead of the sinc
+// table, the glide time of rate and volume, and the level the sustain settles to.
+inline constexpr bool kLinearVoices = kEarlierBuild;
+inline constexpr double kGlideSeconds = kEarlierBuild ? 0.010 : 0.016;
+inline constexpr double kSustainLevel = kEarlierBuild ? 0.8 : 1.0;
+
+// Pan as a per-track two-way switch (kept in the track's byte after the mixer
+// volume): the near side gets kPanNear of the signal, the far side kPanFar.
+inline constexpr bool kPanSwitch = kEarlierBuild;
+inline constexpr double kPanNear = 0.66;
+inline constexpr double kPanFar = 0.33;
+
+// While playing, the earlier build writes the processor load and the busy
+// voices to the status line after every buffer.
+inline constexpr bool kCpuStatus = kEarlierBuild;
+
+// The earlier skin holds only the Setup and Browser pages: the toolbar offers
+// those two, and the Browser page has no save button.
+inline constexpr bool kAllPages = !kEarlierBuild;
 
 // The earlier build's keyboard only edits an open text field: no note entry, no
 // cursor, octave or transport keys, no track buffer, and key up does nothing.

@@ -16,7 +16,48 @@ void FormatInto(char* buffer, std::size_t size, const char* format, va_list args
     buffer[size - 1] = '\0';
 }
 
+// At least three decimal digits of a value 0..999999, as %.3d writes them.
+char* PutDecimal(char* out, int value) {
+    char digits[8];
+    int count = 0;
+    do {
+        digits[count++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value > 0);
+    while (count < 3) digits[count++] = '0';
+    while (count > 0) *out++ = digits[--count];
+    return out;
+}
+
+char* PutText(char* out, const char* text) {
+    while (*text) *out++ = *text++;
+    return out;
+}
+
+int HeldInRange(double value) {
+    return value >= 0.0 ? (value < 999999.0 ? static_cast<int>(value) : 999999) : 0;
+}
+
 }  // namespace
+
+void WritePlayStatus(AppState& app, double load, int busyVoices, int totalVoices) {
+    // SANITY: a load that is not a number, negative or beyond any real value
+    // (a stalled clock) is held to 0..999999 before it becomes an integer.
+    char text[64];
+    char* p = PutText(text, "Cpu ");
+    p = PutDecimal(p, HeldInRange(load * 100.0));
+    p = PutText(p, "%   Voices ");
+    p = PutDecimal(p, HeldInRange(busyVoices));
+    *p++ = '/';
+    p = PutDecimal(p, HeldInRange(totalVoices));
+    *p = '\0';
+    static_assert(sizeof text <= kStatusLength);
+    char* line = app.statusLine;
+    for (const char* q = text;; ++q, ++line) {
+        *line = *q;
+        if (*q == '\0') break;
+    }
+}
 
 void SetStatus(AppState& app, const char* format, ...) {
     va_list args;

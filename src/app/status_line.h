@@ -16,4 +16,9 @@ void SetStatus(AppState& app, const char* format, ...) __attribute__((format(pri
 void FormatBounded(char* buffer, std::size_t size, const char* format, ...)
     __attribute__((format(printf, 3, 4)));
 
+// The earlier build's play status, "Cpu %.3d%%   Voices %.3d/%.3d", written
+// over the StatusLine by the audio thread after every buffer. It formats the
+// digits itself: no library call, no allocation, no lock.
+void WritePlayStatus(AppState& app, double load, int busyVoices, int totalVoices);
+
 }  // namespace zelmora

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "app/app_state.h"
+#include "app/profile.h"
 
 namespace zelmora {
 
@@ -50,6 +51,17 @@ void RunMasterBus(AppState& app, int frames, double sampleRate) {
     Song& song = app.song;
     double* left = app.mixLeft;
     double* right = app.mixRight;
+    if constexpr (!profile::kMasterSection) {
+        // The earlier build has no equaliser, master volume or master meters:
+        // the clip stays, and the mix passes it at gain 1.
+        for (int i = 0; i < frames; ++i) {
+            const double l = left[i] > 1.0 ? 1.0 : (left[i] < -1.0 ? -1.0 : left[i]);
+            const double r = right[i] > 1.0 ? 1.0 : (right[i] < -1.0 ? -1.0 : right[i]);
+            left[i] = l == l ? l : 0.0;
+            right[i] = r == r ? r : 0.0;
+        }
+        return;
+    }
     if (song.eqOn) {
         uint32_t x = g_noiseState.load(std::memory_order_relaxed);
         for (int i = 0; i < frames; ++i) {

@@ -319,6 +319,13 @@ namespace {
 // (silence where the voice does not sound), or added with their peaks taken.
 void MixVoice(Voice& v, double* left, double* right, int n, Song& song, double sampleRate, MixMode how,
               double* peaks = nullptr) {
+    if constexpr (profile::kLinearVoices) {
+        if (how == kMixAssign) {
+            std::memset(left, 0, sizeof(double) * n);
+            std::memset(right, 0, sizeof(double) * n);
+        }
+        return RenderVoiceLinear(v, left, right, n, song, sampleRate);
+    }
     Sample& s = song.instruments[v.instrument & 255].samples[v.sampleSlot & 255];
     const int32_t frames = UsableFrames(s);
     if (frames == 0) {
@@ -438,7 +445,7 @@ void MixChunk(AppState& app, int offset, int n, double sampleRate) {
         // A track without a busy voice adds silence and cannot raise its meters.
         if (countOf[t] == 0) continue;
         double peaks[2] = {0.0, 0.0};
-        if (countOf[t] == 1) {
+        if (countOf[t] == 1 && !profile::kLinearVoices) {
             // One voice goes straight into the mix.
             MixVoice(app.voices[listed[firstOf[t]]], app.mixLeft + offset, app.mixRight + offset, n, song,
                      sampleRate, kMixAddPeaks, peaks);

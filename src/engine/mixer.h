@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "app/profile.h"
 #include "engine/voice.h"
 
 namespace zelmora {
@@ -13,11 +14,11 @@ struct AppState;
 struct Song;
 
 // Glide and envelope times in seconds, and the level the sustain settles to.
-inline constexpr double kGlideSeconds = 0.016;
+inline constexpr double kGlideSeconds = profile::kGlideSeconds;
 inline constexpr double kAttackSeconds = 0.001;
 inline constexpr double kSustainSeconds = 0.1;
 inline constexpr double kReleaseSeconds = 0.1;
-inline constexpr double kSustainLevel = 1.0;
+inline constexpr double kSustainLevel = profile::kSustainLevel;
 inline constexpr double kAttackDone = 0.999;
 inline constexpr double kReleaseDone = 0.001;
 // Added to and taken from every glide result so none lingers in subnormals.
@@ -83,6 +84,10 @@ int StartNoteVoices(AppState& app, int track, int instrument, int note, int tran
 
 // Adds n frames of the voice into left and right.
 void RenderVoice(Voice& voice, double* left, double* right, int n, Song& song, double sampleRate);
+
+// The earlier build's voice: linear interpolation between neighbouring frames
+// and the track's two-way pan switch; otherwise as RenderVoice.
+void RenderVoiceLinear(Voice& voice, double* left, double* right, int n, Song& song, double sampleRate);
 
 // Mixes every busy voice, track by track, into mixLeft/mixRight[offset..offset+n)
 // and raises the track meters.

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "app/app_state.h"
+#include "app/profile.h"
 #include "engine/master_bus.h"
 #include "engine/mixer.h"
 #include "engine/output_rate.h"
@@ -20,6 +21,14 @@ inline int TracksInUse(const Song& song) { return song.trackCount > kMaxTracks ?
 inline int CurrentRow(const AppState& app) {
     const int row = app.transport.row;
     return row < 0 || row >= kMaxRows ? 0 : row;
+}
+
+// The cell's effect slots; a slot the cell does not have reads as empty.
+inline void ReadEffects(const PatternCell& cell, uint8_t (&cmd)[3], uint8_t (&par)[3]) {
+    for (int k = 0; k < 3; ++k) {
+        cmd[k] = k < kCellEffects ? CellCommand(cell, k) : 0;
+        par[k] = k < kCellEffects ? CellParameter(cell, k) : 0;
+    }
 }
 
 inline Pattern& CurrentPattern(AppState& app) { return app.song.patterns[app.song.orders[app.song.orderPosition]]; }
@@ -65,8 +74,8 @@ void ProcessTick(AppState& app) {
     for (int t = 0; t < tracks; ++t) {
         const PatternCell& cell = pattern.cells[row][t];
         ChannelState& c = song.tracks[t].channel;
-        const uint8_t cmd[3] = {cell.command1, cell.command2, cell.command3};
-        const uint8_t par[3] = {cell.parameter1, cell.parameter2, cell.parameter3};
+        uint8_t cmd[3], par[3];
+        ReadEffects(cell, cmd, par);
 
         if (tick == 0) {
             if (cell.note == kNoteOff) ReleaseTrackVoices(app, t);
@@ -74,7 +83,9 @@ void ProcessTick(AppState& app) {
             for (int k = 0; k < 3; ++k) {
                 const int p = par[k];
                 switch (cmd[k]) {
-                    case 8: c.pan = static_cast<uint8_t>(p); break;
+                    case 8:
+                        if constexpr (profile::kExtraCommands) c.pan = static_cast<uint8_t>(p);
+                        break;
                     case 12: c.volume = static_cast<uint8_t>(p > 64 ? 64 : p); break;
                     case 15:
                         if (p == 0)
@@ -85,6 +96,7 @@ void ProcessTick(AppState& app) {
                             song.tempo = static_cast<uint8_t>(p);
                         break;
                     case 16:
+                        if constexpr (!profile::kExtraCommands) break;
                         song.masterVolume = static_cast<uint8_t>(p > 64 ? 64 : p);
                         app.redrawRequest.store(1, std::memory_order_relaxed);
                         break;
@@ -104,13 +116,15 @@ void ProcessTick(AppState& app) {
             for (int k = 0; k < 3; ++k) portamento = portamento || cmd[k] == 3 || cmd[k] == 5;
             if (!portamento) {
                 int32_t offset = 0;
-                int trigger = 0;
+                // The timing byte's delay plays as 14 with Dy does.
+                int trigger = CellTiming(cell) & 15;
                 uint8_t chords[3] = {0, 0, 0};
+                constexpr bool extra = profile::kExtraCommands;
                 for (int k = 0; k < 3; ++k) {
                     const int p = par[k], x = p >> 4;
                     if (cmd[k] == 9) offset = p * 256;
-                    else if (cmd[k] == 24) offset = -p;
-                    else if (cmd[k] == 192 && p != 0) chords[k] = static_cast<uint8_t>(p);
+                    else if (extra && cmd[k] == 24) offset = -p;
+                    else if (extra && cmd[k] == 192 && p != 0) chords[k] = static_cast<uint8_t>(p);
                     else if (cmd[k] == 14 && x == 0xD) trigger = p & 15;
                     else if (cmd[k] == 14 && x == 0x9 && (p & 15) >= 1 && tick % (p & 15) == 0) trigger = tick;
                 }
@@ -124,7 +138,7 @@ void ProcessTick(AppState& app) {
         // Effects, every tick.
         c.arpeggioOffset = 0;
         bool vibratoUsed = false, tremoloUsed = false;
-        int noteCut = 0;
+        int noteCut = CellTiming(cell) >> 4;  // the timing byte's cut, as 14 with Cy
         for (int k = 0; k < 3; ++k) {
             const int p = par[k], x = p >> 4, y = p & 15;
             switch (cmd[k]) {
@@ -211,10 +225,11 @@ void EndTick(AppState& app) {
     int breakRow = -1;
     for (int t = 0; t < tracks; ++t) {
         const PatternCell& cell = pattern.cells[row][t];
-        const uint8_t cmd[3] = {cell.command1, cell.command2, cell.command3};
-        const uint8_t par[3] = {cell.parameter1, cell.parameter2, cell.parameter3};
+        uint8_t cmd[3], par[3];
+        ReadEffects(cell, cmd, par);
         for (int k = 0; k < 3; ++k) {
-            if (cmd[k] == 14 && (par[k] >> 4) == 0xE) length = ((par[k] & 15) + 1) * song.speed;
+            if (cmd[k] == 14 && (par[k] >> 4) == 0xE)
+                length = profile::kDelayAddsTicks ? song.speed + (par[k] & 15) : ((par[k] & 15) + 1) * song.speed;
             if (cmd[k] == 13) breakRow = par[k];
         }
     }
@@ -228,8 +243,8 @@ void EndTick(AppState& app) {
     int loopRow = -1;
     for (int t = 0; t < tracks; ++t) {
         const PatternCell& cell = pattern.cells[row][t];
-        const uint8_t cmd[3] = {cell.command1, cell.command2, cell.command3};
-        const uint8_t par[3] = {cell.parameter1, cell.parameter2, cell.parameter3};
+        uint8_t cmd[3], par[3];
+        ReadEffects(cell, cmd, par);
         int y = 0;
         for (int k = 0; k < 3; ++k)
             if (cmd[k] == 14 && (par[k] >> 4) == 0x6 && (par[k] & 15) != 0) y = par[k] & 15;
@@ -254,7 +269,7 @@ void EndTick(AppState& app) {
     tr.row = row + 1;
     if (tr.row > pattern.lastRow) {
         tr.row = 0;
-        if (tr.playMode == kPlaySong) AdvanceOrder(app);
+        if (tr.playMode == kPlaySong || profile::kPatternEndAdvancesOrder) AdvanceOrder(app);
     }
 }
 
@@ -319,8 +334,13 @@ void RenderBuffer(AppState& app) {
     RunMasterBus(app, frames, rate);
     const uint64_t t1 = ReadCycleCounter();
     const double load = BufferLoad(t1 - t0, frames, app.cycleRate, rate);
-    SongMeters& m = app.song.meters;
-    if (load > m.cpuLoad.load(std::memory_order_relaxed)) m.cpuLoad.store(load, std::memory_order_relaxed);
+    if constexpr (profile::kCpuStatus) {
+        // No load meter in the earlier build: the status line says it instead.
+        if (tr.playMode != kStopped) WritePlayStatus(app, load, BusyVoiceCount(app), kVoiceCount);
+    } else {
+        SongMeters& m = app.song.meters;
+        if (load > m.cpuLoad.load(std::memory_order_relaxed)) m.cpuLoad.store(load, std::memory_order_relaxed);
+    }
 }
 
 }  // namespace zelmora

@@ -113,6 +113,7 @@ void ImportModData(AppState& app, ByteReader in) {
                     cell.command2 = 8;
                     cell.parameter2 = PanForChannel(t);
                     ReadCell(in, cell);
+                    if constexpr (profile::kCellTiming) FitCellToTimingLayout(cell);
                 }
             }
         }

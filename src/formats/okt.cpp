@@ -100,6 +100,7 @@ void ReadPattern(ByteReader& in, const bool (&split)[kOktPairs], Song& song, Pat
                     cell.instrument = static_cast<uint8_t>(b[1] + 1);
                 }
                 TranslateEffect(b[2], b[3], cell);
+                if constexpr (profile::kCellTiming) FitCellToTimingLayout(cell);
             }
         }
         song.trackCount = static_cast<uint8_t>(track);
@@ -167,12 +168,7 @@ void ImportOktData(AppState& app, ByteReader in) {
             if (s.frames > 0) ReadSampleBody(app, in, s);
         }
     }
-    if constexpr (profile::kEarlierBuild)
-        SetStatus(app, "Oktalyzer Module Loaded (%d Ch, %d Patterns, %d Samples)", app.song.trackCount, patternCount,
-                  sampleCount);
-    else
-        SetStatus(app, "Oktalyzer Module Loaded. (%d Ch, %d Patterns, %d Samples)", app.song.trackCount, patternCount,
-                  sampleCount);
+    SetStatus(app, profile::kOktLoadedFormat, app.song.trackCount, patternCount, sampleCount);
 }
 
 void ImportOkt(AppState& app, const std::string& path) {

@@ -72,6 +72,7 @@ void ReadCell(ByteReader& in, PatternCell& cell) {
     TranslateVolumeColumn(volume, cell.command1, cell.parameter1);
     cell.command2 = effect;
     cell.parameter2 = parameter;
+    if constexpr (profile::kCellTiming) FitCellToTimingLayout(cell);
 }
 
 // `pattern` is null for patterns past the song's 256, which are only skipped.
@@ -162,7 +163,7 @@ void ReadSampleData(AppState& app, ByteReader& in, const XmSampleHeader& h, Samp
                 out[f] = running / 32768.0;
             }
         } else {
-            constexpr double scale = profile::kEarlierBuild ? 128.0 : 256.0;
+            constexpr double scale = profile::kXm8BitScale;
             int8_t running = 0;
             for (int32_t f = 0; f < s.frames; ++f) {
                 running = static_cast<int8_t>(running + in.I8());
@@ -303,10 +304,7 @@ void ImportXmData(AppState& app, ByteReader in) {
         const int instruments = std::min(instrumentCount, kMaxInstruments - 1);
         for (int k = 0; k < instruments && !in.Truncated(); ++k) ReadInstrument(app, in, song.instruments[k + 1]);
     }
-    if constexpr (profile::kEarlierBuild)
-        SetStatus(app, "'%s' Module Loaded (0x%.2X%.2X)", tracker, version >> 8, version & 0xFF);
-    else
-        SetStatus(app, "'%s' Module Loaded (0x%.2X%.2X).", tracker, version >> 8, version & 0xFF);
+    SetStatus(app, profile::kXmLoadedFormat, tracker, version >> 8, version & 0xFF);
 }
 
 void ImportXm(AppState& app, const std::string& path) {

@@ -151,11 +151,12 @@ void ResetSongFields(Song& song) {
     song.meters.holdRight.store(0, std::memory_order_relaxed);
     song.meters.cpuLoad.store(0.0, std::memory_order_relaxed);
 
-    for (TrackSettings& t : song.tracks) {
+    for (int index = 0; index < kMaxTracks; ++index) {
+        TrackSettings& t = song.tracks[index];
         SetName(t.name, "---");
         t.reserved[0] = t.reserved[1] = 0;
         t.mixerVolume = 64;
-        t.reserved2 = 0;
+        t.reserved2 = profile::kPanSwitch ? NewSongPanSwitch(index) : 0;
         ResetChannelStateForNewSong(t.channel);
     }
     for (Pattern& p : song.patterns) {
@@ -165,6 +166,32 @@ void ResetSongFields(Song& song) {
         p.rowsPerBeat = 4;
     }
     for (Instrument& in : song.instruments) ResetInstrumentFields(in);
+}
+
+void FitCellToTimingLayout(PatternCell& cell) {
+    const uint8_t commands[2] = {cell.command1, cell.command2};
+    const uint8_t parameters[2] = {cell.parameter1, cell.parameter2};
+    uint8_t* bytes = CellBytes(cell);
+    for (int i = 2; i < 8; ++i) bytes[i] = 0;
+    uint8_t timing = 0;
+    for (int k = 0; k < 2; ++k) {
+        const int command = commands[k], parameter = parameters[k];
+        const int x = parameter >> 4, y = parameter & 15;
+        if (command == 8) continue;
+        if (command == 14 && x == 0xD && y != 0) {
+            timing = static_cast<uint8_t>((timing & 0xF0) | y);
+            continue;
+        }
+        if (command == 14 && x == 0xC && y != 0) {
+            timing = static_cast<uint8_t>((timing & 0x0F) | (y << 4));
+            continue;
+        }
+        // Written through the bytes: in this layout the slots do not sit
+        // where the full build's field names say.
+        bytes[3 + 2 * k] = static_cast<uint8_t>(command);
+        bytes[4 + 2 * k] = static_cast<uint8_t>(parameter);
+    }
+    bytes[kCellTimingByte] = timing;
 }
 
 }  // namespace zelmora

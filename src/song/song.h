@@ -5,7 +5,9 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <type_traits>
 
+#include "app/profile.h"
 #include "song/channel_state.h"
 
 namespace zelmora {
@@ -32,6 +34,38 @@ struct PatternCell {
     uint8_t command3, parameter3;
 };
 static_assert(sizeof(PatternCell) == 8);
+
+// The cell's effect slots, read and written by position. The earlier build
+// lays the same eight bytes out differently: note, instrument, a timing byte
+// (low nibble the note-delay tick, high nibble the note-cut tick), effect 1
+// command and parameter, effect 2 command and parameter, and one unused byte.
+// Code that must serve both builds goes through these; the full build's
+// fields above keep their names and places.
+static_assert(std::is_same_v<uint8_t, unsigned char> && std::is_standard_layout_v<PatternCell> &&
+              offsetof(PatternCell, command1) == 2);  // the cell is read as its eight bytes
+inline constexpr int kCellEffects = profile::kCellTiming ? 2 : 3;
+inline constexpr int kCellFirstCommand = profile::kCellTiming ? 3 : 2;  // byte offset
+inline constexpr int kCellTimingByte = 2;                               // earlier build only
+
+inline uint8_t* CellBytes(PatternCell& cell) { return reinterpret_cast<uint8_t*>(&cell); }
+inline const uint8_t* CellBytes(const PatternCell& cell) { return reinterpret_cast<const uint8_t*>(&cell); }
+// Slot k of 0..kCellEffects - 1.
+inline uint8_t& CellCommand(PatternCell& cell, int k) { return CellBytes(cell)[kCellFirstCommand + 2 * k]; }
+inline uint8_t& CellParameter(PatternCell& cell, int k) { return CellBytes(cell)[kCellFirstCommand + 2 * k + 1]; }
+inline uint8_t CellCommand(const PatternCell& cell, int k) { return CellBytes(cell)[kCellFirstCommand + 2 * k]; }
+inline uint8_t CellParameter(const PatternCell& cell, int k) {
+    return CellBytes(cell)[kCellFirstCommand + 2 * k + 1];
+}
+// The timing byte; always 0 in the full build, which has none.
+inline uint8_t CellTiming(const PatternCell& cell) {
+    return profile::kCellTiming ? CellBytes(cell)[kCellTimingByte] : 0;
+}
+
+// Rewrites a cell an importer filled in the full build's layout into the
+// earlier build's: effects 1 and 2 stay in their slots, pan commands (8) are
+// dropped, and note delay and note cut (14 with Dy or Cy, y >= 1) move into
+// the timing byte; effect 3 has no slot. Only the earlier build calls it.
+void FitCellToTimingLayout(PatternCell& cell);
 
 struct Pattern {
     char name[kNameLength];
@@ -92,6 +126,16 @@ struct TrackSettings {
     uint8_t reserved2;
     ChannelState channel;
 };
+
+// The earlier build's pan switch, kept in TrackSettings::reserved2: 0 sends
+// the track to the left, any other value to the right. A new song sets the
+// tracks whose index mod 4 is 0 or 3 to the left and the others to the right,
+// as the Amiga machines these modules come from wired their four channels.
+inline constexpr uint8_t kPanSwitchLeft = 0;
+inline constexpr uint8_t kPanSwitchRight = 1;
+inline constexpr uint8_t NewSongPanSwitch(int track) {
+    return (track & 3) == 0 || (track & 3) == 3 ? kPanSwitchLeft : kPanSwitchRight;
+}
 
 // Master levels raised by the render and lowered by the display without a lock.
 struct SongMeters {

@@ -22,6 +22,7 @@ namespace {
 
 constexpr int kAnyPage = -1;
 constexpr int kSetupPage = 0, kBrowserPage = 1, kInstrumentPage = 2, kMasterPage = 5;
+constexpr int kToolbarPages = profile::kAllPages ? 6 : 2;  // Setup and Browser come first
 constexpr int kBrowserRows = 18;
 constexpr int kRowHeight = 12;
 
@@ -344,8 +345,9 @@ constexpr Region kRegions[] = {
     {kAnyPage, 196, 260, 16, 12, 16, 12, 1, 68, Kind::kRepeat, SampleDown},
     {kAnyPage, 196, 188, 16, 72, 16, 72, 1, 69, Kind::kDrag, SampleBar},
     {kAnyPage, 216, 176, 210, 96, 210, 96, 1, 0, Kind::kClick, SampleRow},
-    // Page toolbar.
-    {kAnyPage, 434, 16, 60, 96, 60, 96, 1, 0, Kind::kClick, Toolbar},
+    // Page toolbar: six buttons; the earlier skin holds only the Setup and
+    // Browser pages, so its toolbar offers those two and the rest do nothing.
+    {kAnyPage, 434, 16, 60, 16 * kToolbarPages, 60, 16 * kToolbarPages, 1, 0, Kind::kClick, Toolbar},
     // Setup page.
     {kSetupPage, 813, 16, 32, 16, 16, 16, 2, 128, Kind::kRelease, Driver},
     {kSetupPage, 813, 32, 32, 64, 16, 16, 2, 130, Kind::kRepeat, Routing},

@@ -215,12 +215,17 @@ void DrawCell(Canvas& canvas, int x0, int y, const PatternCell& cell, int style)
         canvas.BlitPart(x0 + 25, y, PieceId::EmptyInstrument, 0, skin::kTextH * style, 14, skin::kTextH);
     else
         DrawHex(canvas, x0 + 25, y, cell.instrument, style);
-    const uint8_t effects[3][2] = {{cell.command1, cell.parameter1},
-                                   {cell.command2, cell.parameter2},
-                                   {cell.command3, cell.parameter3}};
-    for (int e = 0; e < 3; ++e) {
+    // The earlier build shows its timing byte as two hexadecimal digits in the
+    // first effect column and its two effect slots after it.
+    int first = 0;
+    if constexpr (profile::kCellTiming) {
+        canvas.Text(x0 + 46, y, " ", 1, style);
+        DrawHex(canvas, x0 + 53, y, CellTiming(cell), style);
+        first = 1;
+    }
+    for (int e = first; e < 3; ++e) {
         const int xe = x0 + 46 + 25 * e;
-        const int command = effects[e][0], parameter = effects[e][1];
+        const int command = CellCommand(cell, e - first), parameter = CellParameter(cell, e - first);
         if (command == 0 && parameter == 0) {
             canvas.BlitPart(xe, y, PieceId::EmptyEffect, 0, skin::kTextH * style, 21, skin::kTextH);
             continue;

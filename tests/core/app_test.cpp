@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <limits>
 
+#include "app/lifecycle.h"
 #include "app/profile.h"
 #include "app/settings.h"
 #include "formats/byte_reader.h"
@@ -30,6 +32,7 @@ TEST(Settings, FileRoundTripAndShortFiles) {
     std::vector<uint8_t> expected = {3, 0, 1, 5, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0x70, 0xE7, 0x40, 2, 0};
     expected.resize(profile::kSettingsBytes);  // the earlier build keeps no layout byte
     EXPECT_EQ(bytes, expected);
+    EXPECT_EQ(ReadSettingsFile(path).keyboardLayout, profile::kSettingsBytes > 16 ? 2 : 0);
 
     bytes.resize(16);  // a 16-byte file keeps the default layout
     WriteFile(path, bytes);
@@ -46,8 +49,8 @@ TEST(Settings, UnusableValuesFallBackToDefaults) {
     bad.outputLeft = 63;  // the highest usable channel stays
     bad.outputRight = 255;
     bad.keyboardLayout = 3;
-    for (double rate :
-         {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(), 0.0, -44100.0}) {
+    for (double rate : {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(), 0.0,
+                        -44100.0}) {
         bad.sampleRate = rate;
         uint8_t bytes[18];
         EncodeSettings(bad, bytes);
@@ -60,10 +63,23 @@ TEST(Settings, UnusableValuesFallBackToDefaults) {
     }
 }
 
-TEST(Settings, PathsFromTheExecutableOrTheConfigHome) {
+TEST(Settings, PathsAndLifecycle) {
     EXPECT_EQ(SettingsPathFromExecutable("C:\\Music\\zelmora.exe"), "C:\\Music\\zelmora.set");
     EXPECT_EQ(SettingsPathFromConfigHome("/cfg", "/home/u"), "/cfg/zelmora/zelmora.set");
     EXPECT_EQ(SettingsPathFromConfigHome("", "/home/u"), "/home/u/.config/zelmora/zelmora.set");
+
+    const std::string path = MakeTempDir() + "/zelmora.set";
+    AppState::Options options;
+    options.measureCycleRate = false;
+    auto app = StartUpState(path, options);
+    ASSERT_TRUE(app);
+    EXPECT_EQ(AppState::instance, app.get());
+    app->settings.sampleRate = 96000.0;  // as a driver would report it
+    ShutDownState(app, path);
+    EXPECT_EQ(AppState::instance, nullptr);
+    auto again = StartUpState(path, options);
+    EXPECT_EQ(again->settings.sampleRate, 96000.0);
+    ShutDownState(again, path);
 }
 
 TEST(StatusLine, WritesAreBoundedAndTerminated) {
@@ -102,7 +118,9 @@ TEST(ImportFile, ChoosesTheLoaderByTheLastThreeCharacters) {
     std::string lowered = dir + "/tune.mod";
     for (char& c : lowered) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     EXPECT_EQ(path, lowered);  // the caller's buffer is lower-cased, the file still found
-    EXPECT_STREQ(app->statusLine, Worded("Protracker Module Loaded. (1 Orders, 1 Patterns)").c_str());
+    char loaded[96];
+    std::snprintf(loaded, sizeof loaded, profile::kModLoadedFormat, 1, 1);
+    EXPECT_STREQ(app->statusLine, loaded);
 
     app->song.tempo = 111;
     for (const char* name : {"/song.midi", "/song.zm", "md"}) {
@@ -114,14 +132,6 @@ TEST(ImportFile, ChoosesTheLoaderByTheLastThreeCharacters) {
     ImportFile(*app, missing.data());
     EXPECT_STREQ(app->statusLine, profile::kFailedToOpen);
     EXPECT_EQ(app->song.tempo, 111);
-
-    // The earlier build also knows a module by an Amiga-style prefix in its name.
-    if constexpr (profile::kAmigaPrefixes) {
-        std::string amiga = dir + "/mod.tune";
-        WriteFile(amiga, WriteMod(ModSpec{}));
-        ImportFile(*app, amiga.data());
-        EXPECT_STREQ(app->statusLine, Worded("Protracker Module Loaded. (1 Orders, 1 Patterns)").c_str());
-    }
 
     // Contents are not sniffed: a ProTracker file named .zmo is no module file.
     WriteFile(dir + "/tune.zmo", WriteMod(ModSpec{}));

@@ -6,6 +6,7 @@
 //   zelmora_e2e_check screen SHOT.ppm        the four note names, stacked in one track
 //   zelmora_e2e_check text SHOT.ppm TEXT     TEXT as the screen draws it, anywhere
 //   zelmora_e2e_check sound REC.wav          the recording holds more than silence
+//   zelmora_e2e_check module OUT.mod         a ProTracker module: one looping note on track 0
 //
 // The typed notes are C-4, E-4, G-4 and C-5 on rows 0 to 3 of a new song
 // (speed 6, tempo 125: a row is 6 x 882 frames at 44100 Hz).
@@ -288,14 +289,47 @@ int Sound(const char* path) {
     return 1;
 }
 
+// Four channels, one pattern of 64 rows: a looping square wave starts at
+// period 428 on row 0 of track 0 and sounds for as long as the song plays.
+int WriteModule(const char* path) {
+    std::vector<uint8_t> f(20, 0);
+    std::memcpy(f.data(), "e2e module", 10);
+    for (int s = 0; s < 31; ++s) {
+        std::vector<uint8_t> header(30, 0);
+        if (s == 0) {
+            std::memcpy(header.data(), "square", 6);
+            header[22] = 0, header[23] = 32;  // 32 words, big-endian
+            header[25] = 64;                  // volume
+            header[28] = 0, header[29] = 32;  // the whole sample loops
+        } else {
+            header[29] = 1;
+        }
+        f.insert(f.end(), header.begin(), header.end());
+    }
+    f.push_back(1);    // song length
+    f.push_back(127);  // restart byte
+    f.resize(f.size() + 128, 0);
+    PutId(f, "M.K.");
+    std::vector<uint8_t> pattern(64 * 4 * 4, 0);
+    pattern[0] = (1 & 0xF0) | (428 >> 8);
+    pattern[1] = 428 & 0xFF;
+    pattern[2] = (1 & 0x0F) << 4;
+    f.insert(f.end(), pattern.begin(), pattern.end());
+    for (int i = 0; i < 64; ++i) f.push_back(i < 32 ? 96 : 160);  // +-96 of 128
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(f.data()), static_cast<std::streamsize>(f.size()));
+    return out ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 3 && std::strcmp(argv[1], "module") == 0) return WriteModule(argv[2]);
     if (argc == 3 && std::strcmp(argv[1], "tone") == 0) return WriteTone(argv[2]);
     if (argc == 3 && std::strcmp(argv[1], "recording") == 0) return Recording(argv[2]);
     if (argc == 3 && std::strcmp(argv[1], "screen") == 0) return Screen(argv[2]);
     if (argc == 4 && std::strcmp(argv[1], "text") == 0) return Text(argv[2], argv[3]);
     if (argc == 3 && std::strcmp(argv[1], "sound") == 0) return Sound(argv[2]);
-    std::fprintf(stderr, "usage: zelmora_e2e_check tone|recording|screen|sound FILE | text SHOT TEXT\n");
+    std::fprintf(stderr, "usage: zelmora_e2e_check tone|recording|screen|sound|module FILE | text SHOT TEXT\n");
     return 2;
 }

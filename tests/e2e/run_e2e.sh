@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Runs the end-to-end tests on a private X server (Xvfb).
-# Usage: run_e2e.sh NATIVE_BUILD [WINDOWS_BUILD]
+# Usage: run_e2e.sh NATIVE_BUILD [WINDOWS_BUILD [EARLIER_BUILD]]
 # The Windows part runs when the second folder holds the program and the test
-# driver; Wine must then already be up (see scripts/test).
+# driver; Wine must then already be up (see scripts/test). The earlier build's
+# part runs when a third folder is named (an empty second one skips Windows).
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-native=$(readlink -e "${1:?usage: run_e2e.sh NATIVE_BUILD [WINDOWS_BUILD]}") || { echo "missing $1"; exit 1; }
+native=$(readlink -e "${1:?usage: run_e2e.sh NATIVE_BUILD [WINDOWS_BUILD [EARLIER_BUILD]]}") || { echo "missing $1"; exit 1; }
 windows=${2:-}
+earlier=${3:-}
 check="$native/tests/e2e/zelmora_e2e_check"
 
 # The first free display from :90 on.
@@ -32,5 +34,8 @@ run "$here/sdl_e2e.sh" "$native/src/platform/zelmora" "$check"
 run "$here/mouse_e2e.sh" "$native/src/platform/zelmora" "$check" "$native/tools/zelmora-render"
 if [[ -n $windows ]]; then
   run "$here/wine_e2e.sh" "$windows/src/platform/zelmora.exe" "$windows/tests/drivers/zelmora_test_asio.dll" "$check"
+fi
+if [[ -n $earlier ]]; then
+  run "$here/sdl_earlier_e2e.sh" "$earlier/src/platform/zelmora" "$earlier/tests/e2e/zelmora_e2e_check"
 fi
 exit $status

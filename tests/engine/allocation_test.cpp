@@ -93,7 +93,7 @@ TEST(RenderBuffer, AllocatesNothing) {
     }
     g_armed.store(false);
     EXPECT_EQ(g_calls.load(), 0);
-    EXPECT_GE(busiest, 100);
+    EXPECT_GE(busiest, profile::kExtraCommands ? 100 : 20);  // the earlier build has no chords
 }
 
 }  // namespace

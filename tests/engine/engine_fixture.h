@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "app/app_state.h"
+#include "app/profile.h"
 #include "engine/master_bus.h"
 #include "engine/mixer.h"
 #include "engine/sequencer.h"
@@ -45,8 +46,22 @@ inline Sample& AddSample(AppState& app, int instrument, int slot, int frames, in
     return s;
 }
 
-// Sets a cell from its bytes in order: note, instrument, then command and parameter pairs.
+// Sets a cell from its bytes as the full build lays them out: note,
+// instrument, then command and parameter pairs. The earlier build gets the
+// pairs in its effect slots (a third pair has none) and no timing.
 inline void Put(AppState& app, int row, int track, std::initializer_list<int> bytes, int pattern = 0) {
+    uint8_t raw[sizeof(PatternCell)] = {};
+    std::transform(bytes.begin(), bytes.end(), raw, [](int b) { return static_cast<uint8_t>(b); });
+    PatternCell& cell = app.song.patterns[pattern].cells[row][track];
+    cell = PatternCell{raw[0], raw[1], 0, 0, 0, 0, 0, 0};
+    for (int k = 0; k < kCellEffects; ++k) {
+        CellCommand(cell, k) = raw[2 + 2 * k];
+        CellParameter(cell, k) = raw[3 + 2 * k];
+    }
+}
+
+// Sets a cell from its bytes in this build's own layout.
+inline void PutRaw(AppState& app, int row, int track, std::initializer_list<int> bytes, int pattern = 0) {
     uint8_t raw[sizeof(PatternCell)] = {};
     std::transform(bytes.begin(), bytes.end(), raw, [](int b) { return static_cast<uint8_t>(b); });
     std::memcpy(&app.song.patterns[pattern].cells[row][track], raw, sizeof raw);

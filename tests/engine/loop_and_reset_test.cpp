@@ -40,7 +40,8 @@ TEST(PatternLoop, LoopCountsAndANestedPair) {
     EXPECT_EQ(RowsPlayed(*app), (std::vector<int>{0, 1, 2, 1, 2, 3, 0, 1, 2, 1, 2, 3, 4, 5, 6, 7}));
 
     // A loop start on the same row as its jump repeats that row; the loop takes
-    // the third effect column too.
+    // the third effect column too (the earlier build's cell has two).
+    if constexpr (kCellEffects < 3) return;
     app->song.patterns[0] = Pattern{};
     app->song.patterns[0].lastRow = 3;
     Put(*app, 1, 2, {0, 0, 0, 0, 14, 0x60, 14, 0x63});

@@ -15,6 +15,7 @@ void FillSine(AppState& app, int frames, double hz, double amplitude, long& phas
 }
 
 TEST(MasterBus, VolumeMetersAndClip) {
+    if constexpr (!profile::kMasterSection) GTEST_SKIP() << "the earlier build has no master section";
     auto app = MakeEngineApp();
     const SongMeters& m = app->song.meters;
     // master volume, left input (the right gets its negative), output, peak after the buffer;
@@ -37,6 +38,7 @@ TEST(MasterBus, VolumeMetersAndClip) {
 }
 
 TEST(MasterBus, EqualiserRespondsAtItsBand) {
+    if constexpr (!profile::kMasterSection) GTEST_SKIP() << "the earlier build has no master section";
     auto app = MakeEngineApp();
     app->song.eqOn = 1;
     // gain steps of the 1000 Hz band, test tone, expected amplitude gain
@@ -62,6 +64,7 @@ TEST(MasterBus, EqualiserRespondsAtItsBand) {
 }
 
 TEST(MasterBus, CascadeMatchesBandAfterBand) {
+    if constexpr (!profile::kMasterSection) GTEST_SKIP() << "the earlier build has no master section";
     auto app = MakeEngineApp();
     app->song.eqOn = 1;
     for (int b = 0; b < kEqBands; ++b) app->song.eqGains[b] = static_cast<int8_t>(b * 4 - 28);

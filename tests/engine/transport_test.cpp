@@ -62,7 +62,9 @@ TEST(Transport, LoadCycleRateAndDecibels) {
     EXPECT_EQ(BufferLoad(1000, 256, 0.0, 44100.0), 0.0);
     auto app = MakeEngineApp();
     RenderBuffer(*app);
-    EXPECT_GT(app->song.meters.cpuLoad.load(), 0.0);
+    // The earlier build has no load meter: the player is stopped, so the
+    // status line stays as it was too.
+    EXPECT_EQ(app->song.meters.cpuLoad.load() > 0.0, profile::kMasterSection);
     EXPECT_GT(MeasureCycleRate(), 1e6);
     AppState::Options options;
     options.measureCycleRate = false;

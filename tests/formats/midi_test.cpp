@@ -3,6 +3,7 @@
 #include <tuple>
 
 #include "app/app_state.h"
+#include "app/profile.h"
 #include "formats/importers.h"
 #include "support/test_support.h"
 #include "support/writers_media.h"
@@ -11,6 +12,7 @@ namespace zelmora {
 namespace {
 
 TEST(ImportMidi, PositionsVelocitiesAndSongSetup) {
+    if constexpr (profile::kCellTiming) GTEST_SKIP() << "the earlier build opens no such files";
     MidiTrack track;
     track
         .Event(48, {0x90, 60, 127})  // tick 48 at division 96: row 4
@@ -29,6 +31,7 @@ TEST(ImportMidi, PositionsVelocitiesAndSongSetup) {
 }
 
 TEST(ImportMidi, ProgramsPercussionRunningStatusAndSkippedEvents) {
+    if constexpr (profile::kCellTiming) GTEST_SKIP() << "the earlier build opens no such files";
     MidiTrack first, second;
     first
         .Event(0, {0xC0, 0})   // channel 0: instrument 3

@@ -15,6 +15,7 @@
 #include <sys/wait.h>  // the exit status of the program under test
 #endif
 
+#include "app/profile.h"
 #include "audio/sample_convert.h"
 #include "engine/sequencer.h"
 #include "engine/transport.h"
@@ -60,7 +61,7 @@ TEST(RenderRun, PlayThroughStopsAtTheWrapAndPatternModeRepeats) {
     // buffer frames, frames rendered: the wrap after 4 ticks falls inside the 14th buffer of 256
     // and exactly at the end of the 8th of 441; with command 15 0 on row 1 the song stops after a tick.
     for (const auto& [buffer, frames] : {std::pair{256, 14 * 256}, {441, 4 * 882}, {256, 4 * 256}}) {
-        if (frames == 4 * 256) app->song.patterns[0].cells[1][1] = PatternCell{0, 0, 15, 0, 0, 0, 0, 0};
+        if (frames == 4 * 256) CellCommand(app->song.patterns[0].cells[1][1], 0) = 15;
         ASSERT_TRUE(RenderSong(*app, Options(buffer), nullptr, result)) << result.error;
         EXPECT_TRUE(result.songEnded);
         EXPECT_EQ(result.frames, static_cast<uint64_t>(frames)) << buffer;
@@ -70,18 +71,36 @@ TEST(RenderRun, PlayThroughStopsAtTheWrapAndPatternModeRepeats) {
     EXPECT_EQ(FrameLimit(Options(256)), 1200u * 44100);
     EXPECT_EQ(FrameLimit(Options(256, 1e300)), 9000000000000000000ull);
 
-    // Pattern mode repeats its order entry and never advances; an entry past the last order is refused.
+    // Pattern mode repeats its order entry and never advances (the earlier
+    // build moves on at the pattern's end); an entry past the last order is refused.
     app->song.lastOrder = 1;
     app->song.orders[1] = 2;
     app->song.patterns[2].lastRow = 0;
     RenderOptions o = Options(1000, 0.2);
     o.pattern = 1;
+    const uint32_t wraps = app->songWrapCount.load();
     ASSERT_TRUE(RenderSong(*app, o, nullptr, result)) << result.error;
-    EXPECT_EQ(app->song.orderPosition, 1);
+    if constexpr (profile::kPatternEndAdvancesOrder) {
+        EXPECT_GT(app->songWrapCount.load(), wraps);
+    } else {
+        EXPECT_EQ(app->song.orderPosition, 1);
+    }
     EXPECT_EQ(result.frames, 8820u);
     o.pattern = 2;
     EXPECT_FALSE(RenderSong(*app, o, nullptr, result));
     EXPECT_FALSE(result.error.empty());
+}
+
+// The renderer runs this build's engine: the earlier build's pan switch sends
+// track 0 to the left at 0.66 and 0.33, the full build's centre pan splits it evenly.
+TEST(RenderRun, RendersWithThisBuildsEngine) {
+    auto app = MakeTestApp();
+    BuildSong(*app);
+    app->song.masterVolume = 64;
+    RenderResult result;
+    ASSERT_TRUE(RenderSong(*app, Options(256, 0.05), nullptr, result)) << result.error;
+    ASSERT_GT(result.peak[1], 0.0);
+    EXPECT_NEAR(result.peak[0] / result.peak[1], profile::kPanSwitch ? 2.0 : 1.0, 1e-6);
 }
 
 // --seconds runs past the end of the song (its wrap at frame 3528) and cuts the last buffer.
@@ -138,7 +157,7 @@ TEST(RenderProgram, InfoRenderAndImportErrors) {
 
     WriteFile(dir + "/notes.txt", {1, 2, 3});
     EXPECT_EQ(RunTool("\"" + dir + "/notes.txt\" \"" + dir + "/never.wav\"", dir + "/out.txt"), 1);
-    EXPECT_EQ(ReadText(dir + "/out.txt.err"), "Error: Not Supported Fileformat.\n");
+    EXPECT_EQ(ReadText(dir + "/out.txt.err"), std::string(profile::kNotSupported) + "\n");
     EXPECT_FALSE(std::filesystem::exists(dir + "/never.wav"));
     EXPECT_EQ(RunTool("--buffer 0 x.mod", dir + "/out.txt"), 2);
 }

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/profile.h"
 #include "support/test_support.h"
 
 namespace zelmora::render {
@@ -40,7 +41,7 @@ TEST(SongJson, NewSongListsNothingAndPatternsAppearWhenAnythingDiffers) {
         tracks += (t ? ", " : "") + std::string("{\"name\": \"---\", \"mixer_volume\": 64}");
     EXPECT_EQ(
         Json(*app),
-        "{\"status\": \"Ready.\", \"name\": \"Untitled\", \"tempo\": 125, \"speed\": 6, \"track_count\": 4, "
+        "{\"status\": \"" + std::string(profile::kReadyStatus) + "\", \"name\": \"Untitled\", \"tempo\": 125, \"speed\": 6, \"track_count\": 4, "
         "\"edit_step\": 1, \"order_position\": 0, \"last_order\": 0, \"restart_order\": 0, \"orders\": [0], "
         "\"tracks\": [" +
             tracks + "], \"patterns\": [], \"instruments\": []}");

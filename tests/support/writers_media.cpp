@@ -103,8 +103,12 @@ const PatternCell& CellAt(const AppState& app, int pattern, int row, int track) 
 
 Cells CellBytes(const AppState& app, int pattern, int row, int track) {
     const PatternCell& c = CellAt(app, pattern, row, track);
-    return {c.note,     c.instrument, c.command1, c.parameter1,
-            c.command2, c.parameter2, c.command3, c.parameter3};
+    Cells bytes = {c.note, c.instrument, 0, 0, 0, 0, 0, 0};
+    for (int k = 0; k < kCellEffects; ++k) {
+        bytes[2 + 2 * k] = CellCommand(c, k);
+        bytes[3 + 2 * k] = CellParameter(c, k);
+    }
+    return bytes;
 }
 
 double FrameAt(const Sample& s, int frame, int channel) {

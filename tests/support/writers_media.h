@@ -88,7 +88,9 @@ Bytes WriteWav(std::initializer_list<Bytes> chunks);
 // -- Reading back --
 
 const PatternCell& CellAt(const AppState& app, int pattern, int row, int track);
-// Note, instrument, then command and parameter of effects 1 to 3: a whole cell to compare at once.
+// Note, instrument, then command and parameter of effects 1 to 3: a whole cell
+// to compare at once. Effects are read by slot; a slot the build's cell does
+// not have reads 0 (the earlier build's timing byte is not among them).
 using Cells = std::vector<int>;
 Cells CellBytes(const AppState& app, int pattern, int row, int track);
 double FrameAt(const Sample& s, int frame, int channel = 0);

@@ -6,6 +6,7 @@
 #include <random>
 
 #include "app/app_state.h"
+#include "app/profile.h"
 #include "support/test_support.h"
 #include "ui/draw.h"
 #include "ui/screen.h"
@@ -105,20 +106,35 @@ TEST(Screen, PatternRowsAreClippedAtMinimumHeight) {
     Screen s;
     Pattern& p = s.app->song.patterns[0];
     for (int r = 0; r < 64; ++r) p.cells[r][0].note = static_cast<uint8_t>(r + 1);
-    p.cells[20][0].command2 = 192;  // a chord note has no value glyph
-    p.cells[20][0].parameter2 = 4;
+    CellCommand(p.cells[20][0], 1) = 192;  // a chord note has no value glyph
+    CellParameter(p.cells[20][0], 1) = 4;
+    // The earlier build shows its timing byte in the first effect column and
+    // its two effect slots after it.
+    constexpr int timingColumns = profile::kCellTiming ? 1 : 0;
+    if constexpr (profile::kCellTiming) CellBytes(p.cells[20][0])[kCellTimingByte] = 0x5A;
     s.app->transport.row = 20;
     s.app->cursor.column = 1;  // keep the box off the note and the chord
     s.Compose(1024, 600);
     const int R = CursorRowLine(600);
     ASSERT_EQ(R, 402);
     EXPECT_TRUE(ShowsText(s.canvas, 56, R + 2, NoteName(21), 2));  // the cursor row
-    EXPECT_TRUE(ShowsText(s.canvas, 56 + 46 + 25, R + 2, "+04", 2));
+    EXPECT_TRUE(ShowsText(s.canvas, 56 + 46 + 25 * (1 + timingColumns), R + 2, "+04", 2));
+    if constexpr (profile::kCellTiming) {
+        EXPECT_TRUE(ShowsText(s.canvas, 56 + 46 + 7, R + 2, "5A", 2));
+    }
     EXPECT_TRUE(ShowsText(s.canvas, 32, R + 2 - 60, "0F", 1));     // five rows up: row 15
     EXPECT_TRUE(ShowsText(s.canvas, 56, R + 2 + 60 - 12, NoteName(25), 0));  // row 24, a beat
     EXPECT_TRUE(ShowsText(s.canvas, 56, R + 2 + 48, NoteName(25), 0));
     // Six rows up lies above the clip: the side column above y 340 stays whole.
     EXPECT_TRUE(ShowsPiece(s.canvas, 0, 308, PieceId::SideLeftTop, 49, 32));
+}
+
+// The earlier build has no master strip: no master fader below the tracks.
+TEST(Screen, MasterStripOnlyInTheFullBuild) {
+    Screen s;
+    s.Compose(1024, 768);
+    EXPECT_EQ(static_cast<bool>(ShowsPiece(s.canvas, 32, 768 - s.app->song.masterVolume - 58, PieceId::FaderKnob)),
+              profile::kMasterSection);
 }
 
 TEST(Screen, CursorBoxPerColumn) {
