@@ -6,10 +6,12 @@
 
 #include "app/app_state.h"
 
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#endif
 // The wide builds rely on GCC's target pragmas; clang (the fuzzing build)
 // mixes with the plain loop.
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
-#include <immintrin.h>
 #define ZELMORA_WIDE_MIXER 1
 #else
 #define ZELMORA_WIDE_MIXER 0
