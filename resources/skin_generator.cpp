@@ -2,8 +2,9 @@
 //
 //   zelmora_skin_generator OUTPUT_FOLDER
 //
-// writes skin.bmp (1060 x 1696, 24-bit bottom-up), skin_earlier.bmp (its top
-// 1060 x 1152) and cursor.cur (32 x 32, 32-bit with alpha). The output depends
+// writes skin.bmp (1060 x 1696, 24-bit bottom-up), skin_earlier.bmp (the top
+// 1060 x 1152 of the same drawing, without the controls that build lacks) and
+// cursor.cur (32 x 32, 32-bit with alpha). The output depends
 // on nothing but this file and the piece table, so every build draws the same
 // bytes. Every piece of the table is painted here; the panel pictures are drawn
 // in screen coordinates and moved to their place in the atlas, so buttons and
@@ -712,11 +713,16 @@ void DrawLists(Pen& pen) {
     ListWell(pen, 216, 176, 210, 95, {238});
 }
 
+// The earlier build's skin: its toolbar offers only Setup and Browser, its
+// Browser page has no save button and its pattern view no master strip or
+// load meter, since that build has neither saving nor the master section.
+bool g_earlierSkin = false;
+
 void DrawToolbar(Pen& pen) {
     pen.Panel(PieceId::ToolbarPanel, 430, 0);
     PanelFrame(pen, 430, 0, 64, 272, "PAGES");
     const char* pages[6] = {"Setup", "Browser", "Instrument", "Region", "Sample", "Master"};
-    for (int k = 0; k < 6; ++k) LabelButton(pen, 434, 16 + 16 * k, 60, 16, pages[k], false);
+    for (int k = 0; k < (g_earlierSkin ? 2 : 6); ++k) LabelButton(pen, 434, 16 + 16 * k, 60, 16, pages[k], false);
     // The name plate.
     Well(pen, 442, 124, 40, 140, 0x0A0C10);
     const char* name = "ZELMORA";
@@ -867,9 +873,11 @@ void DrawSideColumns(Pen& pen) {
     // The master strip.
     pen.Fill(0, strip, 49, 100, kPanel);
     pen.HLine(0, strip, 49, kPanelLight);
-    StereoMeterWell(pen, 8, strip + 9);
-    FaderGroove(pen, 39, strip + 14, strip + 87);
-    Label(pen, 24, strip + 3, "MST");
+    if (!g_earlierSkin) {
+        StereoMeterWell(pen, 8, strip + 9);
+        FaderGroove(pen, 39, strip + 14, strip + 87);
+        Label(pen, 24, strip + 3, "MST");
+    }
     pen.Fill(0, groove, 49, 24, Mix(kPanel, kPanelDark, 0.3));
     pen.HLine(0, groove, 49, kPanelLight);
     pen.HLine(0, groove + 23, 49, kPanelDark);
@@ -886,11 +894,13 @@ void DrawSideColumns(Pen& pen) {
     pen.VLine(3, 340, strip - 340, kPanelDeep);
     pen.Fill(0, strip, 29, 100, kPanel);
     pen.HLine(0, strip, 28, kPanelLight);
-    Well(pen, 3, strip + 8, 7, kMeterHeight + 2);
-    MeterColumn(pen, 4, strip + 9, false);
-    Label(pen, 13, strip + 10, "C");
-    Label(pen, 13, strip + 19, "P");
-    Label(pen, 13, strip + 28, "U");
+    if (!g_earlierSkin) {
+        Well(pen, 3, strip + 8, 7, kMeterHeight + 2);
+        MeterColumn(pen, 4, strip + 9, false);
+        Label(pen, 13, strip + 10, "C");
+        Label(pen, 13, strip + 19, "P");
+        Label(pen, 13, strip + 28, "U");
+    }
     pen.Fill(0, groove, 29, 24, Mix(kPanel, kPanelDark, 0.3));
     pen.HLine(0, groove, 28, kPanelLight);
     pen.HLine(0, groove + 23, 29, kPanelDark);
@@ -963,8 +973,10 @@ void DrawBrowserPage(Pen& pen) {
     Well(pen, 521, 35, 503, 218);
     LabelLeftOf(pen, 561, 260, "SONG");
     Field(pen, 561, 256, 231, 16);
-    LabelButton(pen, 792, 256, 35, 16, "SAVE", false);
-    Label(pen, 834, 260, "into this folder");
+    if (!g_earlierSkin) {
+        LabelButton(pen, 792, 256, 35, 16, "SAVE", false);
+        Label(pen, 834, 260, "into this folder");
+    }
 }
 
 void DrawInstrumentPage(Pen& pen) {
@@ -1293,8 +1305,11 @@ int main(int argc, char** argv) {
     const std::string folder = argv[1];
     Picture skin(kSkinWidth, kSkinHeight, kNoPieceColour);
     DrawSkin(skin);
+    g_earlierSkin = true;
+    Picture earlier(kSkinWidth, kSkinHeight, kNoPieceColour);
+    DrawSkin(earlier);
     const bool ok = WriteFile(folder + "/skin.bmp", Bmp(skin, kSkinHeight)) &&
-                    WriteFile(folder + "/skin_earlier.bmp", Bmp(skin, kEarlierSkinHeight)) &&
+                    WriteFile(folder + "/skin_earlier.bmp", Bmp(earlier, kEarlierSkinHeight)) &&
                     WriteFile(folder + "/cursor.cur", Cur(DrawCursor()));
     if (!ok) {
         std::fprintf(stderr, "%s: cannot write into %s\n", argv[0], folder.c_str());
