@@ -115,20 +115,6 @@ const Smoothing& SmoothingFor(double sampleRate) {
     return s;
 }
 
-inline double Clamp(double v, double lo, double hi) { return v < lo ? lo : (v > hi ? hi : v); }
-
-inline double Flush(double v) {
-    v += kGlideFlush;
-    return v - kGlideFlush;
-}
-
-// Maps a frame into a forward loop.
-inline int64_t WrapIntoLoop(int64_t p, int64_t loopStart, int64_t loopLength) {
-    if (loopLength < 1) return loopStart;
-    int64_t r = (p - loopStart) % loopLength;
-    if (r < 0) r += loopLength;
-    return loopStart + r;
-}
 
 // The moving parts of a voice while a chunk renders, and what stays fixed.
 struct VoiceRun {
@@ -345,9 +331,9 @@ void MixVoice(Voice& v, double* left, double* right, int n, Song& song, double s
 
     const double mixer = ts.mixerVolume;
     const double volumeTarget =
-        Clamp(c.volume + c.tremoloDepth * SineTable[c.tremoloPosition & 63] / 128.0, 0.0, 64.0) / 64.0 *
+        ClampValue(c.volume + c.tremoloDepth * SineTable[c.tremoloPosition & 63] / 128.0, 0.0, 64.0) / 64.0 *
         (mixer * mixer / 4096.0);
-    const double panTarget = Clamp((c.pan + s.pan - 128) / 256.0, 0.0, 1.0);
+    const double panTarget = ClampValue((c.pan + s.pan - 128) / 256.0, 0.0, 1.0);
     const double pitch = c.vibratoDepth * SineTable[c.vibratoPosition & 63] / 3825.0 + c.arpeggioOffset +
                          s.coarseTune + s.fineTune * 0.01 - s.baseNote + v.transpose + v.pitch;
     // The pitch seldom moves between chunks: its power of 2 is kept with it

@@ -24,6 +24,23 @@ inline constexpr double kReleaseDone = 0.001;
 // Added to and taken from every glide result so none lingers in subnormals.
 inline constexpr double kGlideFlush = 1e-25;
 
+// Helpers shared by the sinc and the linear voices.
+inline double ClampValue(double v, double lo, double hi) { return v < lo ? lo : (v > hi ? hi : v); }
+
+// Adding and removing the flush value sends denormal glide remainders to 0.
+inline double FlushGlide(double v) {
+    v += kGlideFlush;
+    return v - kGlideFlush;
+}
+
+// Maps a frame into a forward loop.
+inline int64_t WrapIntoLoop(int64_t p, int64_t loopStart, int64_t loopLength) {
+    if (loopLength < 1) return loopStart;
+    int64_t r = (p - loopStart) % loopLength;
+    if (r < 0) r += loopLength;
+    return loopStart + r;
+}
+
 inline constexpr int kSincCutoffs = 32;
 inline constexpr int kSincPhases = 256;
 inline constexpr int kSincTaps = 16;

@@ -9,26 +9,6 @@
 
 namespace zelmora {
 
-namespace {
-
-inline double Clamp(double v, double lo, double hi) {
-    return v < lo ? lo : (v > hi ? hi : v);
-}
-
-inline double Flush(double v) {
-    v += kGlideFlush;
-    return v - kGlideFlush;
-}
-
-inline int64_t Wrap(int64_t p, int64_t loopStart, int64_t loopLength) {
-    if (loopLength < 1) return loopStart;
-    int64_t r = (p - loopStart) % loopLength;
-    if (r < 0) r += loopLength;
-    return loopStart + r;
-}
-
-}  // namespace
-
 void RenderVoiceLinear(Voice& v, double* left, double* right, int n, Song& song, double sampleRate) {
     Sample& s = song.instruments[v.instrument & 255].samples[v.sampleSlot & 255];
     const int64_t frames = UsableFrames(s);
@@ -46,7 +26,7 @@ void RenderVoiceLinear(Voice& v, double* left, double* right, int n, Song& song,
 
     const double mixer = ts.mixerVolume;
     const double volumeTarget =
-        Clamp(c.volume + c.tremoloDepth * SineTable[c.tremoloPosition & 63] / 128.0, 0.0, 64.0) / 64.0 *
+        ClampValue(c.volume + c.tremoloDepth * SineTable[c.tremoloPosition & 63] / 128.0, 0.0, 64.0) / 64.0 *
         (mixer * mixer / 4096.0);
     const double pitch = c.vibratoDepth * SineTable[c.vibratoPosition & 63] / 3825.0 + c.arpeggioOffset +
                          s.coarseTune + s.fineTune * 0.01 - s.baseNote + v.transpose + v.pitch;
@@ -79,7 +59,7 @@ void RenderVoiceLinear(Voice& v, double* left, double* right, int n, Song& song,
     int64_t pos = static_cast<int64_t>(v.position) * 4294967296LL + v.positionFraction;
     for (int i = 0; i < n; ++i) {
         v.step = static_cast<uint64_t>(static_cast<int64_t>(v.rate * 4294967296.0));
-        if (v.rate != rateTarget) v.rate = Flush((v.rate - rateTarget) * glide + rateTarget);
+        if (v.rate != rateTarget) v.rate = FlushGlide((v.rate - rateTarget) * glide + rateTarget);
         const int64_t ip = pos >> 32;
         const double t = static_cast<uint32_t>(pos) * (1.0 / 4294967296.0);
         // The frame at the read position and its right-hand neighbour. The
@@ -88,7 +68,7 @@ void RenderVoiceLinear(Voice& v, double* left, double* right, int n, Song& song,
         int64_t a = ip, b = ip + 1;
         bool audible = ip >= 0 && ip < frames;
         if (mode == 1) {
-            a = ip >= loopEnd ? Wrap(ip, loopStart, loopLength) : ip;
+            a = ip >= loopEnd ? WrapIntoLoop(ip, loopStart, loopLength) : ip;
             b = a + 1 >= loopEnd ? loopStart : a + 1;
             audible = a >= 0 && a < frames;
         }
@@ -109,7 +89,7 @@ void RenderVoiceLinear(Voice& v, double* left, double* right, int n, Song& song,
             const int64_t np = pos >> 32;
             if (np >= loopEnd) {
                 v.loopWrapped = 1;
-                pos = Wrap(np, loopStart, loopLength) * 4294967296LL + static_cast<uint32_t>(pos);
+                pos = WrapIntoLoop(np, loopStart, loopLength) * 4294967296LL + static_cast<uint32_t>(pos);
             }
         } else if (!v.pingPongBackward) {
             pos += static_cast<int64_t>(v.step);
@@ -145,7 +125,7 @@ void RenderVoiceLinear(Voice& v, double* left, double* right, int n, Song& song,
         left[i] += xl * gain * gainLeft;
         right[i] += xr * gain * gainRight;
         if (v.envelopeStage < kStageRelease && v.volume != volumeTarget)
-            v.volume = Flush((v.volume - volumeTarget) * glide + volumeTarget);
+            v.volume = FlushGlide((v.volume - volumeTarget) * glide + volumeTarget);
         if (v.envelopeStage == kStageOff) break;
     }
     v.position = static_cast<int32_t>(pos >> 32);
