@@ -46,3 +46,41 @@ user_plays() {
   xdotool key F8
   xdotool key alt+F4
 }
+
+# new_workspace: $work, a temporary folder with config/zelmora and songs; at
+# exit the program ($pid, when still running) is stopped and the folder removed.
+new_workspace() {
+  work=$(mktemp -d)
+  pid=
+  trap '[[ -n $pid ]] && kill "$pid" 2>/dev/null; rm -rf "$work"' EXIT
+  mkdir -p "$work/config/zelmora" "$work/songs"
+}
+
+# shows TEXT...: a screenshot that holds every text.
+shows() {
+  import -window root "$work/shot.png" && /usr/bin/convert "$work/shot.png" "$work/shot.ppm" || return 1
+  local text
+  for text in "$@"; do "$CHECK" text "$work/shot.ppm" "$text" || return 1; done
+}
+
+# run_session USER_STEPS...: starts $zelmora in $work/songs with the recording
+# driver, waits for its window and recording ($recording), runs the user's
+# steps, then waits for the window to close with exit code 0. Sets status.
+run_session() {
+  (cd "$work/songs" && XDG_CONFIG_HOME="$work/config" SDL_AUDIODRIVER=none exec "$zelmora") >"$work/log" 2>&1 &
+  pid=$!
+  status=0
+  if ! wait_for 30 window_shown; then
+    fail "no window"; status=1
+  elif ! wait_for 10 larger_than "$recording" 44; then
+    fail "the recording driver did not start"; status=1
+  elif ! "$@"; then
+    status=1
+  fi
+  if ! wait_for 10 process_gone "$pid"; then
+    fail "the window did not close"; status=1
+  else
+    wait "$pid" || { fail "exit code $?"; status=1; }
+    pid=
+  fi
+}

@@ -19,14 +19,7 @@ if [[ ! -f $module ]]; then
   exit 0
 fi
 
-work=$(mktemp -d)
-pid=
-cleanup() {
-  [[ -n $pid ]] && kill "$pid" 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-mkdir -p "$work/config/zelmora" "$work/songs"
+new_workspace
 # Named so that the module is the first row of the list.
 cp "$module" "$work/songs/a-corpses.mod"
 for other in "$corpus"/s3m/*.s3m "$corpus"/xm/*.xm; do
@@ -36,12 +29,8 @@ write_short_settings 0 "$work/config/zelmora/zelmora.set"
 recording="$work/songs/zelmora-recording.wav"
 saved="$work/songs/mouse e2e.zmo"
 
-shot_has() {  # shot_has TEXT
-  import -window root "$work/shot.png" && /usr/bin/convert "$work/shot.png" "$work/shot.ppm" &&
-    "$CHECK" text "$work/shot.ppm" "$1"
-}
 expect_on_screen() {  # expect_on_screen TEXT
-  wait_for 10 shot_has "$1" || { fail "\"$1\" not on the screen"; return 1; }
+  wait_for 10 shows "$1" || { fail "\"$1\" not on the screen"; return 1; }
 }
 click() { xdotool mousemove "$1" "$2" click 1; sleep 0.1; }
 
@@ -72,22 +61,7 @@ user_clicks() {
   xdotool key alt+F4
 }
 
-(cd "$work/songs" && XDG_CONFIG_HOME="$work/config" SDL_AUDIODRIVER=none exec "$zelmora") >"$work/log" 2>&1 &
-pid=$!
-status=0
-if ! wait_for 30 window_shown; then
-  fail "no window"; status=1
-elif ! wait_for 10 larger_than "$recording" 44; then
-  fail "the recording driver did not start"; status=1
-elif ! user_clicks; then
-  status=1
-fi
-if ! wait_for 10 process_gone "$pid"; then
-  fail "the window did not close"; status=1
-else
-  wait "$pid" || { fail "exit code $?"; status=1; }
-  pid=
-fi
+run_session user_clicks
 
 if [[ $status -eq 0 ]]; then
   info=$("$render" --info "$saved" 2>/dev/null | tail -n 1)

@@ -10,24 +10,10 @@ zelmora=$(readlink -e "${1:?usage: sdl_earlier_e2e.sh ZELMORA CHECK}") || { echo
 CHECK=$(readlink -e "${2:?usage: sdl_earlier_e2e.sh ZELMORA CHECK}") || { echo "missing $2"; exit 1; }
 source "$(dirname "$0")/lib.sh"
 
-work=$(mktemp -d)
-pid=
-cleanup() {
-  [[ -n $pid ]] && kill "$pid" 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-mkdir -p "$work/config/zelmora" "$work/songs"
+new_workspace
 "$CHECK" module "$work/songs/mod.tune" || exit 1
 write_short_settings 0 "$work/config/zelmora/zelmora.set"
 recording="$work/songs/zelmora-recording.wav"
-
-shot() { import -window root "$work/shot.png" && /usr/bin/convert "$work/shot.png" "$work/shot.ppm"; }
-shows() {  # shows TEXT...: every text on one screenshot
-  shot || return 1
-  local text
-  for text in "$@"; do "$CHECK" text "$work/shot.ppm" "$text" || return 1; done
-}
 
 # The user's part: the module is the first entry of the browser's list.
 user_plays() {
@@ -43,22 +29,7 @@ user_plays() {
   xdotool key alt+F4
 }
 
-(cd "$work/songs" && XDG_CONFIG_HOME="$work/config" SDL_AUDIODRIVER=none exec "$zelmora") >"$work/log" 2>&1 &
-pid=$!
-status=0
-if ! wait_for 30 window_shown; then
-  fail "no window"; status=1
-elif ! wait_for 10 larger_than "$recording" 44; then
-  fail "the recording driver did not start"; status=1
-elif ! user_plays; then
-  status=1
-fi
-if ! wait_for 10 process_gone "$pid"; then
-  fail "the window did not close"; status=1
-else
-  wait "$pid" || { fail "exit code $?"; status=1; }
-  pid=
-fi
+run_session user_plays
 [[ $status -eq 0 ]] && { "$CHECK" sound "$recording" || status=1; }
 size=$(file_size "$work/config/zelmora/zelmora.set")
 [[ $size -eq 16 ]] || { fail "settings file of $size bytes"; status=1; }
