@@ -18,6 +18,18 @@ void FillEnvelopeTimeTable() {
     for (int i = 0; i < 256; ++i) EnvelopeTimeTable[i] = std::pow(2.0, (i - 128) / 24.0);
 }
 
+void* AppState::operator new(std::size_t size) {
+    void* block = AllocateLarge(size);
+    if (!block) throw std::bad_alloc();
+    return block;
+}
+
+void* AppState::operator new(std::size_t size, const std::nothrow_t&) noexcept { return AllocateLarge(size); }
+
+void AppState::operator delete(void* block, std::size_t size) noexcept { FreeLarge(block, size); }
+
+void AppState::operator delete(void* block, const std::nothrow_t&) noexcept { FreeLarge(block, sizeof(AppState)); }
+
 AppState::AppState() : AppState(Options{}) {}
 
 AppState::AppState(const Options& options) {
@@ -43,7 +55,11 @@ AppState::AppState(const Options& options) {
 
 AppState::~AppState() {
     if (instance == this) instance = nullptr;
-    NewSong();  // frees all sample audio under the lock
+    // Only the sample audio lives outside the state: stop the player and free it.
+    StateGuard lock(stateLock);
+    StopPlayer(*this);
+    for (Instrument& in : song.instruments)
+        for (Sample& s : in.samples) FreeSampleAudio(s);
 }
 
 std::unique_ptr<AppState> AppState::Create(const Options& options) {

@@ -5,7 +5,9 @@
 
 #include <atomic>
 #include <cstdint>
+#include <cstddef>
 #include <memory>
+#include <new>
 #include <vector>
 
 #include "app/settings.h"
@@ -57,6 +59,12 @@ struct AppState {
 
     AppState();
     explicit AppState(const Options& options);
+
+    // The state lives in one large block from the platform (see AllocateLarge).
+    static void* operator new(std::size_t size);
+    static void* operator new(std::size_t size, const std::nothrow_t&) noexcept;
+    static void operator delete(void* block, std::size_t size) noexcept;
+    static void operator delete(void* block, const std::nothrow_t&) noexcept;
     ~AppState();
     AppState(const AppState&) = delete;
     AppState& operator=(const AppState&) = delete;

@@ -1,5 +1,6 @@
 // Platform services for POSIX systems (the SDL shell's side of the core).
 #include <strings.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -61,6 +62,18 @@ bool ListDirectory(const char* folder, std::vector<DirectoryEntry>& entries) {
     });
     return true;
 }
+
+void* AllocateLarge(std::size_t size) {
+    constexpr std::size_t kHugePage = std::size_t{2} << 20;
+    const std::size_t rounded = (size + kHugePage - 1) / kHugePage * kHugePage;
+    void* block = std::aligned_alloc(kHugePage, rounded);
+#if defined(MADV_HUGEPAGE)
+    if (block) madvise(block, rounded, MADV_HUGEPAGE);  // a hint: refused where huge pages are off
+#endif
+    return block;
+}
+
+void FreeLarge(void* block, std::size_t) { std::free(block); }
 
 bool RenameOver(const std::string& from, const std::string& to) {
     return std::rename(from.c_str(), to.c_str()) == 0;

@@ -47,6 +47,15 @@ bool ListDirectory(const char* folder, std::vector<DirectoryEntry>& entries) {
     return true;
 }
 
+void* AllocateLarge(std::size_t size) {
+    // Committed pages from VirtualAlloc arrive zeroed and are only backed when touched.
+    return VirtualAlloc(nullptr, size, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+}
+
+void FreeLarge(void* block, std::size_t) {
+    if (block) VirtualFree(block, 0, MEM_RELEASE);
+}
+
 bool RenameOver(const std::string& from, const std::string& to) {
     return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
