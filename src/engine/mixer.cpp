@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 #include <mutex>
+#include <type_traits>
 
 #include "app/app_state.h"
 
@@ -30,9 +31,9 @@ alignas(64) double SincBlendTable[kSincCutoffs][kSincPhases][2 * kSincTaps];
 
 // Frames the frame loop handles at a time.
 constexpr int kBlockFrames = 128;
-// Forward loops up to this long are laid out once per chunk for the windows
-// that cross their edges.
-constexpr int kShortLoop = 256;
+// Frames of a forward loop laid out at a time for the windows that cross its
+// edges: five blocks of travel at rate 1 (fewer at faster rates).
+constexpr int kLayoutCapacity = 5 * kBlockFrames + 2 * kSincReach + 2;
 // A glide this close to its target has arrived.
 constexpr double kGlideSnap = 1e-12;
 
@@ -168,6 +169,7 @@ namespace wide {
 // which its uninitialised-value warning reports inside its own headers.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#pragma GCC diagnostic ignored "-Wuninitialized"
 namespace widest {
 #include "engine/mixer_frames.inc"
 }  // namespace widest

@@ -86,7 +86,7 @@ TEST_F(MixerTest, ForwardLoopMatchesTheWrappedFormula) {
             bool wrapped = false;
             for (int i = 0; i < frames; ++i) {
                 const int64_t ip = static_cast<int64_t>(pos >> 32);
-                const bool edge = ip > end - 8 || (wrapped && ip < start + 8);
+                const bool edge = ip >= end - 8 || (wrapped && ip < start + 8);
                 for (int c = 0; c < 2; ++c) {
                     double w[17];
                     for (int k = 0; k < 17; ++k) {
