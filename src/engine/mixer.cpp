@@ -3,9 +3,11 @@
 #include <cmath>
 #include <cstring>
 #include <mutex>
+#include <new>
 #include <type_traits>
 
 #include "app/app_state.h"
+#include "platform/platform.h"
 
 #if defined(__x86_64__) && defined(__GNUC__)
 #include <immintrin.h>
@@ -20,14 +22,16 @@
 
 namespace zelmora {
 
-alignas(64) double SincTable[kSincCutoffs][kSincPhases][kSincTaps];
+double (*SincTable)[kSincPhases][kSincTaps];
 int32_t SineTable[64];
 
 namespace {
 
-// Phase j's weights, then the differences to phase j + 1 (unused for phase 255):
-// one row holds all the frame loop blends.
-alignas(64) double SincBlendTable[kSincCutoffs][kSincPhases][2 * kSincTaps];
+// Phase j's weights, then the differences to phase j + 1: one row holds all
+// the frame loop blends. Phase 255's row blends towards phase 0 read one frame
+// later, which also weighs the window's 17th frame by SincTail.
+double (*SincBlendTable)[kSincPhases][2 * kSincTaps];
+double SincTail[kSincCutoffs];
 
 // Frames the frame loop handles at a time.
 constexpr int kBlockFrames = 128;
@@ -52,7 +56,21 @@ bool HasAvx512() {
 #endif
 }
 
+// The two sinc tables (3 MiB) share one block of the platform's large
+// allocation, which keeps them on a couple of huge pages where the system has
+// them; they live as long as the program.
+struct SincTables {
+    alignas(64) double sinc[kSincCutoffs][kSincPhases][kSincTaps];
+    alignas(64) double blend[kSincCutoffs][kSincPhases][2 * kSincTaps];
+};
+
 void FillTables() {
+    // Without the large block the tables sit in static storage instead.
+    static SincTables fallback;
+    auto* tables = static_cast<SincTables*>(AllocateLarge(sizeof(SincTables)));
+    if (!tables) tables = &fallback;
+    SincTable = tables->sinc;
+    SincBlendTable = tables->blend;
 #if ZELMORA_WIDE_MIXER
     g_wideMixer = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
     g_widestMixer = g_wideMixer && g_widestAllowed && HasAvx512();
@@ -70,18 +88,31 @@ void FillTables() {
     }
     for (int k = 0; k < kSincCutoffs; ++k) {
         const double c = k == 0 ? 1.0 : 1.0 / k;
+        // sin(c pi x) with x = (i - 8) - f, from the sines and cosines of
+        // c pi (i - 8) and c pi f: 8700 library calls instead of 131072.
+        double sinTap[kSincTaps], cosTap[kSincTaps];
+        for (int i = 0; i < kSincTaps; ++i) {
+            sinTap[i] = std::sin(c * pi * (i - 8));
+            cosTap[i] = std::cos(c * pi * (i - 8));
+        }
         for (int j = 0; j < kSincPhases; ++j) {
             const double f = j == 0 ? 1e-25 : j / 256.0;
+            const double sf = std::sin(c * pi * f), cf = std::cos(c * pi * f);
             for (int i = 0; i < kSincTaps; ++i) {
                 const double x = (i - 8) - f;
-                SincTable[k][j][i] = window[j][i] * std::sin(c * pi * x) / (pi * x);
+                SincTable[k][j][i] = window[j][i] * (sinTap[i] * cf - cosTap[i] * sf) / (pi * x);
             }
         }
         for (int j = 0; j < kSincPhases; ++j)
             for (int i = 0; i < kSincTaps; ++i) {
                 SincBlendTable[k][j][i] = SincTable[k][j][i];
-                SincBlendTable[k][j][kSincTaps + i] = j < 255 ? SincTable[k][j + 1][i] - SincTable[k][j][i] : 0.0;
+                // Phase 255 blends towards phase 0 one frame on: tap i then
+                // meets phase 0's tap i - 1, and its tap 15 meets the window's
+                // 17th frame (SincTail).
+                const double next = j < 255 ? SincTable[k][j + 1][i] : (i > 0 ? SincTable[k][0][i - 1] : 0.0);
+                SincBlendTable[k][j][kSincTaps + i] = next - SincTable[k][j][i];
             }
+        SincTail[k] = SincTable[k][0][kSincTaps - 1];
     }
 }
 

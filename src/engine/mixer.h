@@ -53,8 +53,9 @@ inline constexpr double kMaxVoiceRate = 65536.0;
 // Largest start offset in frames that a voice accepts.
 inline constexpr int32_t kMaxStartOffset = 1 << 30;
 
-// Weight of tap i for phase j under cutoff set k; filled once by BuildEngineTables.
-extern double SincTable[kSincCutoffs][kSincPhases][kSincTaps];
+// Weight of tap i for phase j under cutoff set k: SincTable[k][j][i]; made
+// and filled once by BuildEngineTables.
+extern double (*SincTable)[kSincPhases][kSincTaps];
 // One period of a sine scaled to 255, truncated toward zero.
 extern int32_t SineTable[64];
 

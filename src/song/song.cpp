@@ -87,10 +87,6 @@ bool AllocateSampleAudio(Sample& s) {
     return true;
 }
 
-int32_t UsableFrames(const Sample& s) {
-    return (s.channels >= 1 && s.frames >= 1 && s.audio) ? s.frames : 0;
-}
-
 void FitLoopInsideSample(Sample& s) {
     const int32_t frames = s.frames > 0 ? s.frames : 0;
     s.loopStart = std::clamp(s.loopStart, 0, frames);
@@ -126,7 +122,8 @@ void ZeroSong(Song& song) {
         std::memset(t.name, 0, sizeof t.name);
         t.reserved[0] = t.reserved[1] = t.mixerVolume = t.reserved2 = 0;
     }
-    for (Pattern& p : song.patterns) std::memset(&p, 0, sizeof p);
+    // The patterns are left to ResetSongFields, which always follows and
+    // clears them whole; the instruments must be zero before it frees their audio.
     for (Instrument& in : song.instruments) std::memset(&in, 0, sizeof in);
 }
 

@@ -187,14 +187,17 @@ void FreeSampleAudio(Sample& sample);
 bool AllocateSampleAudio(Sample& sample);
 
 // frames for a usable sample (channels >= 1, frames >= 1, audio present), else 0.
-int32_t UsableFrames(const Sample& sample);
+inline int32_t UsableFrames(const Sample& sample) {
+    return (sample.channels >= 1 && sample.frames >= 1 && sample.audio) ? sample.frames : 0;
+}
 
 // Resets every field of an instrument, freeing the audio of all its slots. The
 // caller holds the state lock.
 void ResetInstrumentFields(Instrument& instrument);
 
-// Fills every byte of the song's plain records with zero (start-up, before the
-// first reset); sample audio pointers become null without being freed.
+// Fills the song's plain records other than the patterns with zero (start-up,
+// before the first reset, which clears the patterns); sample audio pointers
+// become null without being freed.
 void ZeroSong(Song& song);
 
 // Writes the new-song values of the song header, master section, tracks and
