@@ -4,6 +4,7 @@
 #include <cstring>
 #include <mutex>
 #include <new>
+#include <limits>
 #include <type_traits>
 
 #include "app/app_state.h"
