@@ -121,6 +121,36 @@ TEST_F(MixerTest, ForwardLoopMatchesTheWrappedFormula) {
     EXPECT_NEAR(left[0], 0.5, 0.01);
 }
 
+// A new note on a sounding voice: the rate glides across the edges of a short
+// loop, frame by frame as the glide formula has it.
+TEST_F(MixerTest, RateGlideAcrossLoopEdges) {
+    if constexpr (profile::kLinearVoices) GTEST_SKIP() << "the sinc voice and the pan law";
+    const Sample& s = AddSample(*app, 1, 0, 64, 2, Wave, 1, 20, 21);
+    Voice& v = Plain(60);
+    app->song.tracks[0].channel.pan = 128;
+    v.pan = 0.5;
+    Render(v, 300);  // settled at rate 1, wrapped
+    const double g = SmoothingCoefficient(kGlideSeconds, 44100.0);
+    const double target = std::pow(2.0, 3 / 12.0) * s.sampleRate / 44100.0;
+    double rate = v.rate;
+    uint64_t pos = (static_cast<uint64_t>(v.position) << 32) | v.positionFraction;
+    v.pitch = 63;
+    Render(v, 3000);
+    for (int i = 0; i < 3000; ++i) {
+        const uint64_t step = static_cast<uint64_t>(static_cast<int64_t>(rate * 4294967296.0));
+        const int64_t ip = static_cast<int64_t>(pos >> 32);
+        for (int c = 0; c < 2; ++c) {
+            double w[17];
+            for (int k = 0; k < 17; ++k) w[k] = s.audio[c][kSampleGuard + 20 + ((ip - 28 + k) % 21 + 21) % 21];
+            ASSERT_NEAR((c ? right : left)[i], InterpolateFrame(w, static_cast<int>(step >> 32), static_cast<uint32_t>(pos)) * 0.75, 1e-9)
+                << i;
+        }
+        pos += step;
+        if (static_cast<int64_t>(pos >> 32) >= 41) pos -= uint64_t{21} << 32;
+        rate = (rate - target) * g + target;
+    }
+}
+
 TEST_F(MixerTest, PingPongReflectsTheOvershoot) {
     if constexpr (profile::kLinearVoices) GTEST_SKIP() << "the sinc voice and the pan law";
     Sample& s = AddSample(*app, 1, 0, 120, 1, Wave, 2, 50, 50);
