@@ -79,7 +79,7 @@ TEST(ImportXm, SamplesAndDeltaData) {
     EXPECT_EQ(FrameAt(app->song.instruments[3].samples[0], 0), 5 / k8Bit);
 }
 
-// Issue 12: the key map picks the one sample a note plays.
+// The key map picks the one sample a note plays.
 TEST(ImportXm, KeyMapPicksOneSamplePerNote) {
     XmSpec spec;
     spec.instruments = {{XmSampleSpec{{10}}, XmSampleSpec{{20}}, XmSampleSpec{{30}}}};
