@@ -151,6 +151,26 @@ TEST_F(MixerTest, RateGlideAcrossLoopEdges) {
     }
 }
 
+// A voice settled at volume 0 sounds nothing but keeps its place, in every
+// loop mode, exactly as the same voice at full volume.
+TEST_F(MixerTest, SilentVoiceWalksLikeASoundingOne) {
+    for (const int mode : {0, 1, 2}) {
+        Sample& s = AddSample(*app, 1, 0, 300, 2, Wave, mode, 40, 25);
+        s.sampleRate = 44100.0 * 1.37;
+        uint64_t where[2];
+        for (const int volume : {64, 0}) {
+            app->song.tracks[0].channel.volume = static_cast<uint8_t>(volume);
+            Voice& v = Plain(60);
+            v.volume = volume / 64.0;
+            Render(v, 1000);
+            where[volume == 0] = (static_cast<uint64_t>(v.position) << 32) | v.positionFraction;
+            if (volume == 0)
+                for (int i = 0; i < 1000; ++i) ASSERT_EQ(left[i] + right[i], 0.0) << mode << " " << i;
+        }
+        EXPECT_EQ(where[0], where[1]) << mode;
+    }
+}
+
 TEST_F(MixerTest, PingPongReflectsTheOvershoot) {
     if constexpr (profile::kLinearVoices) GTEST_SKIP() << "the sinc voice and the pan law";
     Sample& s = AddSample(*app, 1, 0, 120, 1, Wave, 2, 50, 50);
