@@ -8,7 +8,6 @@
 
 #include "app/app_state.h"
 #include "engine/master_bus.h"
-#include "engine/mix_helper.h"
 #include "engine/mixer.h"
 #include "engine/sequencer.h"
 #include "engine/transport.h"
@@ -87,27 +86,6 @@ void BM_RenderBuffer(benchmark::State& state) {
     SetFrameCounter(state, static_cast<double>(kFrames) * voices);
 }
 BENCHMARK(BM_RenderBuffer)->ArgsProduct({{1, 32, 128}, {0, 1}, {0, 1, 2}})->ArgNames({"voices", "eq", "loop"});
-
-// The widest frame loop, EQ on, with the helper thread or without; wall time
-// per 256-frame buffer (the helper spins between buffers). args: voices, threads
-void BM_RenderBufferThreads(benchmark::State& state) {
-    SetWideMixer(true);
-    SetWidestMixer(true);
-    const int voices = static_cast<int>(state.range(0));
-    auto app = MakeBenchApp(2, 1.5);
-    app->song.eqOn = 1;
-    std::unique_ptr<MixHelper> helper;
-    if (state.range(1) == 2) helper = std::make_unique<MixHelper>();
-    app->mixHelper = helper.get();
-    for (int i = 0; i < voices; ++i) PreviewNoteOn(*app, i % 32, 1, 60, 0, 127, i * 97);
-    for (auto _ : state) {
-        RenderBuffer(*app);
-        benchmark::DoNotOptimize(app->mixLeft);
-    }
-    app->mixHelper = nullptr;
-    SetFrameCounter(state, static_cast<double>(kFrames) * voices);
-}
-BENCHMARK(BM_RenderBufferThreads)->ArgsProduct({{32, 128}, {1, 2}})->ArgNames({"voices", "threads"})->UseRealTime();
 
 void BM_Equaliser(benchmark::State& state) {
     auto app = MakeBenchApp(1, 1.0);

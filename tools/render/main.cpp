@@ -7,7 +7,6 @@
 #include <cstring>
 #include <memory>
 #include <string>
-#include <exception>
 #include <thread>
 #include <vector>
 
@@ -183,11 +182,7 @@ int main(int argc, char** argv) {
     const int threads = options.threads > 0 ? options.threads : (std::thread::hardware_concurrency() >= 2 ? 2 : 1);
     std::unique_ptr<MixHelper> helper;
     if (threads == 2) {
-        try {
-            helper = std::make_unique<MixHelper>();
-        } catch (const std::exception&) {
-            // No thread or no memory for its buffers: one thread mixes everything.
-        }
+        helper = std::make_unique<MixHelper>();
         app->mixHelper = helper.get();
     }
     ProgressBar bar(options.seconds > 0.0);
