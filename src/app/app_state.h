@@ -46,8 +46,6 @@ struct BrowserEntry {
     char name[kPathLength] = {};
 };
 
-class MixHelper;
-
 struct AppState {
     // Set once construction has finished; cleared before destruction begins.
     static AppState* instance;
@@ -91,9 +89,6 @@ struct AppState {
     // Incremented by the sequencer each time the order position moves from the
     // last order to the restart order.
     std::atomic<uint32_t> songWrapCount{0};
-    // A second mixing thread, when the owner of the state attached one (the
-    // offline renderer does); null mixes every track on the calling thread.
-    MixHelper* mixHelper = nullptr;
 
     // Editor and control state.
     int32_t editMode = 0;

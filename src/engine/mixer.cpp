@@ -8,7 +8,6 @@
 #include <type_traits>
 
 #include "app/app_state.h"
-#include "engine/mix_helper.h"
 #include "platform/platform.h"
 
 #if defined(__x86_64__) && defined(__GNUC__)
@@ -441,58 +440,6 @@ void RenderVoice(Voice& v, double* left, double* right, int n, Song& song, doubl
     MixVoice(v, left, right, n, song, sampleRate, kMixAdd);
 }
 
-namespace {
-
-// Mixes voices listed[first..last) into sl and sr: the first fills them, the others add.
-void MixTrackVoices(AppState& app, const uint8_t* listed, int first, int last, double* sl, double* sr, int n,
-                    double sampleRate) {
-    for (int k = first; k < last; ++k)
-        MixVoice(app.voices[listed[k]], sl, sr, n, app.song, sampleRate, k == first ? kMixAssign : kMixAdd);
-}
-
-void RaiseTrackPeaks(ChannelState& c, const double* peaks) {
-    if (peaks[0] > c.peakLeft.load(std::memory_order_relaxed)) c.peakLeft.store(peaks[0], std::memory_order_relaxed);
-    if (peaks[1] > c.peakRight.load(std::memory_order_relaxed))
-        c.peakRight.store(peaks[1], std::memory_order_relaxed);
-}
-
-// MixChunk with a helper thread: the busy tracks mix into their own scratch
-// buffers on both threads, then add into the mix in track order, each product
-// rounded and added as on one thread.
-struct TrackJobs {
-    AppState* app;
-    const uint8_t* listed;
-    const int* firstOf;
-    int busy[kMaxTracks];
-    int n;
-    double sampleRate;
-};
-
-void MixOneTrack(void* context, int item) {
-    const TrackJobs& j = *static_cast<const TrackJobs*>(context);
-    const int t = j.busy[item];
-    MixTrackVoices(*j.app, j.listed, j.firstOf[t], j.firstOf[t + 1], j.app->mixHelper->ScratchLeft(t),
-                   j.app->mixHelper->ScratchRight(t), j.n, j.sampleRate);
-}
-
-void MixTracksTogether(AppState& app, int offset, int n, double sampleRate, int tracks, const uint8_t* listed,
-                       const int* firstOf) {
-    TrackJobs jobs{&app, listed, firstOf, {}, n, sampleRate};
-    int count = 0;
-    for (int t = 0; t < tracks; ++t)
-        if (firstOf[t + 1] > firstOf[t]) jobs.busy[count++] = t;
-    app.mixHelper->Run(MixOneTrack, &jobs, count);
-    for (int i = 0; i < count; ++i) {
-        const int t = jobs.busy[i];
-        double peaks[2] = {0.0, 0.0};
-        AddTrack(app.mixHelper->ScratchLeft(t), app.mixHelper->ScratchRight(t), app.mixLeft + offset,
-                 app.mixRight + offset, n, peaks[0], peaks[1]);
-        RaiseTrackPeaks(app.song.tracks[t].channel, peaks);
-    }
-}
-
-}  // namespace
-
 void MixChunk(AppState& app, int offset, int n, double sampleRate) {
     if (n <= 0) return;
     Song& song = app.song;
@@ -514,7 +461,6 @@ void MixChunk(AppState& app, int offset, int n, double sampleRate) {
         if (v.envelopeStage > kStageOff && v.track >= 0 && v.track < tracks)
             listed[fill[v.track]++] = static_cast<uint8_t>(i);
     }
-    if (app.mixHelper) return MixTracksTogether(app, offset, n, sampleRate, tracks, listed, firstOf);
     double* sl = app.trackScratchLeft;
     double* sr = app.trackScratchRight;
     for (int t = 0; t < tracks; ++t) {
@@ -527,10 +473,14 @@ void MixChunk(AppState& app, int offset, int n, double sampleRate) {
                      sampleRate, kMixAddPeaks, peaks);
         } else {
             // The first voice fills the scratch buffers, the others add to them.
-            MixTrackVoices(app, listed, firstOf[t], firstOf[t + 1], sl, sr, n, sampleRate);
+            for (int k = firstOf[t]; k < firstOf[t + 1]; ++k)
+                MixVoice(app.voices[listed[k]], sl, sr, n, song, sampleRate, k == firstOf[t] ? kMixAssign : kMixAdd);
             AddTrack(sl, sr, app.mixLeft + offset, app.mixRight + offset, n, peaks[0], peaks[1]);
         }
-        RaiseTrackPeaks(song.tracks[t].channel, peaks);
+        const double peakL = peaks[0], peakR = peaks[1];
+        ChannelState& c = song.tracks[t].channel;
+        if (peakL > c.peakLeft.load(std::memory_order_relaxed)) c.peakLeft.store(peakL, std::memory_order_relaxed);
+        if (peakR > c.peakRight.load(std::memory_order_relaxed)) c.peakRight.store(peakR, std::memory_order_relaxed);
     }
 }
 

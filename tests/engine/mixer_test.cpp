@@ -3,7 +3,6 @@
 #include <utility>
 #include <vector>
 
-#include "engine/mix_helper.h"
 #include "engine_fixture.h"
 
 namespace zelmora {
@@ -165,9 +164,8 @@ TEST_F(MixerTest, SilentVoiceWalksLikeASoundingOne) {
             v.volume = volume / 64.0;
             Render(v, 1000);
             where[volume == 0] = (static_cast<uint64_t>(v.position) << 32) | v.positionFraction;
-            if (volume == 0) {
+            if (volume == 0)
                 for (int i = 0; i < 1000; ++i) ASSERT_EQ(left[i] + right[i], 0.0) << mode << " " << i;
-            }
         }
         EXPECT_EQ(where[0], where[1]) << mode;
     }
@@ -299,36 +297,6 @@ TEST_F(MixerTest, SelectionAndTrackCount) {
     EXPECT_EQ(app->voices[0].position, 0);
     EXPECT_EQ(app->voices[1].position, 64);
     EXPECT_GT(app->song.tracks[1].channel.peakLeft.load(), 0.0);
-}
-
-// Two threads mix the same sum as one, to the last bit, meters included.
-TEST(MixHelper, TwoThreadsMixWhatOneMixes) {
-    std::unique_ptr<AppState> apps[2] = {MakeEngineApp(), MakeEngineApp()};
-    MixHelper helper;
-    apps[1]->mixHelper = &helper;
-    for (auto& app : apps) {
-        app->song.trackCount = 12;
-        AddSample(*app, 1, 0, 5000, 2, Wave, 1, 100, 3000);
-        AddSample(*app, 2, 0, 700, 1, Wave);
-        for (int i = 0; i < 20; ++i) {  // tracks 0..7 get two voices, 8..11 one
-            StartVoice(*app, app->voices[i], i < 16 ? i / 2 : i - 8, 1 + i % 2, 0, 40 + 3 * i, 0, 0);
-            app->voices[i].envelopeStage = kStageSustain;
-        }
-    }
-    for (int chunk = 0; chunk < 40; ++chunk) {
-        for (auto& app : apps) {
-            std::memset(app->mixLeft, 0, sizeof(double) * 300);
-            std::memset(app->mixRight, 0, sizeof(double) * 300);
-            MixChunk(*app, 17, 283, 44100.0);
-        }
-        ASSERT_EQ(std::memcmp(apps[0]->mixLeft, apps[1]->mixLeft, sizeof(double) * 300), 0) << chunk;
-        ASSERT_EQ(std::memcmp(apps[0]->mixRight, apps[1]->mixRight, sizeof(double) * 300), 0) << chunk;
-    }
-    for (int t = 0; t < 12; ++t) {
-        EXPECT_EQ(apps[0]->song.tracks[t].channel.peakLeft.load(), apps[1]->song.tracks[t].channel.peakLeft.load());
-        EXPECT_GT(apps[1]->song.tracks[t].channel.peakRight.load(), 0.0) << t;
-    }
-    apps[1]->mixHelper = nullptr;
 }
 
 TEST_F(MixerTest, DamagedSampleFieldsStayInBounds) {

@@ -24,12 +24,11 @@ bool Parse(const std::string& line, RenderOptions& options) {
 
 TEST(RenderOptions, ReadsEveryOption) {
     RenderOptions o;
-    ASSERT_TRUE(
-        Parse("--rate 48000 --buffer 16384 --seconds 2.5 --bits f32 --pattern 3 --threads 1 in.xm out.wav", o));
-    EXPECT_EQ(std::tie(o.rate, o.bufferFrames, o.seconds, o.format, o.pattern, o.threads, o.input, o.output),
-              std::make_tuple(48000, 16384, 2.5, WavFormat::kFloat32, 3, 1, "in.xm", "out.wav"));
+    ASSERT_TRUE(Parse("--rate 48000 --buffer 16384 --seconds 2.5 --bits f32 --pattern 3 in.xm out.wav", o));
+    EXPECT_EQ(std::tie(o.rate, o.bufferFrames, o.seconds, o.format, o.pattern, o.input, o.output),
+              std::make_tuple(48000, 16384, 2.5, WavFormat::kFloat32, 3, "in.xm", "out.wav"));
     ASSERT_TRUE(Parse("song.mod", o));  // a second parse starts from the defaults
-    EXPECT_EQ(std::tie(o.bufferFrames, o.pattern, o.threads, o.output), std::make_tuple(256, -1, 0, ""));
+    EXPECT_EQ(std::tie(o.bufferFrames, o.pattern, o.output), std::make_tuple(256, -1, ""));
 }
 
 TEST(RenderOptions, RejectsValuesOutOfRange) {
@@ -38,7 +37,7 @@ TEST(RenderOptions, RejectsValuesOutOfRange) {
          {"--buffer 0 a.mod", "--buffer 16385 a.mod", "--buffer 12x a.mod", "--rate 100 a.mod",
           "--rate 99999999999 a.mod", "--seconds -1 a.mod", "--seconds nan a.mod", "--seconds inf a.mod",
           "--bits 8 a.mod", "--pattern 256 a.mod", "a.mod --buffer", "--loud a.mod", "a.mod b.wav c.wav", "",
-          "--info a.mod b.wav", "--threads 3 a.mod", "--threads 0 a.mod"}) {
+          "--info a.mod b.wav"}) {
         RenderOptions o;
         EXPECT_FALSE(Parse(line, o)) << line;
     }

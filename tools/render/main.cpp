@@ -7,7 +7,6 @@
 #include <cstring>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #ifdef _WIN32
@@ -17,7 +16,6 @@
 #endif
 
 #include "app/app_state.h"
-#include "engine/mix_helper.h"
 #include "formats/importers.h"
 #include "render/render_options.h"
 #include "render/render_run.h"
@@ -178,19 +176,10 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    // A second mixing thread where there is a second core; the sum is the same.
-    const int threads = options.threads > 0 ? options.threads : (std::thread::hardware_concurrency() >= 2 ? 2 : 1);
-    std::unique_ptr<MixHelper> helper;
-    if (threads == 2) {
-        helper = std::make_unique<MixHelper>();
-        app->mixHelper = helper.get();
-    }
     ProgressBar bar(options.seconds > 0.0);
     RenderResult result;
     bool ok =
         RenderSong(*app, options, toFile ? &writer : nullptr, result, StderrIsTerminal() ? &bar : nullptr);
-    app->mixHelper = nullptr;
-    helper.reset();
     bar.Finish();
     if (toFile && !writer.Close() && ok) {
         result.error = writer.error();

@@ -96,13 +96,6 @@ bool ParseArguments(int argc, const char* const* argv, RenderOptions& options, s
                 return false;
             }
             ++i;
-        } else if (std::strcmp(arg, "--threads") == 0) {
-            if (!needValue(arg)) return false;
-            if (!ParseInt(value, 1, 2, options.threads)) {
-                error = "--threads must be 1 or 2";
-                return false;
-            }
-            ++i;
         } else if (std::strcmp(arg, "--pattern") == 0) {
             if (!needValue(arg)) return false;
             if (!ParseInt(value, 0, kMaxOrders - 1, options.pattern)) {
@@ -168,7 +161,7 @@ bool ParseArguments(int argc, const char* const* argv, RenderOptions& options, s
 
 const char* HelpText() {
     return "usage: zelmora-render [--rate HZ] [--buffer FRAMES] [--seconds S] [--bits 16|24|32|f32]\n"
-           "                      [--pattern N] [--threads 1|2] INPUT [OUTPUT.wav]\n"
+           "                      [--pattern N] INPUT [OUTPUT.wav]\n"
            "       zelmora-render --info INPUT\n"
            "       zelmora-render --skin OUT.bmp\n"
            "       zelmora-render --screen OUT.bmp [--size WxH] [--page N] [--seconds S] [INPUT]\n"
@@ -190,8 +183,6 @@ const char* HelpText() {
            "                   same song are bit-identical\n"
            "  --pattern N      play the pattern of order entry N in pattern mode (it repeats\n"
            "                   until it stops itself, so give --seconds)\n"
-           "  --threads T      mix on 1 thread or on 2 (the default where the machine has\n"
-           "                   two or more cores); the output is the same either way\n"
            "  --info           print the loaded song as one JSON object on stdout (also\n"
            "                   after an import error, which still exits with status 1)\n"
            "  --skin OUT.bmp   write the skin picture the tracker draws its screen from\n"

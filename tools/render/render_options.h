@@ -28,7 +28,6 @@ struct RenderOptions {
     double seconds = 0.0;  // 0: until the song has played through once
     WavFormat format = WavFormat::kInt16;
     int pattern = -1;  // order entry to play in pattern mode, -1 for song mode
-    int threads = 0;   // mixing threads, 1 or 2; 0: 2 where the machine has two or more cores
     std::string input;
     std::string output;  // empty: render and discard
     // Pictures instead of sound: the skin, or one frame of the screen.
