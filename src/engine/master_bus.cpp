@@ -3,6 +3,10 @@
 #include <atomic>
 #include <cmath>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "app/app_state.h"
 #include "app/profile.h"
 
@@ -109,7 +113,32 @@ void RunMasterBus(AppState& app, int frames, double sampleRate) {
     const double mv = song.masterVolume;
     const double gain = mv * mv / 4096.0;
     double peakL = 0.0, peakR = 0.0;
-    for (int i = 0; i < frames; ++i) {
+    int i = 0;
+#if defined(__SSE2__)
+    // Two frames at a time. max(a, peak) keeps the peak when a is not a
+    // number, min(1, x) and max(-1, x) pass a NaN on, and the ordered mask
+    // turns it into 0: the same values as the loop below.
+    {
+        const __m128d g = _mm_set1_pd(gain), sign = _mm_set1_pd(-0.0), one = _mm_set1_pd(1.0),
+                      minusOne = _mm_set1_pd(-1.0);
+        __m128d pl = _mm_setzero_pd(), pr = _mm_setzero_pd();
+        for (; i + 2 <= frames; i += 2) {
+            const __m128d l = _mm_mul_pd(_mm_loadu_pd(left + i), g), r = _mm_mul_pd(_mm_loadu_pd(right + i), g);
+            pl = _mm_max_pd(_mm_andnot_pd(sign, l), pl);
+            pr = _mm_max_pd(_mm_andnot_pd(sign, r), pr);
+            const __m128d cl = _mm_max_pd(minusOne, _mm_min_pd(one, l));
+            const __m128d cr = _mm_max_pd(minusOne, _mm_min_pd(one, r));
+            _mm_storeu_pd(left + i, _mm_and_pd(cl, _mm_cmpord_pd(cl, cl)));
+            _mm_storeu_pd(right + i, _mm_and_pd(cr, _mm_cmpord_pd(cr, cr)));
+        }
+        alignas(16) double ml[2], mr[2];
+        _mm_store_pd(ml, pl);
+        _mm_store_pd(mr, pr);
+        peakL = ml[0] > ml[1] ? ml[0] : ml[1];
+        peakR = mr[0] > mr[1] ? mr[0] : mr[1];
+    }
+#endif
+    for (; i < frames; ++i) {
         const double l = left[i] * gain, r = right[i] * gain;
         const double al = std::fabs(l), ar = std::fabs(r);
         if (al > peakL) peakL = al;

@@ -164,8 +164,9 @@ TEST_F(MixerTest, SilentVoiceWalksLikeASoundingOne) {
             v.volume = volume / 64.0;
             Render(v, 1000);
             where[volume == 0] = (static_cast<uint64_t>(v.position) << 32) | v.positionFraction;
-            if (volume == 0)
+            if (volume == 0) {
                 for (int i = 0; i < 1000; ++i) ASSERT_EQ(left[i] + right[i], 0.0) << mode << " " << i;
+            }
         }
         EXPECT_EQ(where[0], where[1]) << mode;
     }

@@ -55,13 +55,18 @@ bool RenderSong(AppState& app, const RenderOptions& options, WavWriter* writer, 
         const double meterRight = app.song.meters.peakRight.exchange(0.0, std::memory_order_relaxed);
         if (meterLeft > result.peak[0]) result.peak[0] = meterLeft;
         if (meterRight > result.peak[1]) result.peak[1] = meterRight;
+        double peakL = result.peak[0], peakR = result.peak[1];
+        uint64_t clipped = 0;
         for (int i = 0; i < n; ++i) {
             const double l = std::fabs(app.mixLeft[i]);
             const double r = std::fabs(app.mixRight[i]);
-            if (l > result.peak[0]) result.peak[0] = l;
-            if (r > result.peak[1]) result.peak[1] = r;
-            result.clippedSamples += (l >= 1.0) + (r >= 1.0);
+            peakL = l > peakL ? l : peakL;
+            peakR = r > peakR ? r : peakR;
+            clipped += (l >= 1.0) + (r >= 1.0);
         }
+        result.peak[0] = peakL;
+        result.peak[1] = peakR;
+        result.clippedSamples += clipped;
         if (writer && !writer->Write(app.mixLeft, app.mixRight, n)) {
             result.error = writer->error();
             ok = false;

@@ -70,6 +70,23 @@ void EncodeSample(WavFormat format, double x, uint8_t* out) {
     }
 }
 
+namespace {
+
+// Encodes n interleaved frames, the format fixed for the whole loop; returns
+// the end of what was written.
+template <WavFormat kFormat>
+uint8_t* EncodeFrames(const double* left, const double* right, int n, uint8_t* out) {
+    const int bytes = BytesPerSample(kFormat);
+    for (int i = 0; i < n; ++i) {
+        EncodeSample(kFormat, left[i], out);
+        EncodeSample(kFormat, right[i], out + bytes);
+        out += 2 * bytes;
+    }
+    return out;
+}
+
+}  // namespace
+
 uint64_t WavWriter::MaxFrames(WavFormat format) {
     // The RIFF size field counts everything after its own eight bytes.
     const uint64_t room = 0xFFFFFFFFull - (HeaderSize(format) - 8);
@@ -142,14 +159,14 @@ bool WavWriter::Write(const double* left, const double* right, int frames) {
         Fail("the output is too long for a WAV file");
         return false;
     }
-    const int bytes = BytesPerSample(format_);
     for (int done = 0; done < frames;) {
         const int n = frames - done < kBlockFrames ? frames - done : kBlockFrames;
         uint8_t* p = block_;
-        for (int i = 0; i < n; ++i) {
-            EncodeSample(format_, left[done + i], p);
-            EncodeSample(format_, right[done + i], p + bytes);
-            p += 2 * bytes;
+        switch (format_) {
+            case WavFormat::kInt16: p = EncodeFrames<WavFormat::kInt16>(left + done, right + done, n, p); break;
+            case WavFormat::kInt24: p = EncodeFrames<WavFormat::kInt24>(left + done, right + done, n, p); break;
+            case WavFormat::kInt32: p = EncodeFrames<WavFormat::kInt32>(left + done, right + done, n, p); break;
+            case WavFormat::kFloat32: p = EncodeFrames<WavFormat::kFloat32>(left + done, right + done, n, p); break;
         }
         const std::size_t size = static_cast<std::size_t>(p - block_);
         if (std::fwrite(block_, 1, size, file_) != size) {
