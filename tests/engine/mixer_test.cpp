@@ -142,8 +142,8 @@ TEST_F(MixerTest, RateGlideAcrossLoopEdges) {
         for (int c = 0; c < 2; ++c) {
             double w[17];
             for (int k = 0; k < 17; ++k) w[k] = s.audio[c][kSampleGuard + 20 + ((ip - 28 + k) % 21 + 21) % 21];
-            ASSERT_NEAR((c ? right : left)[i], InterpolateFrame(w, static_cast<int>(step >> 32), static_cast<uint32_t>(pos)) * 0.75, 1e-9)
-                << i;
+            const double x = InterpolateFrame(w, static_cast<int>(step >> 32), static_cast<uint32_t>(pos));
+            ASSERT_NEAR((c ? right : left)[i], x * 0.75, 1e-9) << i;
         }
         pos += step;
         if (static_cast<int64_t>(pos >> 32) >= 41) pos -= uint64_t{21} << 32;

@@ -76,7 +76,7 @@ const struct {
      }},
     {"xm", ImportXm, R"#(tracker string "([^"]*)", (\d+) channels, .*?(\d+) samples)#",
      [](const AppState& app, const std::smatch& m) {
-         EXPECT_TRUE(StartsWith(app.statusLine, "'" + m[1].str())) << app.statusLine;
+         EXPECT_TRUE(app.statusLine[0] == '\'' && StartsWith(app.statusLine + 1, m[1].str())) << app.statusLine;
          EXPECT_NE(std::string(app.statusLine).find(profile::kEarlierBuild ? "' Module Loaded (0x0104)"
                                                                            : "' Module Loaded (0x0104)."),
                    std::string::npos);
