@@ -72,6 +72,28 @@ private:
     std::chrono::steady_clock::time_point last_{};
 };
 
+// A new state with INPUT opened in it (nothing opened for an empty INPUT),
+// the import's status line printed on stderr; null when there is no memory
+// for the state. failed tells whether the import reported an error.
+std::unique_ptr<AppState> OpenSong(const std::string& input, bool& failed) {
+    failed = false;
+    AppState::Options stateOptions;
+    stateOptions.measureCycleRate = false;
+    std::unique_ptr<AppState> app = AppState::Create(stateOptions);
+    if (!app) {
+        std::fprintf(stderr, "zelmora-render: not enough memory for the song\n");
+        return app;
+    }
+    if (input.empty()) return app;
+    // The dispatch lower-cases the path in place, so it gets a copy.
+    std::vector<char> path(input.begin(), input.end());
+    path.push_back('\0');
+    ImportFile(*app, path.data());
+    std::fprintf(stderr, "%.*s\n", static_cast<int>(NameLength(app->statusLine, kStatusLength)), app->statusLine);
+    failed = std::strncmp(app->statusLine, "Error: ", 7) == 0;
+    return app;
+}
+
 void PrintDecibels(double peak) {
     if (peak <= 0.0)
         std::fprintf(stderr, "-inf");
@@ -89,22 +111,9 @@ int WritePictures(const RenderOptions& options) {
         }
         return 0;
     }
-    AppState::Options stateOptions;
-    stateOptions.measureCycleRate = false;
-    std::unique_ptr<AppState> app = AppState::Create(stateOptions);
-    if (!app) {
-        std::fprintf(stderr, "zelmora-render: not enough memory for the song\n");
-        return 1;
-    }
     bool failed = false;
-    if (!options.input.empty()) {
-        std::vector<char> path(options.input.begin(), options.input.end());
-        path.push_back('\0');
-        ImportFile(*app, path.data());
-        std::fprintf(stderr, "%.*s\n", static_cast<int>(NameLength(app->statusLine, kStatusLength)),
-                     app->statusLine);
-        failed = std::strncmp(app->statusLine, "Error: ", 7) == 0;
-    }
+    std::unique_ptr<AppState> app = OpenSong(options.input, failed);
+    if (!app) return 1;
     if (options.seconds > 0.0 && !failed) {
         RenderResult result;
         if (!RenderSong(*app, options, nullptr, result)) {
@@ -144,21 +153,9 @@ int main(int argc, char** argv) {
 
     if (!options.skinOutput.empty() || !options.screenOutput.empty()) return WritePictures(options);
 
-    AppState::Options stateOptions;
-    stateOptions.measureCycleRate = false;
-    std::unique_ptr<AppState> app = AppState::Create(stateOptions);
-    if (!app) {
-        std::fprintf(stderr, "zelmora-render: not enough memory for the song\n");
-        return 1;
-    }
-
-    // The dispatch lower-cases the path in place, so it gets a copy.
-    std::vector<char> path(options.input.begin(), options.input.end());
-    path.push_back('\0');
-    ImportFile(*app, path.data());
-    std::fprintf(stderr, "%.*s\n", static_cast<int>(NameLength(app->statusLine, kStatusLength)),
-                 app->statusLine);
-    const bool failed = std::strncmp(app->statusLine, "Error: ", 7) == 0;
+    bool failed = false;
+    std::unique_ptr<AppState> app = OpenSong(options.input, failed);
+    if (!app) return 1;
 
     if (options.info) {
         std::string json;
