@@ -62,9 +62,9 @@ TEST_F(MixerTest, EndsOfUnloopedSamples) {
     EXPECT_EQ(v.envelopeStage, kStageRelease);
 }
 
-// The frame loops against the scalar formula, at a rate with
-// fractions of 0 and one half and at one above 2 that reads the last window
-// inside the loop at phase 255 (the one that reads a frame past its end).
+// The frame loops against the scalar formula, at a rate with fractions of 0
+// and one half and at one above 2 that reads the last window inside the loop
+// at phase 255 (the one that reads a frame past its end), then gliding.
 TEST_F(MixerTest, ForwardLoopMatchesTheWrappedFormula) {
     if constexpr (profile::kLinearVoices) GTEST_SKIP() << "the sinc voice and the pan law";
     // The plain loop, the AVX2 one and the AVX-512 one, each where the processor has it.
@@ -77,36 +77,47 @@ TEST_F(MixerTest, ForwardLoopMatchesTheWrappedFormula) {
             Voice& v = Plain(60);
             app->song.tracks[0].channel.pan = 128;
             v.pan = 0.5;
-            const int frames = rate == 1.5 ? 400 : 1000;
-            Render(v, frames);
-            // The 32.32 walk, every window frame mapped into the loop near its edges.
+            // The 32.32 walk, every window frame mapped into the loop near its
+            // edges, the rate gliding toward `target` frame by frame.
             const int64_t start = 20, length = 21, end = 41;
-            const uint64_t step = rate == 1.5 ? uint64_t{3} << 31 : v.step;
+            const double g = SmoothingCoefficient(kGlideSeconds, 44100.0);
+            double walkRate = 0.0;
             uint64_t pos = 0;
             bool wrapped = false;
-            for (int i = 0; i < frames; ++i) {
-                const int64_t ip = static_cast<int64_t>(pos >> 32);
-                const bool edge = ip >= end - 8 || (wrapped && ip < start + 8);
-                for (int c = 0; c < 2; ++c) {
-                    double w[17];
-                    for (int k = 0; k < 17; ++k) {
-                        const int64_t p = ip - 8 + k;
-                        w[k] = s.audio[c][kSampleGuard +
-                                          (edge ? start + ((p - start) % length + length) % length : p)];
+            auto expectWalk = [&](int frames, double target) {
+                for (int i = 0; i < frames; ++i) {
+                    const uint64_t step = static_cast<uint64_t>(static_cast<int64_t>(walkRate * 4294967296.0));
+                    const int64_t ip = static_cast<int64_t>(pos >> 32);
+                    const bool edge = ip >= end - 8 || (wrapped && ip < start + 8);
+                    for (int c = 0; c < 2; ++c) {
+                        double w[17];
+                        for (int k = 0; k < 17; ++k) {
+                            const int64_t p = ip - 8 + k;
+                            w[k] = s.audio[c][kSampleGuard +
+                                              (edge ? start + ((p - start) % length + length) % length : p)];
+                        }
+                        const double x = InterpolateFrame(w, static_cast<int>(step >> 32), static_cast<uint32_t>(pos));
+                        ASSERT_NEAR((c ? right : left)[i], x * 0.75, 1e-9)
+                            << "frame " << i << " wide " << wide << widest << " rate " << rate;
                     }
-                    ASSERT_NEAR(
-                        (c ? right : left)[i],
-                        InterpolateFrame(w, static_cast<int>(step >> 32), static_cast<uint32_t>(pos)) * 0.75,
-                        1e-9)
-                        << "frame " << i << " wide " << wide << widest << " rate " << rate;
+                    pos += step;
+                    if (static_cast<int64_t>(pos >> 32) >= end) {
+                        wrapped = true;
+                        pos -= static_cast<uint64_t>(length) << 32;
+                    }
+                    walkRate = (walkRate - target) * g + target;
                 }
-                pos += step;
-                if (static_cast<int64_t>(pos >> 32) >= end) {
-                    wrapped = true;
-                    pos -= static_cast<uint64_t>(length) << 32;
-                }
-            }
+            };
+            const int frames = rate == 1.5 ? 400 : 1000;
+            Render(v, frames);
+            walkRate = v.rate;
+            expectWalk(frames, v.rate);
             EXPECT_EQ(v.loopWrapped, 1);
+            // A new note on the sounding voice: its rate glides across the
+            // loop's edges (and, from 2.9, across a cutoff set).
+            v.pitch = 63;
+            Render(v, 3000);
+            expectWalk(3000, std::pow(2.0, 3 / 12.0) * s.sampleRate / 44100.0);
         }
     }
     SetWideMixer(true);
@@ -119,36 +130,6 @@ TEST_F(MixerTest, ForwardLoopMatchesTheWrappedFormula) {
     Render(v, 200);
     for (int i = 1; i < 200; ++i) ASSERT_NEAR(left[i], left[0], 1e-12) << i;
     EXPECT_NEAR(left[0], 0.5, 0.01);
-}
-
-// A new note on a sounding voice: the rate glides across the edges of a short
-// loop, frame by frame as the glide formula has it.
-TEST_F(MixerTest, RateGlideAcrossLoopEdges) {
-    if constexpr (profile::kLinearVoices) GTEST_SKIP() << "the sinc voice and the pan law";
-    const Sample& s = AddSample(*app, 1, 0, 64, 2, Wave, 1, 20, 21);
-    Voice& v = Plain(60);
-    app->song.tracks[0].channel.pan = 128;
-    v.pan = 0.5;
-    Render(v, 300);  // settled at rate 1, wrapped
-    const double g = SmoothingCoefficient(kGlideSeconds, 44100.0);
-    const double target = std::pow(2.0, 3 / 12.0) * s.sampleRate / 44100.0;
-    double rate = v.rate;
-    uint64_t pos = (static_cast<uint64_t>(v.position) << 32) | v.positionFraction;
-    v.pitch = 63;
-    Render(v, 3000);
-    for (int i = 0; i < 3000; ++i) {
-        const uint64_t step = static_cast<uint64_t>(static_cast<int64_t>(rate * 4294967296.0));
-        const int64_t ip = static_cast<int64_t>(pos >> 32);
-        for (int c = 0; c < 2; ++c) {
-            double w[17];
-            for (int k = 0; k < 17; ++k) w[k] = s.audio[c][kSampleGuard + 20 + ((ip - 28 + k) % 21 + 21) % 21];
-            const double x = InterpolateFrame(w, static_cast<int>(step >> 32), static_cast<uint32_t>(pos));
-            ASSERT_NEAR((c ? right : left)[i], x * 0.75, 1e-9) << i;
-        }
-        pos += step;
-        if (static_cast<int64_t>(pos >> 32) >= 41) pos -= uint64_t{21} << 32;
-        rate = (rate - target) * g + target;
-    }
 }
 
 // A voice settled at volume 0 sounds nothing but keeps its place, in every
