@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <filesystem>
 
 #include "app/profile.h"
 #include "formats/importers.h"
@@ -137,20 +136,6 @@ TEST(ImportMod, MissingPatternsAndSampleDataStayEmpty) {
     // Every prefix of a file imports without reading outside it.
     bytes.resize(1200);
     for (std::size_t n = 0; n <= bytes.size(); n += 37) ImportModData(*app, ByteReader(bytes.data(), n));
-}
-
-TEST(ImportMod, CorpusFilesLoad) {
-    const std::string dir = CorpusDir();
-    if (dir.empty()) GTEST_SKIP() << "no corpus";
-    int files = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(dir + "/mod")) {
-        auto app = MakeTestApp();
-        std::string path = entry.path().string();
-        ImportFile(*app, path.data());
-        EXPECT_EQ(std::string(app->statusLine).rfind(Loaded(0, 0).substr(0, 24), 0), 0u) << entry.path();
-        ++files;
-    }
-    EXPECT_GT(files, 0);
 }
 
 }  // namespace

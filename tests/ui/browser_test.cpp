@@ -151,31 +151,6 @@ TEST_F(BrowserTest, DoubleClicksEnterFoldersAndOpenFilesThroughTheImport) {
 }
 
 #ifndef _WIN32
-TEST_F(BrowserTest, OpensEveryCorpusFormat) {
-    const std::string corpus = CorpusDir();
-    if (corpus.empty()) GTEST_SKIP() << "no corpus";
-    int opened = 0;
-    // The earlier build opens only the three tracker formats.
-    const std::vector<const char*> formats = profile::kOwnModuleFormat
-                                                 ? std::vector<const char*>{"mod", "s3m", "xm", "okt", "mid", "sf2", "wav"}
-                                                 : std::vector<const char*>{"mod", "xm", "okt"};
-    for (const char* format : formats) {
-        SetFolder(*app, corpus + "/" + format);
-        ListFolder(*app);
-        for (int i = 0; i < app->browserCount; ++i) {
-            const std::string name = app->browserList[std::size_t(i)].name;
-            const std::size_t dot = name.rfind('.');
-            if (dot == std::string::npos || name.substr(dot + 1) != format) continue;  // notes beside the files
-            ++opened;
-            SetStatus(*app, "Ready.");
-            OpenBrowserEntry(*app, i);
-            EXPECT_EQ(std::strstr(app->statusLine, "Not Supported"), nullptr) << name;
-            EXPECT_EQ(std::strstr(app->statusLine, "Failed To Open"), nullptr) << name;
-        }
-    }
-    EXPECT_GT(opened, 0);
-}
-
 TEST_F(BrowserTest, PathsPastTheLimitAreRefusedNotCut) {
     // A folder name that fits on its own but not joined to the folder.
     const std::string deep(255, 'd');
