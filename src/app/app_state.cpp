@@ -1,6 +1,8 @@
 #include "app/app_state.h"
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <cstring>
 #include <new>
 
@@ -44,8 +46,17 @@ AppState::AppState(const Options& options) {
     ResetAudioState(*this);
     ZeroSong(song);
     mouseX = mouseY = 0;
+    std::fill(std::begin(keyNotes), std::end(keyNotes), int16_t{-1});
+    std::fill(std::begin(keyTracks), std::end(keyTracks), int8_t{-1});
     std::memset(browserFolder, 0, sizeof browserFolder);
     CurrentDirectory(browserFolder, sizeof browserFolder);
+    // SANITY: a start folder that cannot be had (removed, or its path too
+    // long) would leave the browser empty and put the first save at the root;
+    // the browser starts in the user's home folder instead.
+    if (browserFolder[0] == '\0') {
+        const std::string home = HomeFolder();
+        if (home.size() < sizeof browserFolder) std::memcpy(browserFolder, home.c_str(), home.size() + 1);
+    }
     ListFolder(*this);
     transport = Transport{};
     NewSong();

@@ -108,6 +108,10 @@ struct AppState {
     char* textEditTarget = nullptr;
     char statusLine[kStatusLength];
     uint8_t heldNotes[128];
+    // The note each key's press started, and on which track (-1: none), so
+    // its release stops that very note whatever the octave and cursor are by then.
+    int16_t keyNotes[256];
+    int8_t keyTracks[256];
     char browserFolder[kPathLength];
     int32_t browserSelection = -1;
     int32_t browserScroll = 0;

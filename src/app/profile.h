@@ -22,6 +22,7 @@ inline constexpr const char* kReadyStatus = kEarlierBuild ? "Welcome To Zelmora"
 // File messages: the earlier build writes them without the final full stop.
 inline constexpr const char* kFailedToOpen =
     kEarlierBuild ? "Error: Failed To Open File" : "Error: Failed To Open File.";
+inline constexpr const char* kOutOfMemory = kEarlierBuild ? "Error: Out Of Memory" : "Error: Out Of Memory.";
 inline constexpr const char* kNotSupported =
     kEarlierBuild ? "Error: Not Supported Fileformat" : "Error: Not Supported Fileformat.";
 inline constexpr const char* kModLoadedFormat =

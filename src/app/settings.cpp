@@ -4,8 +4,10 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <vector>
 
 #include "app/profile.h"
+#include "platform/platform.h"
 
 namespace zelmora {
 
@@ -56,6 +58,7 @@ AppSettings DecodeSettings(const uint8_t* bytes, std::size_t length) {
 AppSettings ReadSettingsFile(const std::string& path) {
     uint8_t bytes[kSettingsRecordBytes] = {};
     std::size_t got = 0;
+    if (path.empty()) return DecodeSettings(bytes, got);
     if (FILE* f = std::fopen(path.c_str(), "rb")) {
         got = std::fread(bytes, 1, profile::kSettingsBytes, f);
         std::fclose(f);
@@ -64,19 +67,29 @@ AppSettings ReadSettingsFile(const std::string& path) {
 }
 
 void WriteSettingsFile(const std::string& path, const AppSettings& settings) {
+    // SANITY: without a settings path (the executable's own could not be
+    // read) nothing is written, rather than a file in whatever folder is current.
+    if (path.empty()) return;
     std::error_code ignored;
     const std::filesystem::path folder = std::filesystem::path(path).parent_path();
     if (!folder.empty()) std::filesystem::create_directories(folder, ignored);
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return;
-    uint8_t bytes[kSettingsRecordBytes];
-    EncodeSettings(settings, bytes);
-    std::fwrite(bytes, 1, profile::kSettingsBytes, f);
-    std::fclose(f);
+    uint8_t record[kSettingsRecordBytes];
+    EncodeSettings(settings, record);
+    std::vector<uint8_t> bytes(record, record + profile::kSettingsBytes);
+    // SANITY: a longer file (the full build's, which also keeps the keyboard
+    // layout) keeps the bytes past this build's own record.
+    if (FILE* f = std::fopen(path.c_str(), "rb")) {
+        uint8_t previous[64];
+        const std::size_t got = std::fread(previous, 1, sizeof previous, f);
+        std::fclose(f);
+        if (got > bytes.size()) bytes.insert(bytes.end(), previous + bytes.size(), previous + got);
+    }
+    WriteFileSafely(path, [&bytes](FILE* f) { return std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size(); });
 }
 
 std::string SettingsPathFromExecutable(const std::string& executablePath) {
-    if (executablePath.size() < 3) return "set";
+    // SANITY: no executable path, no settings file (not "set" in the current folder).
+    if (executablePath.size() < 3) return {};
     return executablePath.substr(0, executablePath.size() - 3) + "set";
 }
 

@@ -31,13 +31,15 @@ void EncodeSettings(const AppSettings& settings, uint8_t (&bytes)[kSettingsRecor
 // is not finite and positive) are set back to their defaults.
 AppSettings DecodeSettings(const uint8_t* bytes, std::size_t length);
 
-// Missing or short files leave defaults; nothing is reported.
+// Missing or short files leave defaults; nothing is reported. An empty path
+// reads nothing and writes nothing.
 AppSettings ReadSettingsFile(const std::string& path);
 
 // Creates the folder when needed; an unwritable file is skipped silently.
 void WriteSettingsFile(const std::string& path, const AppSettings& settings);
 
-// The executable's path with its last three characters replaced by "set".
+// The executable's path with its last three characters replaced by "set";
+// empty when the executable's path is unknown.
 std::string SettingsPathFromExecutable(const std::string& executablePath);
 
 // Systems without executable extensions: $XDG_CONFIG_HOME/zelmora/zelmora.set,

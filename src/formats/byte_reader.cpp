@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 namespace zelmora {
 
@@ -101,15 +103,32 @@ const uint8_t* ByteReader::Peek(std::size_t count, std::size_t* available) const
     return data_ + position_;
 }
 
-bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes) {
+bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes, uint64_t maxBytes) {
     bytes.clear();
+    // SANITY: only a regular file is read. A FIFO would block the open forever
+    // and a device such as /dev/zero never ends; a file larger than any song
+    // would only exhaust the memory.
+    std::error_code error;
+    const std::filesystem::path name(path);
+    if (!std::filesystem::is_regular_file(name, error) || error) return false;
+    const uintmax_t size = std::filesystem::file_size(name, error);
+    if (error || size > maxBytes) return false;
     FILE* f = std::fopen(path.c_str(), "rb");
     if (!f) return false;
+    bytes.reserve(static_cast<std::size_t>(size));
     uint8_t chunk[65536];
     std::size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) bytes.insert(bytes.end(), chunk, chunk + n);
-    const bool ok = !std::ferror(f);
+    bool ok = true;
+    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) {
+        if (bytes.size() + n > maxBytes) {  // it grew while being read
+            ok = false;
+            break;
+        }
+        bytes.insert(bytes.end(), chunk, chunk + n);
+    }
+    ok = ok && !std::ferror(f);
     std::fclose(f);
+    if (!ok) bytes.clear();
     return ok;
 }
 

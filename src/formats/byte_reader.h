@@ -68,7 +68,17 @@ private:
     bool truncated_ = false;
 };
 
-// Reads a whole file into memory; false when it cannot be opened or read.
-bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes);
+// The largest file an importer reads: WAV files and SoundFont banks, the
+// largest of the foreign formats, give their sizes in 32 bits (4 GiB and the
+// 8-byte chunk header); every module format holds far less.
+inline constexpr uint64_t kMaxImportBytes = (uint64_t{1} << 32) + 8;
+// The largest own module file: one sample channel holds at most 2^31 frames of
+// 8-byte values, and a song made from the largest WAV (two channels) is about
+// 32 GiB on the disk.
+inline constexpr uint64_t kMaxModuleBytes = uint64_t{32} << 30;
+
+// Reads a whole file into memory; false when it cannot be opened or read, is
+// not a regular file (after following links) or is larger than maxBytes.
+bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes, uint64_t maxBytes = kMaxImportBytes);
 
 }  // namespace zelmora

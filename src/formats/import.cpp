@@ -1,10 +1,13 @@
 #include <cctype>
 #include <cstring>
+#include <new>
+#include <stdexcept>
 #include <string>
 
 #include "app/app_state.h"
 #include "app/profile.h"
 #include "formats/importers.h"
+#include "platform/platform.h"
 
 namespace zelmora {
 
@@ -26,7 +29,7 @@ constexpr LoaderEntry kLoaders[] = {
 };
 
 // The earlier build also knows Amiga-style names: "mod.", "xm." or "okt."
-// anywhere in the lower-cased path.
+// anywhere in the lower-cased file name.
 constexpr struct {
     const char* prefix;
     Loader loader;
@@ -34,36 +37,54 @@ constexpr struct {
 
 }  // namespace
 
-bool OpenForImport(AppState& app, const std::string& path, std::vector<uint8_t>& bytes) {
-    if (ReadWholeFile(path, bytes)) return true;
+bool OpenForImport(AppState& app, const std::string& path, std::vector<uint8_t>& bytes, uint64_t maxBytes) {
+    if (ReadWholeFile(path, bytes, maxBytes)) return true;
     SetStatus(app, "%s", profile::kFailedToOpen);
     return false;
 }
 
-void ImportFile(AppState& app, char* path) {
-    const std::string original = path;
+namespace {
+
+Loader ChooseLoader(char* path) {
     for (char* c = path; *c; ++c) *c = static_cast<char>(std::tolower(static_cast<unsigned char>(*c)));
     const std::size_t length = std::strlen(path);
-
     if (length >= 3) {
         const char* suffix = path + length - 3;
         for (const LoaderEntry& entry : kLoaders) {
             if (profile::kEarlierBuild && !entry.inEarlierBuild) continue;
-            if (std::memcmp(suffix, entry.suffix, 3) == 0) {
-                entry.loader(app, original);
-                return;
-            }
+            if (std::memcmp(suffix, entry.suffix, 3) == 0) return entry.loader;
         }
     }
     if constexpr (profile::kAmigaPrefixes) {
-        for (const auto& entry : kAmigaPrefixes) {
-            if (std::strstr(path, entry.prefix)) {
-                entry.loader(app, original);
-                return;
-            }
-        }
+        // SANITY: the prefix is looked for in the file's own name only, so a
+        // folder named "mod.archive" does not make every file in it a module.
+        const char* name = path + length;
+        while (name > path && !IsPathSeparator(name[-1])) --name;
+        for (const auto& entry : kAmigaPrefixes)
+            if (std::strstr(name, entry.prefix)) return entry.loader;
     }
-    SetStatus(app, "%s", profile::kNotSupported);
+    return nullptr;
+}
+
+}  // namespace
+
+void ImportFile(AppState& app, char* path) {
+    const std::string original = path;
+    const Loader loader = ChooseLoader(path);
+    if (!loader) {
+        SetStatus(app, "%s", profile::kNotSupported);
+        return;
+    }
+    // SANITY: running out of memory anywhere in an import ends that import
+    // with a message; the program and whatever the loader left in place go on
+    // (locks are released on the way out).
+    try {
+        loader(app, original);
+    } catch (const std::bad_alloc&) {
+        SetStatus(app, "%s", profile::kOutOfMemory);
+    } catch (const std::length_error&) {
+        SetStatus(app, "%s", profile::kOutOfMemory);
+    }
 }
 
 }  // namespace zelmora

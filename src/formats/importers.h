@@ -12,6 +12,7 @@
 namespace zelmora {
 
 struct AppState;
+struct Song;
 
 // Chooses the loader by the last three characters of the lower-cased path.
 // The path buffer is lower-cased in place; the file is opened under its
@@ -41,7 +42,9 @@ void ImportWav(AppState& app, const std::string& path);
 void ImportWavData(AppState& app, ByteReader data, const std::string& path);
 
 // Opens a file for a loader: reads it whole, or writes "Error: Failed To Open
-// File." and returns false.
-bool OpenForImport(AppState& app, const std::string& path, std::vector<uint8_t>& bytes);
+// File." and returns false (also for anything but a regular file, or a file
+// larger than maxBytes).
+bool OpenForImport(AppState& app, const std::string& path, std::vector<uint8_t>& bytes,
+                   uint64_t maxBytes = kMaxImportBytes);
 
 }  // namespace zelmora

@@ -98,7 +98,10 @@ void ImportModData(AppState& app, ByteReader in) {
         in.Read(tag, sizeof tag);
         const int tracks = TracksForTag(tag);
         song.trackCount = static_cast<uint8_t>(tracks);
-        for (int t = 0; t < tracks; ++t) FormatBounded(song.tracks[t].name, kNameLength, "Channel %.2d", t);
+        for (int t = 0; t < tracks; ++t) {
+            FormatBounded(song.tracks[t].name, kNameLength, "Channel %.2d", t);
+            if constexpr (profile::kPanSwitch) song.tracks[t].reserved2 = PanSwitchForPan(PanForChannel(t));
+        }
 
         for (int p = 0; p < patternCount; ++p) {
             for (int r = 0; r < kModRows; ++r) {

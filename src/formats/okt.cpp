@@ -140,6 +140,14 @@ void ImportOktData(AppState& app, ByteReader in) {
         in.Skip(8 + 8);  // file identifier, CMOD identifier and length
         bool split[kOktPairs];
         for (bool& s : split) s = in.U16BE() == 1;
+        if constexpr (profile::kPanSwitch) {
+            // The pan switch takes the side the pan command of each track's pair
+            // names, so a split pair plays both its tracks on the pair's side.
+            int track = 0;
+            for (int pair = 0; pair < kOktPairs; ++pair)
+                for (int half = 0; half < (split[pair] ? 2 : 1); ++half, ++track)
+                    song.tracks[track].reserved2 = PanSwitchForPan(PanForPair(pair));
+        }
 
         in.Skip(4);  // SAMP
         const uint32_t entries = in.U32BE() / kOktSampleEntry;

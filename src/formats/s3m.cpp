@@ -240,12 +240,16 @@ void ImportS3mData(AppState& app, ByteReader in) {
         in.Skip(1 + 12);  // master volume, rest of the header
         in.Read(header.channelSettings, sizeof header.channelSettings);
 
-        // The 254 and 255 markers are dropped and the entries close up.
+        // The 254 markers are dropped and the entries close up.
+        // SANITY: the list ends at the first 255, the end of the song: entries
+        // after it were never played, and appending them played on past the end.
         int appended = 0;
+        bool ended = false;
         for (int i = 0; i < header.orderCount; ++i) {
             const uint8_t order = in.U8();
+            ended = ended || order == 255;
             // SANITY: order entries beyond the list's 256 are dropped.
-            if (order < 254 && appended < kMaxOrders) song.orders[appended++] = order;
+            if (!ended && order < 254 && appended < kMaxOrders) song.orders[appended++] = order;
         }
         song.lastOrder = static_cast<uint8_t>(appended - 1);
 

@@ -8,6 +8,7 @@
 
 #include "app/app_state.h"
 #include "formats/importers.h"
+#include "platform/platform.h"
 
 namespace zelmora {
 
@@ -117,8 +118,9 @@ void ReadInstrumentChunk(Sample& sample, ByteReader& in) {
 // The file name without its folder and extension, lower-cased as the import
 // dispatch lower-cases the path.
 std::string FileTitle(const std::string& path) {
-    std::size_t begin = path.find_last_of("/\\:");
-    begin = begin == std::string::npos ? 0 : begin + 1;
+    const bool windows = PathSeparator() == '\\';  // where "C:name" names a file on drive C
+    std::size_t begin = path.size();
+    while (begin > 0 && !IsPathSeparator(path[begin - 1]) && !(windows && path[begin - 1] == ':')) --begin;
     std::size_t end = path.find_last_of('.');
     if (end == std::string::npos || end < begin) end = path.size();
     std::string title = path.substr(begin, end - begin);

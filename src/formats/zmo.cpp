@@ -1,5 +1,7 @@
 // The program's own module file: a fixed header, all 256 patterns with their
 // non-empty rows, then all 256 instruments with their usable samples.
+#include <algorithm>
+#include <bit>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
@@ -19,14 +21,20 @@ constexpr char kMagic[4] = {'Z', 'M', 'O', '0'};
 constexpr const char* kSaveFailed = "Error: Failed To Save Zelmora Module File.";
 constexpr const char* kInvalidFile = "Error: Invalid Zelmora Module File.";
 
-// Buffered little-endian writer over a file that remembers any failed write.
+// Buffered little-endian writer that remembers any failed write. Over a file
+// it passes the bytes on in blocks; without one it keeps them all in memory.
 class FileWriter {
 public:
     explicit FileWriter(FILE* file) : file_(file) {}
     void Bytes(const void* data, std::size_t count) {
         const auto* p = static_cast<const uint8_t*>(data);
+        if (file_ && count >= kBlock) {  // large sample data goes straight through
+            Flush();
+            if (std::fwrite(p, 1, count, file_) != count) failed_ = true;
+            return;
+        }
         buffer_.insert(buffer_.end(), p, p + count);
-        if (buffer_.size() >= (1u << 20)) Flush();
+        if (buffer_.size() >= kBlock) Flush();
     }
     void U8(uint8_t v) { buffer_.push_back(v); }
     void U16(uint16_t v) {
@@ -43,6 +51,7 @@ public:
         for (int i = 0; i < 8; ++i) U8(static_cast<uint8_t>(bits >> (8 * i)));
     }
     void Flush() {
+        if (!file_) return;
         if (!buffer_.empty() && std::fwrite(buffer_.data(), 1, buffer_.size(), file_) != buffer_.size())
             failed_ = true;
         buffer_.clear();
@@ -50,11 +59,12 @@ public:
     // Flushes, then reports whether every byte reached the file.
     bool Finish() {
         Flush();
-        if (std::fflush(file_) != 0 || std::ferror(file_)) failed_ = true;
+        if (file_ && (std::fflush(file_) != 0 || std::ferror(file_))) failed_ = true;
         return !failed_;
     }
 
 private:
+    static constexpr std::size_t kBlock = std::size_t{1} << 20;
     FILE* file_;
     std::vector<uint8_t> buffer_;
     bool failed_ = false;
@@ -151,8 +161,13 @@ void WriteSample(FileWriter& w, const Sample& s) {
                                static_cast<uint8_t>(s.fineTune),
                                s.scaleTuning};
     w.Bytes(bytes, sizeof bytes);
-    for (int32_t c = 0; c < s.channels; ++c)
-        for (int32_t f = 0; f < s.frames; ++f) w.F64(s.audio[c][kSampleGuard + f]);
+    for (int32_t c = 0; c < s.channels; ++c) {
+        const double* audio = s.audio[c] + kSampleGuard;
+        if constexpr (std::endian::native == std::endian::little)
+            w.Bytes(audio, static_cast<std::size_t>(s.frames) * sizeof(double));
+        else
+            for (int32_t f = 0; f < s.frames; ++f) w.F64(audio[f]);
+    }
 }
 
 void WriteInstruments(FileWriter& w, const Song& song) {
@@ -168,26 +183,21 @@ void WriteInstruments(FileWriter& w, const Song& song) {
     }
 }
 
-// SANITY: the temporary file of a save is closed and removed on every
-// way out that does not end in the rename, an exception from the writer's
-// buffer included, so a failed save leaves no file behind.
-class TemporaryFile {
-public:
-    TemporaryFile(const std::string& path, FILE*& file) : path_(path), file_(file) {}
-    TemporaryFile(const TemporaryFile&) = delete;
-    TemporaryFile& operator=(const TemporaryFile&) = delete;
-    ~TemporaryFile() {
-        if (file_) std::fclose(file_);
-        file_ = nullptr;
-        if (!kept_) std::remove(path_.c_str());
-    }
-    void Keep() { kept_ = true; }
-
-private:
-    const std::string& path_;
-    FILE*& file_;
-    bool kept_ = false;
-};
+void WriteModule(FileWriter& w, const Song& song) {
+    w.Bytes(kMagic, sizeof kMagic);
+    w.Bytes(song.name, kNameLength);
+    w.U8(song.orderPosition);
+    w.U8(song.lastOrder);
+    w.U8(song.restartOrder);
+    w.U8(song.reserved);
+    w.Bytes(song.orders, sizeof song.orders);
+    w.U8(song.trackCount);
+    w.U8(song.editStep);
+    w.U8(song.tempo);
+    w.U8(song.speed);
+    WritePatterns(w, song);
+    WriteInstruments(w, song);
+}
 
 // Reads the body after the magic into the freshly reset song. Returns the
 // status message of a damaged file, or null when the file was whole.
@@ -290,50 +300,34 @@ const char* ReadBody(AppState& app, ByteReader& in) {
 void SaveModule(AppState& app) {
     const Song& song = app.song;
     const std::size_t nameLength = NameLength(song.name, sizeof song.name);
-    if (!IsSafeFileName(song.name, nameLength)) {
+    // SANITY: a folder that could not be read (empty) would put the song at the
+    // root of the drive or the file system; nothing is saved without a folder.
+    if (!IsSafeFileName(song.name, nameLength) || app.browserFolder[0] == '\0') {
         SetStatus(app, "%s", kSaveFailed);
         return;
     }
     // A folder that already ends in a separator (a root) gets no second one.
-    std::string path(app.browserFolder);
-    if (path.empty() || (path.back() != '/' && path.back() != '\\')) path += PathSeparator();
-    path += std::string(song.name, nameLength) + ".zmo";
+    std::string folder(app.browserFolder);
+    if (!IsPathSeparator(folder.back())) folder += PathSeparator();
+    const std::string path = folder + std::string(song.name, nameLength) + ".zmo";
     // SANITY: a path past the 260 characters the program's paths hold is
-    // refused rather than cut into another file's name.
-    if (path.size() >= kPathLength) {
+    // refused rather than cut into another file's name; the temporary file
+    // written beside it must fit as well.
+    if (std::max(path.size(), folder.size() + kTemporaryNameLength) >= kPathLength) {
         SetStatus(app, "Error: Path Too Long.");
         return;
     }
-    // The previous file is replaced only once the new one is complete.
-    const std::string temporary = path + ".tmp";
-    FILE* file = std::fopen(temporary.c_str(), "wb");
-    if (!file) {
+    // SANITY: the previous file is replaced only once the new one is complete
+    // and on the disk, through a temporary file no other writer can share.
+    const bool saved = WriteFileSafely(path, [&song](FILE* file) {
+        FileWriter w(file);
+        WriteModule(w, song);
+        return w.Finish();
+    });
+    if (!saved) {
         SetStatus(app, "%s", kSaveFailed);
         return;
     }
-    TemporaryFile cleanup(temporary, file);
-    FileWriter w(file);
-    w.Bytes(kMagic, sizeof kMagic);
-    w.Bytes(song.name, kNameLength);
-    w.U8(song.orderPosition);
-    w.U8(song.lastOrder);
-    w.U8(song.restartOrder);
-    w.U8(song.reserved);
-    w.Bytes(song.orders, sizeof song.orders);
-    w.U8(song.trackCount);
-    w.U8(song.editStep);
-    w.U8(song.tempo);
-    w.U8(song.speed);
-    WritePatterns(w, song);
-    WriteInstruments(w, song);
-    const bool written = w.Finish();
-    const bool closed = std::fclose(file) == 0;
-    file = nullptr;
-    if (!written || !closed || !RenameOver(temporary, path)) {
-        SetStatus(app, "%s", kSaveFailed);
-        return;  // the cleanup removes the temporary file
-    }
-    cleanup.Keep();
     SetStatus(app, "Zelmora Module Saved.");
 }
 
@@ -355,7 +349,7 @@ void LoadModuleData(AppState& app, ByteReader in) {
 
 void LoadModule(AppState& app, const std::string& path) {
     std::vector<uint8_t> bytes;
-    if (!OpenForImport(app, path, bytes)) return;
+    if (!OpenForImport(app, path, bytes, kMaxModuleBytes)) return;
     LoadModuleData(app, ByteReader(bytes));
 }
 

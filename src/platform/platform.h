@@ -4,6 +4,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -11,6 +13,14 @@ namespace zelmora {
 
 // The separator used to join a folder and a file name.
 char PathSeparator();
+
+// Whether c separates folders in a path: '/' everywhere, and '\\' on Windows
+// only (elsewhere it is an ordinary character of a file name).
+bool IsPathSeparator(char c);
+
+// The user's own folder (the home folder, the profile on Windows), or empty
+// when the system names none.
+std::string HomeFolder();
 
 // Writes the process's current directory (NUL-terminated, cut to fit).
 void CurrentDirectory(char* buffer, std::size_t size);
@@ -42,5 +52,18 @@ void FreeLarge(void* block, std::size_t size);
 
 // Replaces `to` with `from`, also when `to` exists; false when that fails.
 bool RenameOver(const std::string& from, const std::string& to);
+
+// Length of the name (without its folder) of the temporary file WriteFileSafely
+// makes beside its destination: "." or "~", "zm", then six random characters.
+inline constexpr std::size_t kTemporaryNameLength = 9;
+
+// Writes the file at `path` so that no failure loses what was there: `write`
+// fills a new temporary file in the same folder (created exclusively, under a
+// name no other writer holds), which is flushed to the disk and then renamed
+// over the destination. A destination that is a symbolic link stays one: the
+// file it leads to is replaced, and the replaced file's permission bits are
+// kept. On any failure (also `write` returning false) the previous file is
+// untouched, the temporary file is removed and false is returned.
+bool WriteFileSafely(const std::string& path, const std::function<bool(std::FILE*)>& write);
 
 }  // namespace zelmora

@@ -136,6 +136,8 @@ inline constexpr uint8_t kPanSwitchRight = 1;
 inline constexpr uint8_t NewSongPanSwitch(int track) {
     return (track & 3) == 0 || (track & 3) == 3 ? kPanSwitchLeft : kPanSwitchRight;
 }
+// The switch for a pan command's value: left of the centre (128) is left.
+inline constexpr uint8_t PanSwitchForPan(uint8_t pan) { return pan < 128 ? kPanSwitchLeft : kPanSwitchRight; }
 
 // Master levels raised by the render and lowered by the display without a lock.
 struct SongMeters {

@@ -19,13 +19,11 @@ namespace {
 
 constexpr const char* kPathTooLong = "Error: Path Too Long.";
 
-bool IsSeparator(char c) { return c == '\\' || c == '/'; }
-
 // The folder and a name joined with the platform's separator (none is added
 // after a folder that already ends in one, such as a root).
 std::string JoinPath(const char* folder, const char* name) {
     std::string path(folder);
-    if (path.empty() || !IsSeparator(path.back())) path += PathSeparator();
+    if (path.empty() || !IsPathSeparator(path.back())) path += PathSeparator();
     return path + name;
 }
 
@@ -66,7 +64,7 @@ void ParentFolder(AppState& app) {
     const std::size_t length = std::strlen(folder);
     std::size_t cut = length;
     for (std::size_t i = length; i > 0; --i)
-        if (IsSeparator(folder[i - 1])) {
+        if (IsPathSeparator(folder[i - 1])) {
             cut = i - 1;
             break;
         }

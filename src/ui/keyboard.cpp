@@ -324,8 +324,12 @@ void EffectEntry(AppState& app, int key) {
     StepRow(app);
 }
 
-void PreviewNote(AppState& app, int note) {
+void PreviewNote(AppState& app, int key, int note) {
     const int track = app.cursor.track;
+    if (key >= 0 && key < 256) {
+        app.keyNotes[key] = static_cast<int16_t>(note);
+        app.keyTracks[key] = static_cast<int8_t>(track);
+    }
     const int instrument = static_cast<uint8_t>(app.currentInstrument);
     {
         StateGuard lock(app.stateLock);
@@ -366,7 +370,7 @@ bool NoteColumnKey(AppState& app, int key, bool repeat, KeyModifiers modifiers) 
     const int i = NoteKeyIndex(app, key);
     if (i >= 0) {
         const int note = NoteNumber(app, i);
-        if (!repeat) PreviewNote(app, note);
+        if (!repeat) PreviewNote(app, key, note);
         if (!app.editMode) return !repeat;
         if (!modifiers.shift && !PlayerRunning(app)) {
             PatternCell& cell = CursorCell(app);
@@ -436,13 +440,24 @@ void KeyDown(AppState& app, int virtualKey, bool repeat, KeyModifiers modifiers)
 
 void KeyUp(AppState& app, int virtualKey) {
     if constexpr (!profile::kKeyboardEditor) return;
-    if (app.cursor.column != 0) return;
-    const int i = NoteKeyIndex(app, virtualKey);
-    if (i < 0) return;
-    const int note = NoteNumber(app, i);  // the octave at release time
-    PreviewNoteOff(app, app.cursor.track, note);
+    // SANITY: the release stops the note this key's press started, on the
+    // track it started on, whatever the column and octave are now; working it
+    // out again from the octave at release time left a voice sounding and a
+    // phantom note in HeldNotes that every later chord wrote into its cell.
+    if (virtualKey < 0 || virtualKey >= 256 || app.keyNotes[virtualKey] < 0) return;
+    const int note = app.keyNotes[virtualKey];
+    PreviewNoteOff(app, app.keyTracks[virtualKey], note);
     app.heldNotes[note] = 0;
+    app.keyNotes[virtualKey] = -1;
+    app.keyTracks[virtualKey] = -1;
     RequestRedraw(app);
+}
+
+void ReleaseHeldNotes(AppState& app) {
+    if constexpr (!profile::kKeyboardEditor) return;
+    for (int key = 0; key < 256; ++key)
+        if (app.keyNotes[key] >= 0) KeyUp(app, key);
+    std::memset(app.heldNotes, 0, sizeof app.heldNotes);
 }
 
 void OpenTextField(AppState& app, char* target, int x, int y, int size) {

@@ -24,6 +24,9 @@ struct KeyModifiers {
 
 void KeyDown(AppState& app, int virtualKey, bool repeat, KeyModifiers modifiers);
 void KeyUp(AppState& app, int virtualKey);
+// The window lost the keyboard: every note a key still holds is released (the
+// key's own release will not arrive) and HeldNotes is cleared.
+void ReleaseHeldNotes(AppState& app);
 
 // Opens a text field over target (size bytes) at screen position x, y with the
 // caret under the last stored mouse position.

@@ -41,6 +41,13 @@ TEST(Settings, FileRoundTripAndShortFiles) {
     bytes.resize(3);
     WriteFile(path, bytes);
     EXPECT_EQ(ReadSettingsFile(path).outputRight, 1);
+
+    // A longer file (the full build's, from the earlier build) keeps what lies
+    // past this build's record: the keyboard layout is not lost.
+    WriteFile(path, {1, 0, 1, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0x70, 0xE7, 0x40, 2, 0, 9});
+    WriteSettingsFile(path, s);
+    ASSERT_TRUE(ReadWholeFile(path, bytes));
+    EXPECT_EQ(bytes, (std::vector<uint8_t>{3, 0, 1, 5, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0x70, 0xE7, 0x40, 2, 0, 9}));
 }
 
 TEST(Settings, UnusableValuesFallBackToDefaults) {
@@ -67,6 +74,10 @@ TEST(Settings, PathsAndLifecycle) {
     EXPECT_EQ(SettingsPathFromExecutable("C:\\Music\\zelmora.exe"), "C:\\Music\\zelmora.set");
     EXPECT_EQ(SettingsPathFromConfigHome("/cfg", "/home/u"), "/cfg/zelmora/zelmora.set");
     EXPECT_EQ(SettingsPathFromConfigHome("", "/home/u"), "/home/u/.config/zelmora/zelmora.set");
+    // No executable path: no settings file at all, neither read nor written.
+    EXPECT_EQ(SettingsPathFromExecutable(""), "");
+    WriteSettingsFile("", AppSettings{});
+    EXPECT_EQ(ReadSettingsFile("").sampleRate, 44100.0);
 
     const std::string path = MakeTempDir() + "/zelmora.set";
     AppState::Options options;

@@ -123,10 +123,20 @@ TEST(ModuleFile, SaveFailuresNeverReportSuccessNorDestroyTheOldFile) {
     SaveModule(*app);
     EXPECT_STREQ(app->statusLine, "Error: Path Too Long.");
     std::filesystem::remove(app->browserFolder);
-    SetName(app->song.name, "Untitled");
-    SetFolder(*app, folder + "/missing-folder");
+    // The temporary file beside the song counts as well: a short name in a
+    // folder of 250 characters does not fit it.
+    SetName(app->song.name, "a");
+    SetFolder(*app, folder + "/" + std::string(250 - folder.size(), 'e'));
+    std::filesystem::create_directory(app->browserFolder);
     SaveModule(*app);
-    EXPECT_STREQ(app->statusLine, "Error: Failed To Save Zelmora Module File.");
+    EXPECT_STREQ(app->statusLine, "Error: Path Too Long.");
+    std::filesystem::remove(app->browserFolder);
+    SetName(app->song.name, "Untitled");
+    for (const std::string& where : {folder + "/missing-folder", std::string()}) {  // no folder: not the root
+        SetFolder(*app, where);
+        SaveModule(*app);
+        EXPECT_STREQ(app->statusLine, "Error: Failed To Save Zelmora Module File.") << where;
+    }
 #ifdef __linux__
     // A file size limit makes the write fail part way, as a full disk would.
     SetFolder(*app, folder);

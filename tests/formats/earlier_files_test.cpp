@@ -48,7 +48,8 @@ TEST_F(EarlierFiles, NamesThatOpenAndTheirMessages) {
     } cases[] = {
         {"/Tune.MOD", &mod, "Protracker Module Loaded (1 Orders, 1 Patterns)"},
         {"/MOD.tune", &mod, "Protracker Module Loaded (1 Orders, 1 Patterns)"},
-        {"/amiga/mod.tune/file", &mod, "Protracker Module Loaded ("},  // a folder's name counts too
+        {"/amiga/mod.tune/file", &mod, "Error: Not Supported Fileformat"},  // the file's own name only
+        {"/amiga/mod.tune/xm.file", nullptr, "'Zelmora Test"},
         {"/song.xm", nullptr, "'Zelmora Test"},
         {"/xm.song", nullptr, "'Zelmora Test"},
         {"/okt.song", nullptr, "Oktalyzer Module Loaded (4 Ch, 1 Patterns, "},
@@ -106,12 +107,17 @@ TEST_F(EarlierFiles, CellsGetTheTimingByteAndTwoSlots) {
     EXPECT_EQ(Laid(song.patterns[0].cells[1][0]), (Cells{49, 1, 0, 0, 0, 15, 0x06}));
     EXPECT_EQ(Laid(song.patterns[0].cells[2][0]), (Cells{49, 1, 0x04, 0, 0, 0, 0}));
 
-    // Oktalyzer: no pair pans, its effect in slot 1.
+    // Oktalyzer: no pair pans, its effect in slot 1; the pan switch takes the
+    // side of each track's pair, split pairs included.
     OktSpec okt;
+    okt.pairFlags = {1, 0, 0, 1};
     okt.patterns = {{1, {{1, 0, 1, 0x12}}}};
     ImportOktData(*app, ByteReader(WriteOkt(okt)));
     EXPECT_EQ(Laid(song.patterns[0].cells[0][0]), (Cells{37, 1, 0, 1, 0x12, 0, 0}));
     EXPECT_EQ(Laid(song.patterns[0].cells[0][1]), (Cells{0, 0, 0, 0, 0, 0, 0}));
+    const uint8_t sides[6] = {kPanSwitchLeft, kPanSwitchLeft, kPanSwitchRight, kPanSwitchRight,
+                              kPanSwitchLeft, kPanSwitchLeft};
+    for (int t = 0; t < 6; ++t) EXPECT_EQ(song.tracks[t].reserved2, sides[t]) << t;
 }
 
 }  // namespace

@@ -45,6 +45,11 @@ TEST(ImportS3m, OrdersInstrumentsAndPatterns) {
     // Pattern 1 names channels 0..3 and 8 only: the count does not jump the gap.
     EXPECT_EQ(song.trackCount, 6);
     EXPECT_EQ(CellBytes(*app, 1, 1, 8), (Cells{61, 1, 0, 0, 0, 0, 8, 0x10}));
+
+    // The song ends at its first 255: what follows was never played.
+    spec.orders = {1, 254, 0, 255, 255, 2, 255};
+    ImportS3mData(*app, ByteReader(WriteS3m(spec)));
+    EXPECT_EQ(std::make_tuple(song.lastOrder, song.orders[0], song.orders[1]), std::make_tuple(1, 1, 0));
 }
 
 TEST(ImportS3m, EffectTranslationAndSlideMemory) {

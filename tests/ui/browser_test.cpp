@@ -105,10 +105,26 @@ TEST_F(BrowserTest, TheStateListsTheCurrentDirectoryAsItIsMade) {
     EXPECT_EQ(fresh->browserCount, count);
 }
 
+#ifndef _WIN32
+TEST_F(BrowserTest, AStartFolderThatIsGoneGivesTheHomeFolder) {
+    const fs::path before = fs::current_path();
+    const std::string gone = MakeTempDir();
+    fs::current_path(gone);
+    fs::remove(gone);
+    auto fresh = MakeTestApp();
+    fs::current_path(before);
+    EXPECT_EQ(std::string(fresh->browserFolder), HomeFolder());
+    EXPECT_FALSE(HomeFolder().empty());
+}
+#endif
+
 TEST_F(BrowserTest, ParentFolderCutsAtTheLastSeparatorKeepingARoot) {
+    const bool windows = PathSeparator() == '\\';
     const char* cases[][2] = {
-        {"/home/user", "/home"}, {"/home", "/"}, {"/", "/"},     {"/home/user/", "/home/user"},
-        {"C:\\Music", "C:"},     {"C:", "C:"},   {"C:\\", "C:"}, {"music", "music"},
+        {"/home/user", "/home"}, {"/home", "/"}, {"/", "/"}, {"/home/user/", "/home/user"}, {"music", "music"},
+        // A backslash separates on Windows only; elsewhere it is part of a name.
+        {"C:\\Music", windows ? "C:" : "C:\\Music"}, {"C:", "C:"}, {"C:\\", windows ? "C:" : "C:\\"},
+        {"/music/a\\b", windows ? "/music/a" : "/music"},
     };
     for (const auto& c : cases) {
         SetFolder(*app, c[0]);

@@ -97,12 +97,24 @@ TEST_F(EditorTest, PlainEntryRepeatsButSoundsOnce) {
     EXPECT_EQ(BusyVoiceCount(*app), 1);
     EXPECT_EQ(app->song.tracks[0].channel.instrument, 1);
 
-    app->cursor.column = 1;  // released off the note column: still held
-    KeyUp(*app, 'Z');
-    EXPECT_EQ(app->heldNotes[48], 127);
-    app->cursor.column = 0;
+    // Released after the cursor and the octave moved: the note its press
+    // started stops, and no phantom note stays for later chords.
+    Press(*app, vk::kRight);
+    Press(*app, vk::kF1 + 1);
     KeyUp(*app, 'Z');
     EXPECT_EQ(app->voices[0].envelopeStage, kStageRelease);
+    EXPECT_EQ(std::count(std::begin(app->heldNotes), std::end(app->heldNotes), 0), 128);
+    app->cursor.column = 0;
+    Press(*app, vk::kF1);
+    // Keys held while the window loses the keyboard never see their release.
+    app->editMode = 0;
+    Press(*app, 'X');
+    Press(*app, 'C');
+    ReleaseHeldNotes(*app);
+    EXPECT_EQ(std::count(std::begin(app->heldNotes), std::end(app->heldNotes), 0), 128);
+    EXPECT_EQ(app->voices[1].envelopeStage, kStageRelease);
+    EXPECT_EQ(app->voices[2].envelopeStage, kStageRelease);
+    app->editMode = 1;
 
     Press(*app, '0', kCtrl);  // step 0: every entry stays on its row
     for (int key : {int{'X'}, int{'1'}, vk::kDelete}) Press(*app, key);

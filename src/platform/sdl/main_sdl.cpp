@@ -246,6 +246,8 @@ bool HandleEvent(AppState& app, const SDL_Event& event) {
         case SDL_WINDOWEVENT:
             if (event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) Paint(app);
             if (event.window.event == SDL_WINDOWEVENT_EXPOSED) Present(Rect{});
+            // The key releases go elsewhere now: the notes held are let go.
+            if (event.window.event == SDL_WINDOWEVENT_FOCUS_LOST) ReleaseHeldNotes(app);
             return true;
         case SDL_KEYDOWN: {
             const SDL_Keysym& key = event.key.keysym;

@@ -223,6 +223,13 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         case WM_KEYUP:
             KeyUp(*app, static_cast<int>(wParam));
             return 0;
+        case WM_KILLFOCUS:
+            // The key releases go elsewhere now: the notes held are let go.
+            ReleaseHeldNotes(*app);
+            return DefWindowProcA(window, message, wParam, lParam);
+        case WM_ACTIVATEAPP:
+            if (!wParam) ReleaseHeldNotes(*app);
+            return DefWindowProcA(window, message, wParam, lParam);
         case kTickMessage:
             Tick(*app);
             return 0;
