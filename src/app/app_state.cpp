@@ -96,7 +96,10 @@ void AppState::NewSong() {
     textEdit = TextEditState{};
     SetStatus(*this, "%s", profile::kReadyStatus);
     std::memset(heldNotes, 0, sizeof heldNotes);
+    std::fill(std::begin(keyNotes), std::end(keyNotes), int16_t{-1});
+    std::fill(std::begin(keyTracks), std::end(keyTracks), int8_t{-1});
     std::memset(trackBuffer, 0, sizeof trackBuffer);
+    ++songGeneration;
 
     StopPlayer(*this);
     SetStatus(*this, "%s", profile::kReadyStatus);

@@ -10,6 +10,8 @@
 #include <new>
 #include <vector>
 
+#include "app/autosave.h"
+#include "app/history.h"
 #include "app/settings.h"
 #include "app/state_lock.h"
 #include "app/status_line.h"
@@ -118,6 +120,7 @@ struct AppState {
     int32_t browserCount = 0;
     std::vector<BrowserEntry> browserList;  // replaced by every listing
     TextEditState textEdit;
+    char textEditBefore[64] = {};  // the open field as it was, for the edit history
     // Peak-hold marks of the meters, owned by the drawing: per track left and
     // right, the master's, the load meter's.
     int32_t trackHolds[kMaxTracks][2] = {};
@@ -132,6 +135,11 @@ struct AppState {
     AsioHost asioHost;
     double cycleRate = 0.0;
     StateLock stateLock;
+    History history;
+    Autosaver autosaver;
+    // Counts the songs made new (also by every module loaded), so a caller
+    // can tell whether an import replaced the song.
+    uint32_t songGeneration = 0;
 };
 
 // 2^((i - 128) / 24) seconds for an envelope time byte i; filled once.

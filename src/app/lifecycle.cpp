@@ -1,5 +1,8 @@
 #include "app/lifecycle.h"
 
+#include "app/autosave.h"
+#include "app/profile.h"
+
 namespace zelmora {
 
 std::unique_ptr<AppState> StartUpState(const std::string& settingsPath, const AppState::Options& options) {
@@ -17,6 +20,7 @@ void ShutDownState(std::unique_ptr<AppState>& app, const std::string& settingsPa
 }
 
 void AbandonState(std::unique_ptr<AppState>& app) {
+    if (app) StopAutosave(*app);
     AppState::instance = nullptr;
     app.reset();
 }
@@ -48,6 +52,8 @@ int RunProgram(const ShellSteps& steps, const AppState::Options& options) {
         releaseCursors();
         return kStartFailed;
     }
+    if constexpr (profile::kHistory)
+        if (steps.autosaveFolder) StartAutosave(*app, steps.autosaveFolder());
     if (steps.startAudio) steps.startAudio(*app);
     const bool ticking = !steps.startTick || steps.startTick(*app);
     int code = kStartFailed;

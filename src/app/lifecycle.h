@@ -37,6 +37,7 @@ struct ShellSteps {
     void (*releaseWindow)() = nullptr;  // the window's drawing resources
     void (*releaseCursors)() = nullptr;
     void (*report)(const char* message) = nullptr;  // why the program could not start
+    std::string (*autosaveFolder)() = nullptr;       // null: no autosaves, no recovery
 };
 
 // Exit code of a program that could not start.
@@ -44,7 +45,7 @@ inline constexpr int kStartFailed = 1;
 
 // Runs the program: cursors; settings path; the state (with the one-second
 // cycle-rate measurement when the options ask for it), published; settings
-// read; window; audio; tick; message loop. Then in order: tick stopped, audio
+// read; window; autosaves (and the recovery listing); audio; tick; message loop. Then in order: tick stopped, audio
 // stopped, settings written, state destroyed, window resources and cursors
 // released. Returns the loop's exit code, or kStartFailed when a step before
 // the loop failed (the settings file is then left as it was).

@@ -93,4 +93,8 @@ inline constexpr bool kKeyboardEditor = !kEarlierBuild;
 inline constexpr bool kBorderlessWindow = !kEarlierBuild;
 inline constexpr bool kMouseWheel = !kEarlierBuild;
 
+// Beyond the earlier program: the edit history with undo and redo, autosaves
+// and the recovery of a run that did not end.
+inline constexpr bool kHistory = !kEarlierBuild;
+
 }  // namespace zelmora::profile

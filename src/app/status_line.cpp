@@ -67,6 +67,18 @@ void SetStatus(AppState& app, const char* format, ...) {
     va_end(args);
 }
 
+void AppendStatus(AppState& app, const char* format, ...) {
+    const std::size_t used = std::strlen(app.statusLine);
+    const std::size_t gap = used ? 2 : 0;
+    if (used + gap >= sizeof app.statusLine - 1) return;
+    char* out = app.statusLine + used;
+    for (std::size_t i = 0; i < gap; ++i) *out++ = ' ';
+    va_list args;
+    va_start(args, format);
+    FormatInto(out, sizeof app.statusLine - used - gap, format, args);
+    va_end(args);
+}
+
 void FormatBounded(char* buffer, std::size_t size, const char* format, ...) {
     va_list args;
     va_start(args, format);

@@ -12,6 +12,9 @@ struct AppState;
 // fit and always NUL-terminated.
 void SetStatus(AppState& app, const char* format, ...) __attribute__((format(printf, 2, 3)));
 
+// Adds a formatted message after the one standing, two spaces apart, cut to fit.
+void AppendStatus(AppState& app, const char* format, ...) __attribute__((format(printf, 2, 3)));
+
 // The same for any fixed buffer of `size` characters.
 void FormatBounded(char* buffer, std::size_t size, const char* format, ...)
     __attribute__((format(printf, 3, 4)));

@@ -68,6 +68,13 @@ Loader ChooseLoader(char* path) {
 
 }  // namespace
 
+ImportTarget ImportTargetOf(const std::string& path) {
+    std::string lower = path;
+    const Loader loader = ChooseLoader(lower.data());
+    if (!loader) return ImportTarget::kNothing;
+    return loader == ImportWav || loader == ImportSoundFont ? ImportTarget::kInstrument : ImportTarget::kSong;
+}
+
 void ImportFile(AppState& app, char* path) {
     const std::string original = path;
     const Loader loader = ChooseLoader(path);

@@ -19,10 +19,17 @@ struct Song;
 // original spelling so case-sensitive file systems find it.
 void ImportFile(AppState& app, char* path);
 
+// What ImportFile would change for path: a new song, the current instrument
+// (a WAV or a SoundFont bank), or nothing (a name no loader takes).
+enum class ImportTarget { kNothing, kSong, kInstrument };
+ImportTarget ImportTargetOf(const std::string& path);
+
 // Own module format.
 void LoadModule(AppState& app, const std::string& path);
 void LoadModuleData(AppState& app, ByteReader data);
 void SaveModule(AppState& app);
+// The bytes SaveModule writes for song, in memory.
+std::vector<uint8_t> EncodeModule(const Song& song);
 
 // Foreign formats. `path` is the path to open; a name derived from it (the WAV
 // sample title) is lower-cased, as the dispatch lower-cases the path.

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/app_state.h"
+#include "app/history.h"
 #include "app/profile.h"
 #include "formats/importers.h"
 #include "platform/platform.h"
@@ -62,6 +63,7 @@ public:
         if (file_ && (std::fflush(file_) != 0 || std::ferror(file_))) failed_ = true;
         return !failed_;
     }
+    std::vector<uint8_t> TakeBytes() { return std::move(buffer_); }
 
 private:
     static constexpr std::size_t kBlock = std::size_t{1} << 20;
@@ -317,6 +319,7 @@ void SaveModule(AppState& app) {
         SetStatus(app, "Error: Path Too Long.");
         return;
     }
+    EndStep(app);  // a change still being made belongs to what is saved
     // SANITY: the previous file is replaced only once the new one is complete
     // and on the disk, through a temporary file no other writer can share.
     const bool saved = WriteFileSafely(path, [&song](FILE* file) {
@@ -328,7 +331,14 @@ void SaveModule(AppState& app) {
         SetStatus(app, "%s", kSaveFailed);
         return;
     }
+    MarkSongSaved(app);
     SetStatus(app, "Zelmora Module Saved.");
+}
+
+std::vector<uint8_t> EncodeModule(const Song& song) {
+    FileWriter w(nullptr);
+    WriteModule(w, song);
+    return w.TakeBytes();
 }
 
 void LoadModuleData(AppState& app, ByteReader in) {

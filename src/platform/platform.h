@@ -31,6 +31,10 @@ std::string ExecutablePath();
 // Where the settings file lives on this system.
 std::string SettingsFilePath();
 
+// The folder autosaves go to (not created here); empty when the system names
+// no place for it.
+std::string AutosaveFolder();
+
 // One entry of a folder listing.
 struct DirectoryEntry {
     std::string name;

@@ -62,10 +62,28 @@ void ResetSampleFields(Sample& s) {
     s.audio = nullptr;
 }
 
+namespace {
+SampleAudioKeeper gKeeper = nullptr;
+void* gKeeperContext = nullptr;
+}  // namespace
+
+void SetSampleAudioKeeper(SampleAudioKeeper keeper, void* context) {
+    gKeeper = keeper;
+    gKeeperContext = context;
+}
+
+void ReleaseSampleAudio(double** audio, int32_t channels) {
+    if (!audio) return;
+    for (int32_t c = 0; c < channels; ++c) std::free(audio[c]);
+    std::free(audio);
+}
+
 void FreeSampleAudio(Sample& s) {
     if (!s.audio) return;
-    for (int32_t c = 0; c < s.channels; ++c) std::free(s.audio[c]);
-    std::free(s.audio);
+    if (gKeeper)
+        gKeeper(s.audio, s.channels, gKeeperContext);
+    else
+        ReleaseSampleAudio(s.audio, s.channels);
     s.audio = nullptr;
 }
 

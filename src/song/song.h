@@ -180,8 +180,15 @@ void ResetEnvelope(Envelope& envelope);
 // Writes the new-song field values of a slot; the audio pointer must already be freed.
 void ResetSampleFields(Sample& sample);
 
-// Frees the table and the first `channels` buffers, leaving audio null.
+// Frees the table and the first `channels` buffers, leaving audio null. While
+// a keeper is set, the audio is handed to it instead of being freed.
 void FreeSampleAudio(Sample& sample);
+
+// The edit history keeps the audio an edit replaced for its undo. Main thread.
+using SampleAudioKeeper = void (*)(double** audio, int32_t channels, void* context);
+void SetSampleAudioKeeper(SampleAudioKeeper keeper, void* context);  // nullptr: free again
+// Frees a table of `channels` buffers, the keeper aside.
+void ReleaseSampleAudio(double** audio, int32_t channels);
 
 // Creates the table and one zero-filled buffer of frames + 64 doubles per channel
 // when channels >= 1 and frames >= 1. Returns false (slot left empty) when the heap

@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "app/app_state.h"
+#include "app/autosave.h"
+#include "app/history.h"
 #include "app/status_line.h"
 #include "formats/importers.h"
 #include "platform/platform.h"
@@ -25,6 +27,13 @@ std::string JoinPath(const char* folder, const char* name) {
     std::string path(folder);
     if (path.empty() || !IsPathSeparator(path.back())) path += PathSeparator();
     return path + name;
+}
+
+// As the edit history names the load of a WAV or a SoundFont bank.
+const char* ImportTargetName(const std::string& path) {
+    const std::size_t n = path.size();
+    const bool bank = n >= 3 && (path[n - 3] | 0x20) == 's' && (path[n - 2] | 0x20) == 'f' && path[n - 1] == '2';
+    return bank ? "Load SoundFont" : "Load Sample";
 }
 
 }  // namespace
@@ -115,7 +124,21 @@ void OpenBrowserEntry(AppState& app, int index) {
     char file[kPathLength];
     std::memcpy(file, path.c_str(), path.size() + 1);
     ShellSetCursor(CursorShape::kHourglass);
-    ImportFile(app, file);
+    const ImportTarget target = ImportTargetOf(path);
+    // A song about to be replaced keeps its unsaved changes in an autosave.
+    std::string autosaved;
+    if (target == ImportTarget::kSong && SongUnsaved(app)) autosaved = AutosaveNow(app);
+    const uint32_t generation = app.songGeneration;
+    if (target == ImportTarget::kInstrument) {
+        WillReplaceInstrument(app, ImportTargetName(path), app.currentInstrument);
+        ImportFile(app, file);
+        EndStep(app);  // the load is a step of its own
+    } else {
+        ImportFile(app, file);
+    }
+    // A song made new starts a new history, saved as it stands.
+    if (app.songGeneration != generation) ClearHistory(app);
+    if (!autosaved.empty()) AppendStatus(app, "Autosave Kept: %s.", autosaved.c_str());
 }
 
 }  // namespace zelmora

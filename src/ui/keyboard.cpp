@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "app/app_state.h"
+#include "app/history.h"
 #include "app/profile.h"
 #include "app/status_line.h"
 #include "engine/sequencer.h"
@@ -178,6 +179,21 @@ bool EditTextField(AppState& app, int key, bool shift) {
     return true;
 }
 
+// What the history calls a change of the name field at target.
+const char* NameFieldTitle(const AppState& app, const char* target) {
+    const auto within = [target](const void* record, std::size_t size) {
+        const auto* p = static_cast<const char*>(record);
+        return target >= p && target < p + size;
+    };
+    if (within(app.song.name, sizeof app.song.name)) return "Song Name";
+    if (within(app.song.tracks, sizeof app.song.tracks)) return "Track Name";
+    for (const Instrument& in : app.song.instruments) {
+        if (within(in.name, sizeof in.name)) return "Instrument Name";
+        if (within(in.samples, sizeof in.samples)) return "Sample Name";
+    }
+    return "Name";
+}
+
 // -- plain keys, Shift keys, Ctrl keys ---------------------------------------
 
 void ChangeOctave(AppState& app, int by) {
@@ -245,7 +261,8 @@ void TransposeTrack(AppState& app, int semitones) {
     Pattern& pattern = CurrentPattern(app);
     for (int row = 0; row < kMaxRows; ++row) {
         uint8_t& note = pattern.cells[row][app.cursor.track].note;
-        if (note >= 1 && note <= 128) note = static_cast<uint8_t>(std::clamp(note + semitones, 1, 128));
+        if (note >= 1 && note <= 128)
+            Changing(app, "Transpose Track", note) = static_cast<uint8_t>(std::clamp(note + semitones, 1, 128));
     }
 }
 
@@ -254,7 +271,7 @@ void CopyTrack(AppState& app, bool clear) {
     for (int row = 0; row < kMaxRows; ++row) {
         PatternCell& cell = pattern.cells[row][app.cursor.track];
         app.trackBuffer[row] = cell;
-        if (clear) cell = PatternCell{};
+        if (clear) Changing(app, "Cut Track", cell) = PatternCell{};
     }
     SetStatus(app, "Copied To Track Buffer.");
     app.cursor.column = 0;
@@ -262,7 +279,8 @@ void CopyTrack(AppState& app, bool clear) {
 
 void PasteTrack(AppState& app) {
     Pattern& pattern = CurrentPattern(app);
-    for (int row = 0; row < kMaxRows; ++row) pattern.cells[row][app.cursor.track] = app.trackBuffer[row];
+    for (int row = 0; row < kMaxRows; ++row)
+        Changing(app, "Paste Track", pattern.cells[row][app.cursor.track]) = app.trackBuffer[row];
     SetStatus(app, "Pasted From Track Buffer.");
     app.cursor.column = 0;
 }
@@ -287,7 +305,7 @@ bool ShiftKey(AppState& app, int key) {
 
 // Columns 1 and 2: the instrument byte's high or low digit.
 void InstrumentEntry(AppState& app, int key) {
-    uint8_t& instrument = CursorCell(app).instrument;
+    uint8_t& instrument = Changing(app, "Instrument Entry", CursorCell(app).instrument);
     const int nibble = HexValue(key);
     if (key == vk::kDelete)
         instrument = 0;
@@ -300,7 +318,7 @@ void InstrumentEntry(AppState& app, int key) {
 
 // Columns 3-11: the command or a parameter digit of one of the three effects.
 void EffectEntry(AppState& app, int key) {
-    PatternCell& cell = CursorCell(app);
+    PatternCell& cell = Changing(app, "Effect Entry", CursorCell(app));
     const int slot = (app.cursor.column - 3) / 3, role = (app.cursor.column - 3) % 3;
     uint8_t* commands[3] = {&cell.command1, &cell.command2, &cell.command3};
     uint8_t* parameters[3] = {&cell.parameter1, &cell.parameter2, &cell.parameter3};
@@ -346,7 +364,7 @@ void PreviewNote(AppState& app, int key, int note) {
 // The chord is not sounded again: every held key is still sounding its own
 // preview, and a second start would double the notes already ringing.
 void ChordEntry(AppState& app) {
-    PatternCell& cell = CursorCell(app);
+    PatternCell& cell = Changing(app, "Chord Entry", CursorCell(app));
     cell.instrument = static_cast<uint8_t>(app.currentInstrument);
     uint8_t* commands[3] = {&cell.command1, &cell.command2, &cell.command3};
     uint8_t* parameters[3] = {&cell.parameter1, &cell.parameter2, &cell.parameter3};
@@ -373,7 +391,7 @@ bool NoteColumnKey(AppState& app, int key, bool repeat, KeyModifiers modifiers) 
         if (!repeat) PreviewNote(app, key, note);
         if (!app.editMode) return !repeat;
         if (!modifiers.shift && !PlayerRunning(app)) {
-            PatternCell& cell = CursorCell(app);
+            PatternCell& cell = Changing(app, "Note Entry", CursorCell(app));
             cell.note = static_cast<uint8_t>(note + 1);
             cell.instrument = static_cast<uint8_t>(app.currentInstrument);
             StepRow(app);
@@ -385,11 +403,11 @@ bool NoteColumnKey(AppState& app, int key, bool repeat, KeyModifiers modifiers) 
     }
     if (!app.editMode) return false;
     if (key == '1') {
-        PatternCell& cell = CursorCell(app);
+        PatternCell& cell = Changing(app, "Note Off", CursorCell(app));
         cell.note = kNoteOff;
         cell.instrument = 0;
     } else if (key == vk::kDelete) {
-        PatternCell& cell = CursorCell(app);
+        PatternCell& cell = Changing(app, "Delete", CursorCell(app));
         if (modifiers.shift)
             cell = PatternCell{};
         else
@@ -418,9 +436,14 @@ bool PatternKey(AppState& app, int key, bool repeat, KeyModifiers modifiers) {
         if (ShiftKey(app, key)) return true;
     } else {
         if (!modifiers.shift && IsDigit(key)) {
-            app.song.editStep = static_cast<uint8_t>(key - '0');
+            Changing(app, "Edit Step", app.song.editStep) = static_cast<uint8_t>(key - '0');
             app.cursor.column = 0;
             return true;
+        }
+        if constexpr (profile::kHistory) {
+            // Undo and redo: Ctrl+Z, and Ctrl+Y or Ctrl+Shift+Z.
+            if (key == 'Z' && !modifiers.shift) return Undo(app), true;
+            if (key == 'Y' || (key == 'Z' && modifiers.shift)) return Redo(app), true;
         }
         return false;
     }
@@ -430,11 +453,14 @@ bool PatternKey(AppState& app, int key, bool repeat, KeyModifiers modifiers) {
 }  // namespace
 
 void KeyDown(AppState& app, int virtualKey, bool repeat, KeyModifiers modifiers) {
+    // One key press, with its auto-repeats, is one step of the edit history.
+    BeginStep(app, virtualKey, repeat);
     bool acted = false;
     if (app.textEditTarget != nullptr)
         acted = EditTextField(app, virtualKey, modifiers.shift);
     else if constexpr (profile::kKeyboardEditor)
         acted = PatternKey(app, virtualKey, repeat, modifiers);
+    EndStep(app);
     if (acted) RequestRedraw(app);
 }
 
@@ -461,21 +487,25 @@ void ReleaseHeldNotes(AppState& app) {
 }
 
 void OpenTextField(AppState& app, char* target, int x, int y, int size) {
+    CloseTextField(app);
     // SANITY: a field with no buffer or no room for its terminator is not opened.
-    if (target == nullptr || size < 1) {
-        CloseTextField(app);
-        return;
-    }
+    if (target == nullptr || size < 1) return;
     app.textEditTarget = target;
     app.textEdit.x = x;
     app.textEdit.y = y;
     app.textEdit.size = size;
     app.textEdit.caret = std::clamp((app.mouseX - x) / 7, 0, size - 1);  // 7 pixels a character
+    std::memcpy(app.textEditBefore, target, std::min<std::size_t>(static_cast<std::size_t>(size), sizeof app.textEditBefore));
     RequestRedraw(app);
 }
 
 void CloseTextField(AppState& app) {
+    char* target = app.textEditTarget;
+    const auto size = static_cast<std::size_t>(app.textEdit.size);
     app.textEditTarget = nullptr;
+    // A closed field is one step of the edit history, whatever was typed in it.
+    if (target && size <= sizeof app.textEditBefore && std::memcmp(target, app.textEditBefore, size) != 0)
+        RecordChange(app, NameFieldTitle(app, target), target, size, reinterpret_cast<uint8_t*>(app.textEditBefore));
     RequestRedraw(app);
 }
 

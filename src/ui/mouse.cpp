@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "app/app_state.h"
+#include "app/history.h"
 #include "app/profile.h"
 #include "audio/asio_host.h"
 #include "engine/transport.h"
@@ -74,22 +75,30 @@ void MovePosition(AppState& app, int by) {
 }
 
 void MovePattern(AppState& app, int order, int by) {
-    Set(app.song.orders[order], app.song.orders[order] + by, 0, 255);
+    Set(Changing(app, "Pattern Number", app.song.orders[order]), app.song.orders[order] + by, 0, 255);
 }
 
 // The last order never goes below the position or the restart order.
 void MoveLastOrder(AppState& app, int by) {
     const int lowest = std::max<int>(app.song.restartOrder, app.song.orderPosition);
-    Set(app.song.lastOrder, app.song.lastOrder + by, lowest, 255);
+    Set(Changing(app, "Song Length", app.song.lastOrder), app.song.lastOrder + by, lowest, 255);
 }
 
 void MoveRestart(AppState& app, int by) {
-    Set(app.song.restartOrder, app.song.restartOrder + by, 0, LastOrder(app));
+    Set(Changing(app, "Restart", app.song.restartOrder), app.song.restartOrder + by, 0, LastOrder(app));
+}
+
+// The order list as one record for the history: its entries, length and restart.
+void WillChangeOrders(AppState& app, const char* what) {
+    WillChange(app, what, app.song.orders, sizeof app.song.orders);
+    Changing(app, what, app.song.lastOrder);
+    Changing(app, what, app.song.restartOrder);
 }
 
 void InsertOrder(AppState& app) {
     Song& s = app.song;
     if (s.lastOrder >= 255) return;
+    WillChangeOrders(app, "Insert Order");
     ++s.lastOrder;
     for (int i = s.lastOrder; i > s.orderPosition; --i) s.orders[i] = s.orders[i - 1];
 }
@@ -97,12 +106,14 @@ void InsertOrder(AppState& app) {
 void DeleteOrder(AppState& app) {
     Song& s = app.song;
     if (s.orderPosition >= s.lastOrder) return;
+    WillChangeOrders(app, "Delete Order");
     for (int i = s.orderPosition; i < s.lastOrder; ++i) s.orders[i] = s.orders[i + 1];
     --s.lastOrder;
     if (s.restartOrder > s.lastOrder) s.restartOrder = s.lastOrder;
 }
 
 void FillOrders(AppState& app) {
+    WillChangeOrders(app, "Fill Orders");
     for (int i = 0; i <= app.song.lastOrder; ++i) app.song.orders[i] = static_cast<uint8_t>(i);
 }
 
@@ -161,13 +172,16 @@ void OrderRow(AppState& app, const Event& e) {
 struct SongValue {
     uint8_t Song::*field;
     int lo, hi;
+    const char* what;  // as the edit history names a change of it
 };
-constexpr SongValue kSongValues[4] = {
-    {&Song::tempo, 32, 255}, {&Song::speed, 1, 31}, {&Song::trackCount, 1, 32}, {&Song::editStep, 0, 16}};
+constexpr SongValue kSongValues[4] = {{&Song::tempo, 32, 255, "Tempo"},
+                                      {&Song::speed, 1, 31, "Speed"},
+                                      {&Song::trackCount, 1, 32, "Track Count"},
+                                      {&Song::editStep, 0, 16, "Edit Step"}};
 
 void StepSongValue(AppState& app, int which, int by) {
     const SongValue& v = kSongValues[which];
-    Set(app.song.*v.field, app.song.*v.field + by, v.lo, v.hi);
+    Set(Changing(app, v.what, app.song.*v.field), app.song.*v.field + by, v.lo, v.hi);
 }
 
 void SequencerField(AppState& app, const Event& e) { StepSongValue(app, e.id - 32, -e.dy); }
@@ -301,13 +315,13 @@ void EnvelopeTab(AppState& app, const Event& e) { app.envelopeTab = Clamp((e.x -
 
 void EqSwitch(AppState& app, const Event&) {
     if constexpr (!profile::kMasterSection) return;
-    app.song.eqOn = app.song.eqOn ? 0 : 1;
+    Changing(app, "Equaliser Switch", app.song.eqOn) = app.song.eqOn ? 0 : 1;
 }
 
 void Fader(AppState& app, const Event& e) {
     if constexpr (!profile::kMasterSection) return;
     const int band = e.id - 284;
-    Set(app.song.eqGains[band], app.song.eqGains[band] - e.dy, -32, 32);
+    Set(Changing(app, "Equaliser", app.song.eqGains[band]), app.song.eqGains[band] - e.dy, -32, 32);
 }
 
 constexpr Region FaderRegion(int band) {
@@ -421,6 +435,9 @@ void MouseDown(AppState& app, int x, int y, int button, bool doubleClick) {
     app.pressedControl = 0;
     app.repeatCounter = 0;
     CloseTextField(app);
+    // One press to its release is one step of the edit history (the closed
+    // field before it is a step of its own).
+    BeginStep(app);
 
     for (const Region& r : kRegions) {
         // The page is read per row: a toolbar click counts for the rows after it.
@@ -473,6 +490,7 @@ void MouseUp(AppState& app, int x, int y, int button) {
     SetCursorFor(app, x, y);
     app.pressedControl = 0;
     app.repeatCounter = 0;
+    EndStep(app);
     RequestRedraw(app);
 }
 

@@ -1,6 +1,8 @@
 // The 16 ms tick's work apart from the meters. Main thread: the shells hand
 // the tick over from their timers.
 #include "app/app_state.h"
+#include "app/autosave.h"
+#include "app/history.h"
 #include "ui/mouse.h"
 #include "ui/screen.h"
 
@@ -17,6 +19,9 @@ void TickAutorepeat(AppState& app) {
 }
 
 bool TickFinish(AppState& app) {
+    // A change made outside a key press or a mouse press is a step of its own.
+    if (app.history.open && app.history.loose) EndStep(app);
+    AutosaveTick(app);
     const bool redraw = app.redrawRequest.exchange(0, std::memory_order_relaxed) != 0;
     app.tickCounter.fetch_add(1, std::memory_order_relaxed);
     return redraw;

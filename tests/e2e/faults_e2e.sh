@@ -22,12 +22,17 @@ save_in() {
   local folder=$1 home=$2
   (
     if [[ $folder == gone ]]; then mkdir "$work/gone" && cd "$work/gone" && rmdir "$work/gone"; else cd "$folder"; fi
-    HOME=$home XDG_CONFIG_HOME="$work/config" SDL_AUDIODRIVER=none exec "$zelmora"
+    HOME=$home XDG_CONFIG_HOME="$work/config" XDG_STATE_HOME="$work/state" SDL_AUDIODRIVER=none exec "$zelmora"
   ) >"$work/log" 2>&1 &
   pid=$!
   wait_for 30 window_shown || { fail "no window"; return 1; }
-  xdotool mousemove 800 262 click 1
-  wait_for 10 test -f "$expect/Untitled.zmo" || { fail "nothing saved in $expect"; return 1; }
+  # A click that comes while the window is still being set up may be lost: tried again.
+  local try
+  for try in 1 2 3; do
+    xdotool mousemove 800 262 click 1
+    wait_for 4 test -f "$expect/Untitled.zmo" && break
+  done
+  [[ -f $expect/Untitled.zmo ]] || { fail "nothing saved in $expect"; return 1; }
   xdotool key alt+F4
   wait_for 10 process_gone "$pid" || { fail "the window did not close"; return 1; }
   pid=

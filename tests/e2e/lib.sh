@@ -67,7 +67,8 @@ shows() {
 # driver, waits for its window and recording ($recording), runs the user's
 # steps, then waits for the window to close with exit code 0. Sets status.
 run_session() {
-  (cd "$work/songs" && XDG_CONFIG_HOME="$work/config" SDL_AUDIODRIVER=none exec "$zelmora") >"$work/log" 2>&1 &
+  (cd "$work/songs" && XDG_CONFIG_HOME="$work/config" XDG_STATE_HOME="$work/state" SDL_AUDIODRIVER=none exec "$zelmora") \
+    >"$work/log" 2>&1 &
   pid=$!
   status=0
   if ! wait_for 30 window_shown; then

@@ -339,6 +339,7 @@ int main(int, char**) {
     ShellSteps steps;
     steps.loadCursors = LoadCursors;
     steps.settingsPath = SettingsPath;
+    steps.autosaveFolder = AutosaveFolder;
     steps.beforeState = [] { AddSdlAudioDrivers(); };
     steps.openWindow = OpenWindow;
     steps.startAudio = StartAudioDriver;

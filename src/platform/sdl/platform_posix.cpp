@@ -48,6 +48,13 @@ std::string SettingsFilePath() {
     return SettingsPathFromConfigHome(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
 }
 
+std::string AutosaveFolder() {
+    if (const char* state = std::getenv("XDG_STATE_HOME"); state && *state)
+        return std::string(state) + "/zelmora/autosave";
+    const std::string home = HomeFolder();
+    return home.empty() ? std::string() : home + "/.local/state/zelmora/autosave";
+}
+
 bool ListDirectory(const char* folder, std::vector<DirectoryEntry>& entries) {
     namespace fs = std::filesystem;
     entries.clear();

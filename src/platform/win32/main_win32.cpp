@@ -322,6 +322,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     ShellSteps steps;
     steps.loadCursors = LoadCursors;
     steps.settingsPath = SettingsPath;
+    steps.autosaveFolder = AutosaveFolder;
     steps.openWindow = OpenWindow;
     steps.startAudio = StartAudioDriver;
     steps.startTick = StartTick;

@@ -41,6 +41,11 @@ std::string ExecutablePath() {
 
 std::string SettingsFilePath() { return SettingsPathFromExecutable(ExecutablePath()); }
 
+std::string AutosaveFolder() {
+    const char* local = std::getenv("LOCALAPPDATA");
+    return local && *local ? std::string(local) + "\\Zelmora\\autosave" : std::string();
+}
+
 bool ListDirectory(const char* folder, std::vector<DirectoryEntry>& entries) {
     entries.clear();
     const std::size_t length = std::strlen(folder);
