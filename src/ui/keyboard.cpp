@@ -302,10 +302,8 @@ void InstrumentEntry(AppState& app, int key) {
 void EffectEntry(AppState& app, int key) {
     PatternCell& cell = CursorCell(app);
     const int slot = (app.cursor.column - 3) / 3, role = (app.cursor.column - 3) % 3;
-    uint8_t* commands[3] = {&cell.command1, &cell.command2, &cell.command3};
-    uint8_t* parameters[3] = {&cell.parameter1, &cell.parameter2, &cell.parameter3};
-    uint8_t& command = *commands[slot];
-    uint8_t& parameter = *parameters[slot];
+    uint8_t& command = CellCommand(cell, slot);
+    uint8_t& parameter = CellParameter(cell, slot);
     const int nibble = HexValue(key);
     if (role == 0) {
         if (key == vk::kDelete)
@@ -344,8 +342,6 @@ void PreviewNote(AppState& app, int note) {
 void ChordEntry(AppState& app) {
     PatternCell& cell = CursorCell(app);
     cell.instrument = static_cast<uint8_t>(app.currentInstrument);
-    uint8_t* commands[3] = {&cell.command1, &cell.command2, &cell.command3};
-    uint8_t* parameters[3] = {&cell.parameter1, &cell.parameter2, &cell.parameter3};
     int lowest = -1, taken = 0;
     for (int note = 0; note < 128 && taken < 4; ++note) {
         if (app.heldNotes[note] == 0) continue;
@@ -353,8 +349,8 @@ void ChordEntry(AppState& app) {
             lowest = note;
             cell.note = static_cast<uint8_t>(note + 1);
         } else {
-            *commands[taken - 1] = kChordCommand;
-            *parameters[taken - 1] = static_cast<uint8_t>(note - lowest);
+            CellCommand(cell, taken - 1) = kChordCommand;
+            CellParameter(cell, taken - 1) = static_cast<uint8_t>(note - lowest);
         }
         ++taken;
     }
