@@ -21,7 +21,14 @@ void ComposeFrame(benchmark::State& state) {
     auto app = AppState::Create(options);
     app->song.trackCount = 32;
     for (int r = 0; r < 64; ++r)
-        for (int t = 0; t < 32; ++t) app->song.patterns[0].cells[r][t] = PatternCell{49, 1, 10, 0x20, 0, 0, 4, 0x88};
+        for (int t = 0; t < 32; ++t) {
+            PatternCell& cell = app->song.patterns[0].cells[r][t];
+            cell = PatternCell{49, 1, {}};
+            for (int k = 0; k < kCellEffects; ++k) {
+                CellCommand(cell, k) = k == 0 ? 10 : 4;
+                CellParameter(cell, k) = k == 0 ? 0x20 : 0x88;
+            }
+        }
     app->screenPage = static_cast<int>(state.range(2));
     Canvas canvas(kBackBufferSize, kBackBufferSize, skin);
     for (auto _ : state) {

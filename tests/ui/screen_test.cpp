@@ -111,7 +111,7 @@ TEST(Screen, PatternRowsAreClippedAtMinimumHeight) {
     // The earlier build shows its timing byte in the first effect column and
     // its two effect slots after it.
     constexpr int timingColumns = profile::kCellTiming ? 1 : 0;
-    if constexpr (profile::kCellTiming) CellBytes(p.cells[20][0])[kCellTimingByte] = 0x5A;
+    SetCellTiming(p.cells[20][0], 0x5A);
     s.app->transport.row = 20;
     s.app->cursor.column = 1;  // keep the box off the note and the chord
     s.Compose(1024, 600);
