@@ -25,6 +25,9 @@ inline constexpr int kNameLength = 32;
 inline constexpr int kSampleGuard = 32;
 
 inline constexpr uint8_t kNoteOff = 129;
+// Chord entry writes this command with the interval above the cell's note as
+// its parameter (full build).
+inline constexpr uint8_t kChordCommand = 192;
 
 // The six bytes after note and instrument mean different things in the two
 // builds: the full build keeps three effect slots (command, parameter) there,
@@ -217,6 +220,12 @@ struct Song {
     Pattern patterns[kMaxPatterns];
     Instrument instruments[kMaxInstruments];
 };
+
+// The pattern at the song's current order position.
+inline Pattern& CurrentPattern(Song& song) { return song.patterns[song.orders[song.orderPosition]]; }
+inline const Pattern& CurrentPattern(const Song& song) {
+    return song.patterns[song.orders[song.orderPosition]];
+}
 
 // Copies a C string into a fixed name field, NUL-filling the rest; a text that
 // fills the field keeps no terminator.

@@ -18,7 +18,6 @@ constexpr int kLastColumn = 11;
 constexpr int kHighestOctave = 8;
 constexpr int kNoteKeyCount = 29;
 constexpr int kLayoutCount = 3;
-constexpr uint8_t kChordCommand = 192;
 constexpr int kPreviewVelocity = 127;
 constexpr uint8_t kHeld = 127;
 constexpr int kF2 = vk::kF1 + 1, kF3 = vk::kF1 + 2, kF4 = vk::kF1 + 3, kF5 = vk::kF1 + 4, kF8 = vk::kF1 + 7;
@@ -79,8 +78,6 @@ int NoteKeyIndex(const AppState& app, int key) {
 int NoteNumber(const AppState& app, int i) { return 12 * std::clamp(app.keyboardOctave, 0, kHighestOctave) + i; }
 
 int TracksInUse(const Song& song) { return std::clamp<int>(song.trackCount, 1, kMaxTracks); }
-
-Pattern& CurrentPattern(AppState& app) { return app.song.patterns[app.song.orders[app.song.orderPosition]]; }
 
 int LastRow(AppState& app) { return CurrentPattern(app).lastRow; }
 

@@ -490,8 +490,7 @@ void MouseWheel(AppState& app, int x, int y, int delta) {
     if (inside(192, 176, 238, 96)) Set(app.firstShownSample, app.firstShownSample - n, 0, kTopSample);
     if (inside(498, 36, 526, 216) && app.screenPage == kBrowserPage) ScrollBrowser(app, -n);
     if (y >= 340) {
-        const Pattern& pattern = app.song.patterns[app.song.orders[app.song.orderPosition]];
-        app.transport.row = Clamp(app.transport.row - n, 0, pattern.lastRow);
+        app.transport.row = Clamp(app.transport.row - n, 0, CurrentPattern(app).lastRow);
     }
     RequestRedraw(app);
 }

@@ -39,10 +39,6 @@ constexpr NoteNames kNoteNames;
 
 constexpr char kHexDigits[] = "0123456789ABCDEF";
 
-// A command beyond the 36 value glyphs: the chord command reads "+", whose
-// parameter is the interval; anything else reads "?".
-constexpr int kChordCommand = 192;
-
 void Pressed(Canvas& canvas, int x, int y, PieceId piece) { canvas.Blit(x, y, piece); }
 
 // The pressed picture of an arrow pair: even offsets the up arrow at x,
@@ -53,10 +49,6 @@ void PressedArrowPair(Canvas& canvas, int offset, int x, int y0, PieceId up, Pie
         canvas.Blit(x, y, up);
     else
         canvas.Blit(x + 16, y, down);
-}
-
-const Pattern& CurrentPattern(const AppState& app) {
-    return app.song.patterns[app.song.orders[app.song.orderPosition]];
 }
 
 int RowsPerBeatStyle(int row, int rowsPerBeat) {
@@ -230,6 +222,8 @@ void DrawCell(Canvas& canvas, int x0, int y, const PatternCell& cell, int style)
             canvas.BlitPart(xe, y, PieceId::EmptyEffect, 0, skin::kTextH * style, 21, skin::kTextH);
             continue;
         }
+        // A command beyond the 36 value glyphs: the chord command reads "+"
+        // (its parameter is the interval), anything else "?".
         if (command < skin::kValueGlyphs)
             canvas.ValueGlyph(xe, y, command, style);
         else
