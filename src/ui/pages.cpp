@@ -152,7 +152,9 @@ void DrawWaveform(Canvas& canvas, int x, int y, int w, int h, const Sample& samp
                 hi = std::max(hi, audio[frame]);
                 lo = std::min(lo, audio[frame]);
             }
-            // Values beyond full scale stay inside the lane.
+            // SANITY: values beyond full scale (float samples may exceed 1.0)
+            // are clamped to it, so a column stays inside its lane and never
+            // reaches the next lane or past the view.
             const int hiPixels = static_cast<int>(std::clamp(hi, -1.0, 1.0) * scale);
             const int loPixels = static_cast<int>(std::clamp(lo, -1.0, 1.0) * scale);
             const int top = std::min(c - hiPixels, previousBottom);
@@ -196,11 +198,9 @@ void DrawSamplePage(AppState& app, Canvas& canvas) {
 void DrawMasterPage(AppState& app, Canvas& canvas) {
     canvas.Blit(494, 0, PieceId::MasterPage);
     if (app.song.eqOn) canvas.Blit(859, 5, PieceId::EqSwitchLit);
-    const skin::Piece& shadow = skin::Get(PieceId::FaderShadow);
     for (int k = 0; k < 15; ++k) {
         const int g = std::clamp<int>(app.song.eqGains[k], -32, 32);
-        canvas.Blend(532 + 21 * k, 62 - g, shadow.w, shadow.h, shadow.x, shadow.y);
-        canvas.Blit(530 + 21 * k, 60 - g, PieceId::FaderKnob);
+        DrawFader(canvas, 530 + 21 * k, 60 - g);
         char label[16];
         std::snprintf(label, sizeof label, "%c%.2d", g < 1 ? '-' : '+', std::abs(static_cast<int>(g * 0.375)));
         canvas.SmallText(528 + 21 * k, 128, label, 3, 2);

@@ -232,13 +232,12 @@ void DrawCell(Canvas& canvas, int x0, int y, const PatternCell& cell, int style)
     }
 }
 
-void DrawMixerFader(Canvas& canvas, int x, int y) {
-    const skin::Piece& shadow = skin::Get(PieceId::FaderShadow);
-    canvas.Blend(x + 2, y + 2, shadow.w, shadow.h, shadow.x, shadow.y);
+}  // namespace
+
+void DrawFader(Canvas& canvas, int x, int y) {
+    canvas.BlendPiece(x + 2, y + 2, PieceId::FaderShadow);
     canvas.Blit(x, y, PieceId::FaderKnob);
 }
-
-}  // namespace
 
 void DrawPatternEditor(AppState& app, Canvas& canvas, int width, int height) {
     Song& song = app.song;
@@ -284,7 +283,7 @@ void DrawPatternEditor(AppState& app, Canvas& canvas, int width, int height) {
         DrawStereoMeter(canvas, x + 8, H - 115, settings.channel.peakLeft, settings.channel.peakRight,
                         app.trackHolds[track][0], app.trackHolds[track][1], tick, false);
         const int volume = std::min<int>(settings.mixerVolume, 64);
-        DrawMixerFader(canvas, x + 22, H - volume - 58);
+        DrawFader(canvas, x + 22, H - volume - 58);
     }
 
     // 4. Side columns.
@@ -342,7 +341,7 @@ void DrawPatternEditor(AppState& app, Canvas& canvas, int width, int height) {
     if constexpr (profile::kMasterSection) {
         DrawStereoMeter(canvas, 8, H - 115, song.meters.peakLeft, song.meters.peakRight, app.masterHolds[0],
                         app.masterHolds[1], tick, false);
-        DrawMixerFader(canvas, 32, H - std::min<int>(song.masterVolume, 64) - 58);
+        DrawFader(canvas, 32, H - std::min<int>(song.masterVolume, 64) - 58);
         DrawLoadMeter(canvas, W - 25, H - 115, song.meters.cpuLoad, app.loadHold, tick, false);
     }
 
