@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <random>
+#include <utility>
+#include <vector>
 
 #include "app/app_state.h"
 #include "app/profile.h"
@@ -230,6 +233,64 @@ TEST(Screen, EveryPageAtEverySizeStaysInside) {
             DrawLiveMeters(app, s.canvas, size[0], size[1]);
         }
     EXPECT_EQ(app.firstShownTrack, 31 - TrackSlotCount(590) + 2);  // kept while the cursor stays in view
+}
+
+// The scale of a usable desktop; ZELMORA_SCALE's numbers are held to 1..4 and
+// to what leaves room for the smallest window, anything else is ignored.
+TEST(Scaling, LargestScaleThatLeavesRoom) {
+    struct Case {
+        int w, h;
+        const char* setting;
+        int scale;  // in the full build; the earlier build always draws at 1
+    };
+    const Case cases[] = {
+        {1920, 1080, nullptr, 1}, {2560, 1440, nullptr, 1}, {3440, 1440, nullptr, 1}, {3200, 1800, nullptr, 2},
+        {3840, 2160, nullptr, 2}, {5120, 2880, nullptr, 3}, {7680, 4320, "", 4},      {3840, 2160, "1", 1},
+        {3840, 2160, "3", 3},     {3840, 2160, "9", 3},     {3840, 2160, "0", 1},     {3840, 2160, "x2", 2},
+        {1920, 1080, "3", 1},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ChooseScale(c.w, c.h, c.setting), profile::kIntegerScaling ? c.scale : 1)
+            << c.w << "x" << c.h << " " << (c.setting ? c.setting : "-");
+}
+
+TEST(Scaling, BackBufferGrowsWithTheClientAndNeverShrinks) {
+    std::unique_ptr<Canvas> c;
+    ASSERT_TRUE(FitBackBuffer(c, 3440, 1440, NoiseSkin()));
+    auto size = [&] { return std::make_pair(c->Width(), c->Height()); };
+    if constexpr (!profile::kGrowingBackBuffer) {
+        EXPECT_EQ(size(), std::make_pair(kBackBufferSize, kBackBufferSize));
+        EXPECT_FALSE(FitBackBuffer(c, 4000, 4000, NoiseSkin()));
+        return;
+    }
+    EXPECT_EQ(size(), std::make_pair(3440, 1440));
+    EXPECT_FALSE(FitBackBuffer(c, 1024, 768, NoiseSkin()));
+    EXPECT_TRUE(FitBackBuffer(c, 1024, 2160, NoiseSkin()));
+    EXPECT_EQ(size(), std::make_pair(3440, 2160));
+    EXPECT_TRUE(FitBackBuffer(c, 20000, 5000, NoiseSkin(), 4096));  // the shell's own limit
+    EXPECT_EQ(size(), std::make_pair(4096, 4096));
+    EXPECT_TRUE(FitBackBuffer(c, 20000, 20000, NoiseSkin()));
+    EXPECT_EQ(size(), std::make_pair(kMaxBackBufferSide, kMaxBackBufferSide));
+
+    // A wide window is drawn to its right edge: the filler's edge and the
+    // right side column at W - 1 and W - 29.
+    auto app = MakeTestApp();
+    ComposeScreen(*app, *c, 3440, 1440);
+    EXPECT_TRUE(ShowsPiece(*c, 3439, 0, PieceId::FillerRightEdge));
+    EXPECT_TRUE(ShowsPiece(*c, 3440 - 29, 308, PieceId::SideRightTop));
+}
+
+// Each pixel becomes an n x n block; what lies beyond the canvas is black.
+TEST(Scaling, ScaleUpRepeatsEveryPixel) {
+    Canvas frame(5, 3, NoiseSkin());
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 5; ++x) frame.Fill(x, y, 1, 1, 0x10000u * x + 0x100u * y + 1);
+    const int n = 3, w = 6, h = 3;  // one column more than the canvas holds
+    std::vector<uint32_t> out(static_cast<size_t>(w * n) * h * n, 0xABCDEF);
+    ScaleUp(frame, w, h, n, out.data(), w * n);
+    for (int y = 0; y < h * n; ++y)
+        for (int x = 0; x < w * n; ++x)
+            ASSERT_EQ(out[static_cast<size_t>(y) * w * n + x], x / n < 5 ? frame.At(x / n, y / n) : 0u) << x << "," << y;
 }
 
 }  // namespace
