@@ -235,6 +235,92 @@ TEST(Screen, EveryPageAtEverySizeStaysInside) {
     EXPECT_EQ(app.firstShownTrack, 31 - TrackSlotCount(590) + 2);  // kept while the cursor stays in view
 }
 
+::testing::AssertionResult ShowsSmallText(const Canvas& c, int x, int y, const char* text, int style) {
+    for (int i = 0; text[i]; ++i) {
+        auto r = Shows(c, x + 6 * i, y, 6, 8, 6 * static_cast<unsigned char>(text[i]), 56 + 8 * style);
+        if (!r) return r << " in character " << i << " of \"" << text << "\"";
+    }
+    return ::testing::AssertionSuccess();
+}
+
+// The Instrument page's cutoff and envelope-time readings and the Master
+// page's band labels, in whole decibels.
+TEST(Pages, InstrumentAndEqualiserReadings) {
+    Screen s;
+    Instrument& in = s.app->song.instruments[s.app->currentInstrument];
+    s.app->screenPage = 2;
+    for (const auto& [cutoff, text] : {std::pair{128, "440.0 Hz"}, {152, "880.0 Hz"}, {104, "220.0 Hz"}}) {
+        in.cutoff = static_cast<uint8_t>(cutoff);
+        s.Compose(1024, 768);
+        EXPECT_TRUE(ShowsText(s.canvas, 618, 68, text, 2)) << cutoff;
+    }
+    for (const auto& [attack, text] : {std::pair{128, "1.000 s."}, {104, "0.500 s."}}) {
+        in.envelopes[0].attack = static_cast<uint8_t>(attack);
+        s.Compose(1024, 768);
+        EXPECT_EQ(static_cast<bool>(ShowsText(s.canvas, 883, 52, text, 2)), profile::kEnvelopeTimes) << attack;
+    }
+    s.app->screenPage = 5;
+    const std::pair<int, const char*> bands[] = {{5, "+01"}, {-3, "-01"}, {32, "+12"}, {-32, "-12"}, {0, "-00"}};
+    for (int k = 0; k < 5; ++k) s.app->song.eqGains[k] = static_cast<int8_t>(bands[k].first);
+    s.Compose(1024, 768);
+    for (int k = 0; k < 5; ++k) EXPECT_TRUE(ShowsSmallText(s.canvas, 528 + 21 * k, 128, bands[k].second, 2)) << k;
+}
+
+// A stereo sample of 1000 frames: two lanes in each view (64 and 16 high), 2
+// frames a column, so the waveform ends after 500 columns.
+TEST(Pages, SampleViewLanesAndLength) {
+    Screen s;
+    Sample& sample = s.app->song.instruments[s.app->currentInstrument].samples[0];
+    sample.frames = 1000;
+    sample.channels = 2;
+    ASSERT_TRUE(s.app->AllocateSampleAudio(sample));
+    for (int c = 0; c < 2; ++c)
+        for (int i = 0; i < 1000; ++i) sample.audio[c][kSampleGuard + i] = 0.5;
+    s.app->screenPage = 4;
+    s.Compose(1024, 768);
+    const uint32_t wave = 0xB4B078, laneTop = 0x101010;
+    // lane top, and the line at half scale: centre - (lane / 2 - 1) / 2
+    const int lanes[][2] = {{23, 23 + 32 - 15}, {87, 87 + 32 - 15}, {153, 153 + 8 - 3}, {169, 169 + 8 - 3}};
+    for (const auto& [top, level] : lanes) {
+        EXPECT_EQ(s.canvas.At(505 + 510, top), laneTop) << top;
+        EXPECT_EQ(s.canvas.At(505 + 499, level), wave) << top;
+        EXPECT_EQ(s.canvas.At(505 + 500, level), 0u) << top;
+    }
+}
+
+// The tick's meters: a slot per 126 pixels from x 57, clipped at W - 29; the
+// clip light above full scale; the hold drops to the level every 64 ticks;
+// the master meter at x 8 and the load meter at W - 25 (full build).
+TEST(Screen, LiveMetersPlacesHoldAndClip) {
+    Screen s;
+    AppState& app = *s.app;
+    const int W = 590, H = 600, y = H - 115;
+    app.song.trackCount = 8;
+    for (int t = 0; t < 8; ++t) app.song.tracks[t].channel.peakLeft = 1.0;
+    app.song.tracks[0].channel.peakLeft = 2.0;
+    app.song.meters.peakLeft = 1.0;
+    app.song.meters.cpuLoad = 1.0;
+    s.canvas.Fill(0, 0, W, H, 0);
+    app.tickCounter = 1;
+    DrawLiveMeters(app, s.canvas, W, H);
+    // Full columns (under the hold line on their top row).
+    const skin::Piece& lit = skin::Get(PieceId::StereoMeterLit);
+    auto full = [&](int x, const skin::Piece& p) { return Shows(s.canvas, x, y + 1, 5, 86, p.x, p.y + 1); };
+    for (int i = 0; i < 4; ++i) EXPECT_TRUE(full(57 + 126 * i, lit)) << i;
+    EXPECT_EQ(s.canvas.At(W - 29, y + 40), 0u);  // slot 4 starts at W - 29: nothing of it shows
+    EXPECT_TRUE(ShowsPiece(s.canvas, 57, y - 5, PieceId::ClipLit));
+    EXPECT_TRUE(ShowsPiece(s.canvas, 57 + 126, y - 5, PieceId::ClipUnlitLeft));
+    EXPECT_EQ(static_cast<bool>(full(8, lit)), profile::kMasterSection);
+    EXPECT_EQ(static_cast<bool>(full(W - 25, skin::Get(PieceId::LoadMeterLit))), profile::kMasterSection);
+    EXPECT_EQ(app.trackHolds[1][0], 86);
+    app.song.tracks[1].channel.peakLeft = 0.0;
+    for (const auto& [tick, hold] : {std::pair{63u, 86}, {64u, 0}}) {
+        app.tickCounter = tick;
+        DrawLiveMeters(app, s.canvas, W, H);
+        EXPECT_EQ(app.trackHolds[1][0], hold) << tick;
+    }
+}
+
 // The scale of a usable desktop; ZELMORA_SCALE's numbers are held to 1..4 and
 // to what leaves room for the smallest window, anything else is ignored.
 TEST(Scaling, LargestScaleThatLeavesRoom) {
