@@ -74,6 +74,9 @@ TEST(Screen, TopBandPanelsAndFiller) {
     EXPECT_TRUE(ShowsPiece(s.canvas, 1030, 0, PieceId::FillerTile));
     EXPECT_TRUE(ShowsPiece(s.canvas, 1094, 0, PieceId::FillerTile, 5, 272));
     EXPECT_TRUE(ShowsPiece(s.canvas, 1099, 0, PieceId::FillerRightEdge));
+    // The master fader: only the full build has a master strip.
+    EXPECT_EQ(static_cast<bool>(ShowsPiece(s.canvas, 32, 768 - s.app->song.masterVolume - 58, PieceId::FaderKnob)),
+              profile::kMasterSection);
 
     Screen narrow;
     narrow.Compose(1024, 768);  // no filler: the canvas keeps its zeros there
@@ -132,55 +135,26 @@ TEST(Screen, PatternRowsAreClippedAtMinimumHeight) {
     EXPECT_TRUE(ShowsPiece(s.canvas, 0, 308, PieceId::SideLeftTop, 49, 32));
 }
 
-// The earlier build has no master strip: no master fader below the tracks.
-TEST(Screen, MasterStripOnlyInTheFullBuild) {
-    Screen s;
-    s.Compose(1024, 768);
-    EXPECT_EQ(static_cast<bool>(ShowsPiece(s.canvas, 32, 768 - s.app->song.masterVolume - 58, PieceId::FaderKnob)),
-              profile::kMasterSection);
-}
-
-TEST(Screen, CursorBoxPerColumn) {
-    static constexpr int kOffsets[12] = {0, 26, 33, 47, 54, 61, 72, 79, 86, 97, 104, 111};
+// The cursor box covers the glyph its column edits, from one pixel left of it
+// (two for the note's three glyphs): the cell draws the instrument's digits
+// from 25 and effect e's command and parameter digits from 46 + 25 e, 7 apart.
+TEST(Screen, CursorBoxCoversTheColumnsGlyph) {
     Screen plain;
-    plain.app->cursor.column = 0;
     plain.app->cursor.track = 1;  // the box lies on track 1, column checks on track 0
     plain.Compose(1024, 768);
-    const int R = CursorRowLine(768);
+    const int R = CursorRowLine(768), x0 = 56;
     for (int column = 0; column < 12; ++column) {
+        const int e = (column - 3) / 3, digit = (column - 3) % 3;
+        const int glyph = column < 3 ? 25 + 7 * (column - 1) : 46 + 25 * e + 7 * digit;
+        const int x = column == 0 ? x0 - 2 : x0 + glyph - 1, w = column == 0 ? 24 : 8;
         Screen s;
         s.app->cursor.column = column;
         s.Compose(1024, 768);
-        const int x = 54 + kOffsets[column], w = column == 0 ? 24 : 8;
         for (int dx : {0, w - 1})
             for (int dy : {1, 10})
-                EXPECT_EQ(s.canvas.At(x + dx, R + dy), plain.canvas.At(x + dx, R + dy) ^ 0xFFFFFF)
-                    << "column " << column;
-        EXPECT_EQ(s.canvas.At(x + w, R + 5), plain.canvas.At(x + w, R + 5)) << "column " << column;
+                EXPECT_EQ(s.canvas.At(x + dx, R + dy), plain.canvas.At(x + dx, R + dy) ^ 0xFFFFFF) << column;
+        EXPECT_EQ(s.canvas.At(x + w, R + 5), plain.canvas.At(x + w, R + 5)) << column;
     }
-}
-
-TEST(Screen, MeterHeightsClipLightAndDecay) {
-    EXPECT_EQ(MeterHeight(0.0), 0);
-    EXPECT_EQ(MeterHeight(0.001), 0);
-    EXPECT_EQ(MeterHeight(0.5), 78);
-    EXPECT_EQ(MeterHeight(1.0), 87);
-    EXPECT_EQ(MeterHeight(4.0), 87);
-    EXPECT_EQ(MeterHeight(std::nan("")), 0);
-
-    Screen s;
-    std::atomic<double> left{0.5}, right{2.0};
-    int32_t holdLeft = 0, holdRight = 0;
-    s.canvas.Fill(0, 0, 100, 200, 0);
-    DrawStereoMeter(s.canvas, 20, 50, left, right, holdLeft, holdRight, 1, true);
-    const skin::Piece& lit = skin::Get(PieceId::StereoMeterLit);
-    EXPECT_TRUE(Shows(s.canvas, 20, 50 + 87 - 78, 5, 78, lit.x, lit.y + 87 - 78));
-    EXPECT_TRUE(ShowsPiece(s.canvas, 20, 50, PieceId::MeterUnlitLeft, 5, 8));
-    EXPECT_TRUE(ShowsPiece(s.canvas, 20, 45, PieceId::ClipUnlitLeft));
-    EXPECT_TRUE(ShowsPiece(s.canvas, 26, 45, PieceId::ClipLit));  // above full scale
-    EXPECT_EQ(holdLeft, 78);
-    EXPECT_EQ(holdRight, 86);
-    EXPECT_DOUBLE_EQ(left.load(), 0.375);
 }
 
 TEST(Screen, BrowserListThumbAndTint) {
@@ -288,16 +262,21 @@ TEST(Pages, SampleViewLanesAndLength) {
     }
 }
 
-// The tick's meters: a slot per 126 pixels from x 57, clipped at W - 29; the
-// clip light above full scale; the hold drops to the level every 64 ticks;
-// the master meter at x 8 and the load meter at W - 25 (full build).
+// The tick's meters: 29 pixels a decade up to 87 for full scale; a slot per
+// 126 pixels from x 57, clipped at W - 29; the clip light above full scale;
+// the hold drops to the level every 64 ticks and each drawing lowers the level
+// by 0.75; the master meter at x 8 and the load meter at W - 25 (full build).
 TEST(Screen, LiveMetersPlacesHoldAndClip) {
+    for (const auto& [level, height] : {std::pair{0.0, 0}, {0.001, 0}, {0.5, 78}, {1.0, 87}, {4.0, 87}})
+        EXPECT_EQ(MeterHeight(level), height) << level;
+    EXPECT_EQ(MeterHeight(std::nan("")), 0);
     Screen s;
     AppState& app = *s.app;
     const int W = 590, H = 600, y = H - 115;
     app.song.trackCount = 8;
     for (int t = 0; t < 8; ++t) app.song.tracks[t].channel.peakLeft = 1.0;
     app.song.tracks[0].channel.peakLeft = 2.0;
+    app.song.tracks[2].channel.peakLeft = 0.5;
     app.song.meters.peakLeft = 1.0;
     app.song.meters.cpuLoad = 1.0;
     s.canvas.Fill(0, 0, W, H, 0);
@@ -306,7 +285,10 @@ TEST(Screen, LiveMetersPlacesHoldAndClip) {
     // Full columns (under the hold line on their top row).
     const skin::Piece& lit = skin::Get(PieceId::StereoMeterLit);
     auto full = [&](int x, const skin::Piece& p) { return Shows(s.canvas, x, y + 1, 5, 86, p.x, p.y + 1); };
-    for (int i = 0; i < 4; ++i) EXPECT_TRUE(full(57 + 126 * i, lit)) << i;
+    for (int i : {0, 1, 3}) EXPECT_TRUE(full(57 + 126 * i, lit)) << i;
+    EXPECT_TRUE(Shows(s.canvas, 57 + 252, y + 9, 5, 78, lit.x, lit.y + 9));  // 0.5: 78 lit, 9 unlit above
+    EXPECT_TRUE(ShowsPiece(s.canvas, 57 + 252, y, PieceId::MeterUnlitLeft, 5, 8));
+    EXPECT_DOUBLE_EQ(app.song.tracks[2].channel.peakLeft.load(), 0.375);
     EXPECT_EQ(s.canvas.At(W - 29, y + 40), 0u);  // slot 4 starts at W - 29: nothing of it shows
     EXPECT_TRUE(ShowsPiece(s.canvas, 57, y - 5, PieceId::ClipLit));
     EXPECT_TRUE(ShowsPiece(s.canvas, 57 + 126, y - 5, PieceId::ClipUnlitLeft));
