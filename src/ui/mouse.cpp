@@ -210,7 +210,7 @@ void SampleBar(AppState& app, const Event& e) {
 
 // A list row's name as a text field, where the list draws it.
 void OpenRowName(AppState& app, char* name, PlaceId rows, int row) {
-    const Rect r = place::CellOf(rows, row);
+    const place::Box r = place::CellOf(rows, row);
     OpenTextField(app, name, r.x + place::kRowNameDx, r.y + place::kRowTextDy, 22);
 }
 
@@ -390,9 +390,9 @@ constexpr Region kRegions[] = {
 
 // The region's rectangle now: its place, or for a fader its band's place
 // moved up by the band's gain.
-Rect RegionRect(const AppState& app, const Region& r) {
+place::Box RegionRect(const AppState& app, const Region& r) {
     const place::Place& p = place::Get(r.place);
-    Rect rect{p.x, p.y, p.w, p.h};
+    place::Box rect{p.x, p.y, p.w, p.h};
     if (r.faderBand >= 0) {
         rect.x += place::kEqFaderPitch * r.faderBand;
         rect.y -= app.song.eqGains[r.faderBand];
@@ -403,7 +403,7 @@ Rect RegionRect(const AppState& app, const Region& r) {
 bool Shown(const AppState& app, const Region& r) { return r.page == kAnyPage || r.page == app.screenPage; }
 
 bool Contains(const AppState& app, const Region& r, int x, int y) {
-    const Rect rect = RegionRect(app, r);
+    const place::Box rect = RegionRect(app, r);
     return x >= rect.x && x < rect.x + rect.w && y >= rect.y && y < rect.y + rect.h;
 }
 
@@ -411,7 +411,7 @@ bool Contains(const AppState& app, const Region& r, int x, int y) {
 int IdAt(const AppState& app, const Region& r, int x, int y) {
     if (r.firstId == 0) return 0;
     const place::Place& p = place::Get(r.place);
-    const Rect rect = RegionRect(app, r);
+    const place::Box rect = RegionRect(app, r);
     return r.firstId + ((y - rect.y) / p.cellH) * place::Columns(p) + (x - rect.x) / p.cellW;
 }
 

@@ -21,7 +21,7 @@ namespace {
 
 // A piece on cell i of a place.
 void BlitAt(Canvas& canvas, PlaceId at, int i, PieceId piece) {
-    const Rect cell = place::CellOf(at, i);
+    const place::Box cell = place::CellOf(at, i);
     canvas.Blit(cell.x, cell.y, piece);
 }
 
@@ -109,7 +109,7 @@ void DrawInstrumentPage(AppState& app, Canvas& canvas) {
     for (int i = 0; i < 6; ++i) NumberLabel(canvas, 724, kModulationRows[i], in.modulation[i]);
 
     const int tab = std::clamp(app.envelopeTab, 0, 2);
-    const Rect lit = place::CellOf(PlaceId::EnvelopeTabs, tab);
+    const place::Box lit = place::CellOf(PlaceId::EnvelopeTabs, tab);
     canvas.BlitPart(lit.x, lit.y, PieceId::EnvelopeTabLit, 0, skin::kEnvelopeTabH * tab, lit.w, lit.h);
     // The tabs show the first, third and fourth envelopes.
     static constexpr int kTabEnvelope[3] = {0, 2, 3};
@@ -244,7 +244,7 @@ void DrawBrowserPage(AppState& app, Canvas& canvas) {
         if (index >= count) break;
         const BrowserEntry& entry = app.browserList[index];
         const int nameLength = static_cast<int>(strnlen(entry.name, sizeof entry.name));
-        const Rect row = place::CellOf(PlaceId::BrowserRows, r);
+        const place::Box row = place::CellOf(PlaceId::BrowserRows, r);
         const int y = row.y + place::kRowTextDy;
         if (entry.directory) {
             canvas.Blit(row.x + 2, row.y, PieceId::FolderIcon);

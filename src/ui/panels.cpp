@@ -43,7 +43,7 @@ constexpr char kHexDigits[] = "0123456789ABCDEF";
 
 // A pressed picture on cell i of a place.
 void Pressed(Canvas& canvas, PlaceId at, int i, PieceId piece) {
-    const Rect cell = place::CellOf(at, i);
+    const place::Box cell = place::CellOf(at, i);
     canvas.Blit(cell.x, cell.y, piece);
 }
 
@@ -110,7 +110,7 @@ void DrawPlaylist(AppState& app, Canvas& canvas) {
     const int length = song.lastOrder + 1;
     const int values[4] = {position, song.orders[position], length, song.restartOrder};
     for (int i = 0; i < 4; ++i) {
-        const Rect field = place::CellOf(PlaceId::PlaylistFields, i);
+        const place::Box field = place::CellOf(PlaceId::PlaylistFields, i);
         DrawHex(canvas, field.x + place::kFieldInset, field.y + place::kFieldInset, values[i], 2);
     }
 
@@ -144,14 +144,14 @@ void DrawSequencer(AppState& app, Canvas& canvas) {
     // The button of the running play mode is lit.
     const int lit = app.transport.playMode == kPlaySong ? 0 : app.transport.playMode == kPlayPattern ? 1 : -1;
     if (lit >= 0) {
-        const Rect button = place::CellOf(PlaceId::Transport, lit);
+        const place::Box button = place::CellOf(PlaceId::Transport, lit);
         canvas.Invert(button.x, button.y, button.w, button.h);
     }
 
     // Three digits of tempo, two of the others, right-aligned in their fields.
     char text[16];
     auto at = [](int i, int digits) {
-        const Rect field = place::CellOf(PlaceId::SequencerFields, i);
+        const place::Box field = place::CellOf(PlaceId::SequencerFields, i);
         return Rect{field.x + field.w - 3 - 7 * digits, field.y + place::kFieldInset, 0, 0};
     };
     std::snprintf(text, sizeof text, "%.3d", song.tempo);
@@ -171,7 +171,7 @@ void DrawListRows(Canvas& canvas, PlaceId rows, int first, int current, auto nam
     for (int line = 0; line < p.h / p.cellH; ++line) {
         const int number = first + line;
         const int style = number == current ? 0 : 1;
-        const Rect row = place::CellOf(rows, line);
+        const place::Box row = place::CellOf(rows, line);
         DrawHex(canvas, row.x + place::kRowNumberDx, row.y + place::kRowTextDy, number, style);
         DrawField(canvas, row.x + place::kRowNameDx, row.y + place::kRowTextDy, nameOf(number), kNameLength,
                   22, style);
@@ -215,7 +215,7 @@ void DrawToolbar(AppState& app, Canvas& canvas) {
     canvas.Blit(430, 0, PieceId::ToolbarPanel);
     const int page = app.screenPage;
     if (page >= 0 && page < 6) {
-        const Rect button = place::CellOf(PlaceId::Toolbar, page);
+        const place::Box button = place::CellOf(PlaceId::Toolbar, page);
         canvas.BlitPart(button.x, button.y, PieceId::ToolbarLit, 0, skin::kToolbarButtonH * page, button.w,
                         button.h);
     }

@@ -7,9 +7,10 @@
 // A place may be a grid of equal cells (arrow pairs, list rows, toolbar
 // buttons): cell i is at column i % columns, row i / columns, counted from the
 // top-left, with columns = w / cellW.
+//
+// The skin generator paints the controls' pictures at these places too, so
+// this header stands alone.
 #pragma once
-
-#include "ui/canvas.h"
 
 namespace zelmora::place {
 
@@ -114,10 +115,14 @@ constexpr int Cells(const Place& p) {
     return Columns(p) * (p.h / p.cellH);
 }
 
+struct Box {
+    int x, y, w, h;
+};
+
 // Cell i of a place (row-major).
-constexpr Rect CellOf(PlaceId id, int i) {
+constexpr Box CellOf(PlaceId id, int i) {
     const Place& p = Get(id);
-    return Rect{p.x + (i % Columns(p)) * p.cellW, p.y + (i / Columns(p)) * p.cellH, p.cellW, p.cellH};
+    return Box{p.x + (i % Columns(p)) * p.cellW, p.y + (i / Columns(p)) * p.cellH, p.cellW, p.cellH};
 }
 
 // The cell row under client line y (may lie outside the place).
