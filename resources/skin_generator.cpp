@@ -7,21 +7,26 @@
 // cursor.cur (32 x 32, 32-bit with alpha). The output depends
 // on nothing but this file and the piece table, so every build draws the same
 // bytes. Every piece of the table is painted here; the panel pictures are drawn
-// in screen coordinates and moved to their place in the atlas, so buttons and
-// fields land exactly under the rectangles the mouse and the drawing code use.
+// in screen coordinates and moved to their place in the atlas. The controls
+// stand at the screen places the mouse and the drawing code use (one table,
+// screen_places.h), so they land exactly under them.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "../src/ui/screen_places.h"
 #include "../src/ui/skin_pieces.h"
 
 namespace {
 
 using namespace zelmora::skin;
+using zelmora::place::CellOf;
+using zelmora::place::PlaceId;
 
 // ---------------------------------------------------------------------------
 // The palette. Everything below is drawn from these colours.
@@ -356,6 +361,21 @@ void ScrollColumn(Pen& pen, int x, int yUp, int barY, int barH, int yDown) {
     ArrowButton(pen, x, yDown, 16, 12, false, false);
 }
 
+// A scroll column from the places of its arrows and bar.
+void ScrollColumn(Pen& pen, PlaceId up, PlaceId bar, PlaceId down) {
+    const auto& u = zelmora::place::Get(up);
+    ScrollColumn(pen, u.x, u.y, zelmora::place::Get(bar).y, zelmora::place::Get(bar).h,
+                 zelmora::place::Get(down).y);
+}
+
+// The up and down arrows of cells 2 k and 2 k + 1 of an arrow-pair place.
+void ArrowPair(Pen& pen, PlaceId place, int k) {
+    for (int i : {2 * k, 2 * k + 1}) {
+        const auto cell = CellOf(place, i);
+        ArrowButton(pen, cell.x, cell.y, cell.w, cell.h, i % 2 == 0, false);
+    }
+}
+
 // A well for a list in styles 0 and 1: black, with faint separators between
 // its columns.
 void ListWell(Pen& pen, int x, int y, int w, int h, std::initializer_list<int> columns) {
@@ -660,27 +680,28 @@ void DrawPlaylist(Pen& pen) {
     PanelFrame(pen, 0, 0, 188, 192, "PLAYLIST");
     const char* labels[4] = {"POSITION", "PATTERN", "LENGTH", "RESTART"};
     for (int k = 0; k < 4; ++k) {
-        const int y = 16 + 16 * k;
-        LabelLeftOf(pen, 67, y + 4, labels[k]);
-        Field(pen, 67, y, 21, 16);
-        ArrowButton(pen, 88, y, 16, 16, true, false);
-        ArrowButton(pen, 104, y, 16, 16, false, false);
+        const auto field = CellOf(PlaceId::PlaylistFields, k);
+        LabelLeftOf(pen, field.x, field.y + 4, labels[k]);
+        Field(pen, field.x, field.y, field.w, field.h);
+        ArrowPair(pen, PlaceId::PlaylistArrows, k);
     }
     // The order list: nine lines, the current entry always in the middle.
     pen.HLine(4, 81, 148, kPanelDark);
     pen.HLine(4, 82, 148, kPanelLight);
-    ScrollColumn(pen, 8, 84, 96, 84, 180);
+    ScrollColumn(pen, PlaceId::OrderUp, PlaceId::OrderBar, PlaceId::OrderDown);
     ListWell(pen, 28, 84, 125, 107, {50, 71});
     pen.Fill(28, 132, 125, 12, kPanel);
     pen.HLine(28, 132, 125, Mix(kPanel, kPanelLight, 0.6));
     pen.HLine(28, 143, 125, kPanelDark);
     LabelCentred(pen, 156, 92, 32, "ORDER");
     LabelCentred(pen, 156, 102, 32, "EDIT");
-    LabelButton(pen, 156, 116, 32, 16, "INS", false);
-    ArrowButton(pen, 156, 132, 16, 12, true, false);
-    ArrowButton(pen, 172, 132, 16, 12, false, false);
-    LabelButton(pen, 156, 144, 32, 16, "DEL", false);
-    LabelButton(pen, 156, 160, 32, 16, "FILL", false);
+    const std::pair<PlaceId, const char*> buttons[] = {
+        {PlaceId::InsertButton, "INS"}, {PlaceId::DeleteButton, "DEL"}, {PlaceId::FillButton, "FILL"}};
+    for (const auto& [place, text] : buttons) {
+        const auto b = CellOf(place, 0);
+        LabelButton(pen, b.x, b.y, b.w, b.h, text, false);
+    }
+    ArrowPair(pen, PlaceId::SmallArrows, 0);
 }
 
 void DrawSequencer(Pen& pen) {
@@ -688,29 +709,31 @@ void DrawSequencer(Pen& pen) {
     PanelFrame(pen, 0, 192, 188, 80, "SEQUENCER");
     const char* labels[4] = {"TEMPO", "SPEED", "TRACKS", "STEP"};
     for (int k = 0; k < 4; ++k) {
-        const int y = 208 + 16 * k;
-        LabelLeftOf(pen, 53, y + 4, labels[k]);
-        Field(pen, 53, y, 35, 16);
-        ArrowButton(pen, 88, y, 16, 16, true, false);
-        ArrowButton(pen, 104, y, 16, 16, false, false);
+        const auto field = CellOf(PlaceId::SequencerFields, k);
+        LabelLeftOf(pen, field.x, field.y + 4, labels[k]);
+        Field(pen, field.x, field.y, field.w, field.h);
+        ArrowPair(pen, PlaceId::SequencerArrows, k);
     }
-    TransportButton(pen, 122, 210, Transport::kSong, false);
-    TransportButton(pen, 154, 210, Transport::kPattern, false);
-    TransportButton(pen, 122, 240, Transport::kStop, false);
-    TransportButton(pen, 154, 240, Transport::kFromRow, false);
+    const Transport buttons[4] = {Transport::kSong, Transport::kPattern, Transport::kStop,
+                                  Transport::kFromRow};
+    for (int i = 0; i < 4; ++i)
+        TransportButton(pen, CellOf(PlaceId::Transport, i).x, CellOf(PlaceId::Transport, i).y, buttons[i],
+                        false);
 }
 
 void DrawLists(Pen& pen) {
     pen.Panel(PieceId::ListsPanel, 188, 0);
     PanelFrame(pen, 188, 0, 242, 272, "INSTRUMENTS");
-    ScrollColumn(pen, 196, 16, 28, 120, 148);
-    ListWell(pen, 216, 16, 210, 144, {238});
+    ScrollColumn(pen, PlaceId::InstrumentUp, PlaceId::InstrumentBar, PlaceId::InstrumentDown);
+    const auto& instruments = zelmora::place::Get(PlaceId::InstrumentRows);
+    ListWell(pen, instruments.x, instruments.y, instruments.w, instruments.h, {238});
     pen.Fill(189, 161, 240, 14, kTitleBg);
     pen.HLine(189, 160, 240, kPanelLight);
     pen.HLine(189, 175, 240, kPanelDark);
     Label(pen, 194, 164, "REGIONS OF THE INSTRUMENT", kTitleFg, kTitleBg);
-    ScrollColumn(pen, 196, 176, 188, 72, 260);
-    ListWell(pen, 216, 176, 210, 95, {238});
+    ScrollColumn(pen, PlaceId::SampleUp, PlaceId::SampleBar, PlaceId::SampleDown);
+    const auto& samples = zelmora::place::Get(PlaceId::SampleRows);
+    ListWell(pen, samples.x, samples.y, samples.w, samples.h - 1, {238});  // its rim ends the panel
 }
 
 // The earlier build's skin: its toolbar offers only Setup and Browser, its
@@ -722,7 +745,10 @@ void DrawToolbar(Pen& pen) {
     pen.Panel(PieceId::ToolbarPanel, 430, 0);
     PanelFrame(pen, 430, 0, 64, 272, "PAGES");
     const char* pages[6] = {"Setup", "Browser", "Instrument", "Region", "Sample", "Master"};
-    for (int k = 0; k < (g_earlierSkin ? 2 : 6); ++k) LabelButton(pen, 434, 16 + 16 * k, 60, 16, pages[k], false);
+    for (int k = 0; k < (g_earlierSkin ? 2 : 6); ++k) {
+        const auto b = CellOf(PlaceId::Toolbar, k);
+        LabelButton(pen, b.x, b.y, b.w, b.h, pages[k], false);
+    }
     // The name plate.
     Well(pen, 442, 124, 40, 140, 0x0A0C10);
     const char* name = "ZELMORA";
@@ -930,22 +956,25 @@ void DrawSetupPage(Pen& pen) {
         LabelLeftOf(pen, 561, y + 4, rows[k]);
         Field(pen, 561, y, 252, 16);
         pen.VLine(583, y + 1, 14, kPanelDark);
-        ArrowButton(pen, 813, y, 16, 16, true, false);
-        ArrowButton(pen, 829, y, 16, 16, false, false);
+        ArrowPair(pen, k == 0 ? PlaceId::DriverArrows : PlaceId::RoutingArrows, k == 0 ? 0 : k - 1);
     }
     LabelLeftOf(pen, 912, 20, "RATE");
     Field(pen, 912, 16, 80, 16);
-    ArrowButton(pen, 992, 16, 16, 16, true, false);
-    ArrowButton(pen, 1008, 16, 16, 16, false, false);
+    ArrowPair(pen, PlaceId::RateArrows, 0);
     LabelLeftOf(pen, 912, 36, "BUFFER");
     Field(pen, 912, 32, 80, 16);
     Label(pen, 996, 36, "smp");
-    ButtonFace(pen, 851, 50, 108, 44, false);
-    LabelCentred(pen, 851, 61, 108, "DRIVER");
-    LabelCentred(pen, 851, 74, 108, "CONTROL PANEL");
-    ButtonFace(pen, 959, 50, 63, 44, false);
-    LabelCentred(pen, 959, 61, 63, "RESTART");
-    LabelCentred(pen, 959, 74, 63, "AUDIO");
+    const struct {
+        PlaceId place;
+        const char* lines[2];
+    } buttons[] = {{PlaceId::ControlPanelButton, {"DRIVER", "CONTROL PANEL"}},
+                   {PlaceId::RestartButton, {"RESTART", "AUDIO"}}};
+    for (const auto& button : buttons) {
+        const auto b = CellOf(button.place, 0);
+        ButtonFace(pen, b.x, b.y, b.w, b.h, false);
+        LabelCentred(pen, b.x, b.y + 11, b.w, button.lines[0]);
+        LabelCentred(pen, b.x, b.y + 24, b.w, button.lines[1]);
+    }
     LabelLeftOf(pen, 561, 100, "STATUS");
     Field(pen, 561, 96, 459, 16);
     // The lower half: the program's name plate.
@@ -962,20 +991,25 @@ void DrawSetupPage(Pen& pen) {
 
 void DrawBrowserPage(Pen& pen) {
     PageFrame(pen, PieceId::BrowserPage, "FILES");
-    LabelLeftOf(pen, 545, 20, "FOLDER");
-    ArrowButton(pen, 545, 16, 16, 16, true, false);
+    const auto parent = CellOf(PlaceId::ParentButton, 0);
+    LabelLeftOf(pen, parent.x, parent.y + 4, "FOLDER");
+    ArrowButton(pen, parent.x, parent.y, parent.w, parent.h, true, false);
     Field(pen, 561, 16, 430, 16);
-    ButtonFace(pen, 992, 16, 16, 16, false);
-    FolderSymbol(pen, 994, 18, kLitFace, kSymbol);
-    ButtonFace(pen, 1008, 16, 16, 16, false);
-    RefreshSymbol(pen, 1015, 23, kSymbol);
-    ScrollColumn(pen, 502, 36, 48, 192, 240);
-    Well(pen, 521, 35, 503, 218);
-    LabelLeftOf(pen, 561, 260, "SONG");
-    Field(pen, 561, 256, 231, 16);
+    const auto choose = CellOf(PlaceId::ChooseFolderButton, 0), refresh = CellOf(PlaceId::RefreshButton, 0);
+    ButtonFace(pen, choose.x, choose.y, choose.w, choose.h, false);
+    FolderSymbol(pen, choose.x + 2, choose.y + 2, kLitFace, kSymbol);
+    ButtonFace(pen, refresh.x, refresh.y, refresh.w, refresh.h, false);
+    RefreshSymbol(pen, refresh.x + 7, refresh.y + 7, kSymbol);
+    ScrollColumn(pen, PlaceId::BrowserUp, PlaceId::BrowserBar, PlaceId::BrowserDown);
+    const auto& rows = zelmora::place::Get(PlaceId::BrowserRows);
+    Well(pen, rows.x - 1, rows.y - 1, rows.w + 5, rows.h + 2);
+    const auto song = CellOf(PlaceId::SongNameField, 0);
+    LabelLeftOf(pen, song.x, song.y + 4, "SONG");
+    Field(pen, song.x, song.y, song.w, song.h);
     if (!g_earlierSkin) {
-        LabelButton(pen, 792, 256, 35, 16, "SAVE", false);
-        Label(pen, 834, 260, "into this folder");
+        const auto save = CellOf(PlaceId::SaveButton, 0);
+        LabelButton(pen, save.x, save.y, save.w - 1, save.h, "SAVE", false);  // one pixel of gap beside it
+        Label(pen, save.x + save.w + 6, save.y + 4, "into this folder");
     }
 }
 
@@ -996,9 +1030,9 @@ void DrawInstrumentPage(Pen& pen) {
     // Envelope tabs.
     const char* tabs[3] = {"Amp", "Filter", "Pitch"};
     for (int k = 0; k < 3; ++k) {
-        const int x = 763 + 87 * k;
-        ButtonFace(pen, x, 16, 87, 16, false);
-        LabelCentred(pen, x, 20, 87, tabs[k]);
+        const auto tab = CellOf(PlaceId::EnvelopeTabs, k);
+        ButtonFace(pen, tab.x, tab.y, tab.w, tab.h, false);
+        LabelCentred(pen, tab.x, tab.y + 4, tab.w, tabs[k]);
     }
     SubHeading(pen, 770, 36, 248, "ENVELOPE");
     const char* env[5] = {"ATTACK", "DECAY", "SUSTAIN", "RELEASE", "AMOUNT"};

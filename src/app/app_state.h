@@ -146,4 +146,7 @@ struct AppState {
 extern double EnvelopeTimeTable[256];
 void FillEnvelopeTimeTable();
 
+inline Pattern& CurrentPattern(AppState& app) { return CurrentPattern(app.song); }
+inline const Pattern& CurrentPattern(const AppState& app) { return CurrentPattern(app.song); }
+
 }  // namespace zelmora

@@ -88,6 +88,13 @@ inline constexpr bool kAllPages = !kEarlierBuild;
 // cursor, octave or transport keys, no track buffer, and key up does nothing.
 inline constexpr bool kKeyboardEditor = !kEarlierBuild;
 
+// The back buffer: the earlier build's is a fixed 2048 x 2048 (a wider or
+// taller window shows black beyond it); the full build's grows with the client
+// area, and on dense screens the frame is composed at an integer fraction of
+// the client and shown that many times larger.
+inline constexpr bool kGrowingBackBuffer = !kEarlierBuild;
+inline constexpr bool kIntegerScaling = !kEarlierBuild;
+
 // The window: the earlier build's is an ordinary captioned, resizable window
 // (shown maximised), and it does not handle the mouse wheel.
 inline constexpr bool kBorderlessWindow = !kEarlierBuild;

@@ -44,6 +44,9 @@ std::string SettingsPathFromExecutable(const std::string& executablePath);
 
 // Systems without executable extensions: $XDG_CONFIG_HOME/zelmora/zelmora.set,
 // else $HOME/.config/zelmora/zelmora.set. Empty values count as unset.
+// SANITY: not beside the executable as on Windows: there the program usually
+// lies in a system folder the user cannot write to, so the settings would
+// never be kept; the user's configuration folder is where such files belong.
 std::string SettingsPathFromConfigHome(const char* xdgConfigHome, const char* home);
 
 }  // namespace zelmora

@@ -1,10 +1,11 @@
 #include "engine/mixer.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <mutex>
-#include <new>
 #include <limits>
+#include <new>
 #include <type_traits>
 
 #include "app/app_state.h"
@@ -34,8 +35,6 @@ namespace {
 double (*SincBlendTable)[kSincPhases][2 * kSincTaps];
 double SincTail[kSincCutoffs];
 
-// Frames the frame loop handles at a time.
-constexpr int kBlockFrames = 128;
 // Frames of a forward loop laid out at a time for the windows that cross its
 // edges: five blocks of travel at rate 1 (fewer at faster rates).
 constexpr int kLayoutCapacity = 5 * kBlockFrames + 2 * kSincReach + 2;
@@ -117,20 +116,14 @@ void FillTables() {
     }
 }
 
-// The smoothing factors of one output rate and their powers 0..kBlockFrames,
-// kept per thread for the rate last used.
-struct Smoothing {
-    double sampleRate = 0.0;
-    double glide, attack, sustain, release;
-    double glidePow[kBlockFrames + 1], attackPow[kBlockFrames + 1], sustainPow[kBlockFrames + 1],
-        releasePow[kBlockFrames + 1];
-};
 thread_local Smoothing t_smoothing;
 
 void FillPowers(double c, double* out) {
     out[0] = 1.0;
     for (int i = 1; i <= kBlockFrames; ++i) out[i] = out[i - 1] * c;
 }
+
+}  // namespace
 
 const Smoothing& SmoothingFor(double sampleRate) {
     Smoothing& s = t_smoothing;
@@ -148,6 +141,41 @@ const Smoothing& SmoothingFor(double sampleRate) {
     return s;
 }
 
+double VoiceVolumeTarget(const TrackSettings& ts) {
+    const ChannelState& c = ts.channel;
+    const double mixer = ts.mixerVolume;
+    const double channel = c.volume + c.tremoloDepth * SineTable[c.tremoloPosition & 63] / 128.0;
+    return ClampValue(channel, 0.0, 64.0) / 64.0 * (mixer * mixer / 4096.0);
+}
+
+double AimVoiceRate(Voice& v, const Sample& s, const TrackSettings& ts, double sampleRate) {
+    const ChannelState& c = ts.channel;
+    const double pitch = c.vibratoDepth * SineTable[c.vibratoPosition & 63] / 3825.0 + c.arpeggioOffset +
+                         s.coarseTune + s.fineTune * 0.01 - s.baseNote + v.transpose + v.pitch;
+    // The pitch seldom moves between chunks: its power of 2 is kept with it
+    // (a ratio of 0 marks none kept).
+    if (pitch != v.pitchOfRatio || !(v.pitchRatio > 0.0)) {
+        v.pitchOfRatio = pitch;
+        v.pitchRatio = std::pow(2.0, pitch / 12.0);
+    }
+    double rateTarget = v.pitchRatio * s.sampleRate / sampleRate;
+    if (!(rateTarget > 0.0)) rateTarget = 0.0;
+    if (rateTarget > kMaxVoiceRate) rateTarget = kMaxVoiceRate;
+    if (v.snapRate) v.rate = rateTarget;
+    v.snapRate = 0;
+    return rateTarget;
+}
+
+VoiceLoop LoopOf(const Sample& s, int64_t frames) {
+    VoiceLoop loop;
+    loop.start = std::clamp<int64_t>(s.loopStart, 0, frames);
+    loop.length = std::clamp<int64_t>(s.loopLength, 0, frames - loop.start);
+    loop.end = loop.start + loop.length;
+    loop.mode = (s.loopMode == 1 || s.loopMode == 2) ? s.loopMode : 0;
+    return loop;
+}
+
+namespace {
 
 // The moving parts of a voice while a chunk renders, and what stays fixed.
 struct VoiceRun {
@@ -359,47 +387,18 @@ void MixVoice(Voice& v, double* left, double* right, int n, Song& song, double s
         return;
     }
     const TrackSettings& ts = song.tracks[v.track & 31];
-    const ChannelState& c = ts.channel;
-
     const Smoothing& sm = SmoothingFor(sampleRate);
-
-    const double mixer = ts.mixerVolume;
-    const double volumeTarget =
-        ClampValue(c.volume + c.tremoloDepth * SineTable[c.tremoloPosition & 63] / 128.0, 0.0, 64.0) / 64.0 *
-        (mixer * mixer / 4096.0);
-    const double panTarget = ClampValue((c.pan + s.pan - 128) / 256.0, 0.0, 1.0);
-    const double pitch = c.vibratoDepth * SineTable[c.vibratoPosition & 63] / 3825.0 + c.arpeggioOffset +
-                         s.coarseTune + s.fineTune * 0.01 - s.baseNote + v.transpose + v.pitch;
-    // The pitch seldom moves between chunks: its power of 2 is kept with it
-    // (a ratio of 0 marks none kept).
-    if (pitch != v.pitchOfRatio || !(v.pitchRatio > 0.0)) {
-        v.pitchOfRatio = pitch;
-        v.pitchRatio = std::pow(2.0, pitch / 12.0);
-    }
-    double rateTarget = v.pitchRatio * s.sampleRate / sampleRate;
-    // SANITY: a damaged source rate (zero, negative, not a number) plays
-    // nothing, and no voice runs faster than kMaxVoiceRate, so the 32.32 step
-    // and the positions stay inside their ranges.
-    if (!(rateTarget > 0.0)) rateTarget = 0.0;
-    if (rateTarget > kMaxVoiceRate) rateTarget = kMaxVoiceRate;
-    if (v.snapRate) v.rate = rateTarget;
-    v.snapRate = 0;
+    const double volumeTarget = VoiceVolumeTarget(ts);
+    const double panTarget = ClampValue((ts.channel.pan + s.pan - 128) / 256.0, 0.0, 1.0);
+    const double rateTarget = AimVoiceRate(v, s, ts, sampleRate);
 
     const bool stereo = s.channels >= 2;
     const double* dataL = s.audio[0] + kSampleGuard;
     const double* dataR = s.audio[stereo ? 1 : 0] + kSampleGuard;
 
-    // SANITY: a loop that does not lie inside the sample is cut to fit, so no
-    // read leaves the channel buffers and its guards.
-    int64_t loopStart = s.loopStart;
-    int64_t loopLength = s.loopLength;
-    if (loopStart < 0) loopStart = 0;
-    if (loopStart > frames) loopStart = frames;
-    if (loopLength < 0) loopLength = 0;
-    if (loopLength > frames - loopStart) loopLength = frames - loopStart;
-    const int64_t loopEnd = loopStart + loopLength;
-    // SANITY: an unknown loop mode plays as no loop.
-    const int mode = (s.loopMode == 1 || s.loopMode == 2) ? s.loopMode : 0;
+    const VoiceLoop loop = LoopOf(s, frames);
+    const int64_t loopStart = loop.start, loopLength = loop.length, loopEnd = loop.end;
+    const int mode = loop.mode;
 
     VoiceRun run;
     run.pos = static_cast<int64_t>(v.position) * 4294967296LL + v.positionFraction;

@@ -12,6 +12,8 @@ namespace zelmora {
 
 struct AppState;
 struct Song;
+struct Sample;
+struct TrackSettings;
 
 // Glide and envelope times in seconds, and the level the sustain settles to.
 inline constexpr double kGlideSeconds = profile::kGlideSeconds;
@@ -32,6 +34,69 @@ inline double FlushGlide(double v) {
     v += kGlideFlush;
     return v - kGlideFlush;
 }
+
+// One glide step toward the target by a smoothing factor (or by its n-th
+// power for n steps).
+inline double GlideToward(double value, double target, double factor) {
+    return FlushGlide((value - target) * factor + target);
+}
+
+// Frames the sinc voice renders at a time; the smoothing powers cover one block.
+inline constexpr int kBlockFrames = 128;
+
+// The smoothing factors of one output rate and their powers 0..kBlockFrames.
+struct Smoothing {
+    double sampleRate = 0.0;
+    double glide, attack, sustain, release;
+    double glidePow[kBlockFrames + 1], attackPow[kBlockFrames + 1], sustainPow[kBlockFrames + 1],
+        releasePow[kBlockFrames + 1];
+};
+
+// The factors of this output rate, kept per thread for the rate last used
+// (worked out again only when the rate changes; no allocation).
+const Smoothing& SmoothingFor(double sampleRate);
+
+// The level the envelope heads for in a stage: 1 while it attacks, the
+// sustain level after that, 0 while it releases.
+inline double EnvelopeGoal(int32_t stage) {
+    return stage == kStageRelease ? 0.0 : (stage == kStageSustain ? kSustainLevel : 1.0);
+}
+
+// One frame of the envelope: the value moves toward its stage's goal, the
+// attack turns into the sustain at kAttackDone and the release ends at
+// kReleaseDone. Returns the envelope gain of the frame.
+inline double StepEnvelope(int32_t& stage, double& value, const Smoothing& s) {
+    if (stage == kStageOff) return 0.0;
+    const double factor = stage == kStageAttack ? s.attack : (stage == kStageSustain ? s.sustain : s.release);
+    const double goal = EnvelopeGoal(stage);
+    value = (value - goal) * factor + goal;
+    if (stage == kStageAttack && value >= kAttackDone) stage = kStageSustain;
+    if (stage == kStageRelease && value <= kReleaseDone) {
+        value = 0.0;
+        stage = kStageOff;
+    }
+    return value;
+}
+
+// The gain a voice of the track glides to: the channel's volume moved by the
+// tremolo, times the track's mixer volume.
+double VoiceVolumeTarget(const TrackSettings& track);
+
+// The rate (source frames per output frame) the voice glides to, from its
+// pitch, the channel's vibrato and arpeggio and the sample's tuning; a voice
+// just started takes it at once. SANITY: a damaged source rate (zero,
+// negative, not a number) plays nothing, and no voice runs faster than
+// kMaxVoiceRate, so the 32.32 step and the positions stay inside their ranges.
+double AimVoiceRate(Voice& voice, const Sample& sample, const TrackSettings& track, double sampleRate);
+
+// A sample's loop as the voices play it. SANITY: a loop that does not lie
+// inside the sample is cut to fit, so no read leaves the channel buffers and
+// their guards, and an unknown loop mode plays as no loop.
+struct VoiceLoop {
+    int64_t start, length, end;
+    int mode;  // 0 none, 1 forward, 2 ping-pong
+};
+VoiceLoop LoopOf(const Sample& sample, int64_t frames);
 
 // Maps a frame into a forward loop.
 inline int64_t WrapIntoLoop(int64_t p, int64_t loopStart, int64_t loopLength) {

@@ -1,7 +1,8 @@
 // The earlier build's voice: each output value is a straight line between the
 // two frames around the read position, and the track's pan switch sends a
-// fixed share of the signal to either side. Envelope, glides and loops work as
-// in the sinc voice, with the glide time and sustain level of the profile.
+// fixed share of the signal to either side. The targets, the envelope, the
+// glides and the loop bounds are the sinc voice's own helpers (mixer.h), with
+// the glide time and sustain level of the profile.
 #include <cmath>
 
 #include "app/app_state.h"
@@ -17,26 +18,9 @@ void RenderVoiceLinear(Voice& v, double* left, double* right, int n, Song& song,
         return;
     }
     const TrackSettings& ts = song.tracks[v.track & 31];
-    const ChannelState& c = ts.channel;
-
-    const double glide = SmoothingCoefficient(kGlideSeconds, sampleRate);
-    const double attack = SmoothingCoefficient(kAttackSeconds, sampleRate);
-    const double sustain = SmoothingCoefficient(kSustainSeconds, sampleRate);
-    const double release = SmoothingCoefficient(kReleaseSeconds, sampleRate);
-
-    const double mixer = ts.mixerVolume;
-    const double volumeTarget =
-        ClampValue(c.volume + c.tremoloDepth * SineTable[c.tremoloPosition & 63] / 128.0, 0.0, 64.0) / 64.0 *
-        (mixer * mixer / 4096.0);
-    const double pitch = c.vibratoDepth * SineTable[c.vibratoPosition & 63] / 3825.0 + c.arpeggioOffset +
-                         s.coarseTune + s.fineTune * 0.01 - s.baseNote + v.transpose + v.pitch;
-    double rateTarget = std::pow(2.0, pitch / 12.0) * s.sampleRate / sampleRate;
-    // SANITY: as in the sinc voice, a damaged source rate plays nothing and no
-    // voice outruns kMaxVoiceRate, so the 32.32 arithmetic stays in range.
-    if (!(rateTarget > 0.0)) rateTarget = 0.0;
-    if (rateTarget > kMaxVoiceRate) rateTarget = kMaxVoiceRate;
-    if (v.snapRate) v.rate = rateTarget;
-    v.snapRate = 0;
+    const Smoothing& sm = SmoothingFor(sampleRate);
+    const double volumeTarget = VoiceVolumeTarget(ts);
+    const double rateTarget = AimVoiceRate(v, s, ts, sampleRate);
 
     // The pan switch replaces the pan law: the channel's and the sample's pan
     // bytes have no say here.
@@ -48,18 +32,14 @@ void RenderVoiceLinear(Voice& v, double* left, double* right, int n, Song& song,
     const double* dataL = s.audio[0] + kSampleGuard;
     const double* dataR = s.audio[stereo ? 1 : 0] + kSampleGuard;
 
-    // SANITY: a loop that does not lie inside the sample is cut to fit.
-    int64_t loopStart = s.loopStart < 0 ? 0 : s.loopStart;
-    if (loopStart > frames) loopStart = frames;
-    int64_t loopLength = s.loopLength < 0 ? 0 : s.loopLength;
-    if (loopLength > frames - loopStart) loopLength = frames - loopStart;
-    const int64_t loopEnd = loopStart + loopLength;
-    const int mode = (s.loopMode == 1 || s.loopMode == 2) ? s.loopMode : 0;
+    const VoiceLoop loop = LoopOf(s, frames);
+    const int64_t loopStart = loop.start, loopLength = loop.length, loopEnd = loop.end;
+    const int mode = loop.mode;
 
     int64_t pos = static_cast<int64_t>(v.position) * 4294967296LL + v.positionFraction;
     for (int i = 0; i < n; ++i) {
         v.step = static_cast<uint64_t>(static_cast<int64_t>(v.rate * 4294967296.0));
-        if (v.rate != rateTarget) v.rate = FlushGlide((v.rate - rateTarget) * glide + rateTarget);
+        if (v.rate != rateTarget) v.rate = GlideToward(v.rate, rateTarget, sm.glide);
         const int64_t ip = pos >> 32;
         const double t = static_cast<uint32_t>(pos) * (1.0 / 4294967296.0);
         // The frame at the read position and its right-hand neighbour. The
@@ -105,27 +85,12 @@ void RenderVoiceLinear(Voice& v, double* left, double* right, int n, Song& song,
             }
         }
 
-        double e = 0.0;
-        if (v.envelopeStage == kStageAttack) {
-            v.envelopeValue = (v.envelopeValue - 1.0) * attack + 1.0;
-            if (v.envelopeValue >= kAttackDone) v.envelopeStage = kStageSustain;
-            e = v.envelopeValue;
-        } else if (v.envelopeStage == kStageSustain) {
-            v.envelopeValue = (v.envelopeValue - kSustainLevel) * sustain + kSustainLevel;
-            e = v.envelopeValue;
-        } else if (v.envelopeStage == kStageRelease) {
-            v.envelopeValue *= release;
-            if (v.envelopeValue <= kReleaseDone) {
-                v.envelopeValue = 0.0;
-                v.envelopeStage = kStageOff;
-            }
-            e = v.envelopeValue;
-        }
+        const double e = StepEnvelope(v.envelopeStage, v.envelopeValue, sm);
         const double gain = e * v.volume;
         left[i] += xl * gain * gainLeft;
         right[i] += xr * gain * gainRight;
         if (v.envelopeStage < kStageRelease && v.volume != volumeTarget)
-            v.volume = FlushGlide((v.volume - volumeTarget) * glide + volumeTarget);
+            v.volume = GlideToward(v.volume, volumeTarget, sm.glide);
         if (v.envelopeStage == kStageOff) break;
     }
     v.position = static_cast<int32_t>(pos >> 32);

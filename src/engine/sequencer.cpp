@@ -31,8 +31,6 @@ inline void ReadEffects(const PatternCell& cell, uint8_t (&cmd)[3], uint8_t (&pa
     }
 }
 
-inline Pattern& CurrentPattern(AppState& app) { return app.song.patterns[app.song.orders[app.song.orderPosition]]; }
-
 // Every pitch command but the tone portamento keeps the pitch on the keyboard.
 void MovePitch(AppState& app, int track, double semitones) {
     for (Voice& v : app.voices) {

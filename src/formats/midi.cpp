@@ -79,8 +79,7 @@ struct MidiImport {
             PatternCell& cell = song.patterns[pattern].cells[row][channel];
             cell.note = static_cast<uint8_t>(data[0] + 1);
             cell.instrument = static_cast<uint8_t>(channelInstrument[channel] + 1);
-            cell.command1 = kSetVolume;
-            cell.parameter1 = static_cast<uint8_t>(data[1] / 2 + 1);
+            SetImportedEffect(cell, 0, kSetVolume, static_cast<uint8_t>(data[1] / 2 + 1));
         } else if (status >= 0x80 && kind == 0xC0) {
             if (channel != kPercussionChannel) channelInstrument[channel] = static_cast<uint8_t>(data[0] + 2);
         } else if (status == 0xF0) {

@@ -69,10 +69,10 @@ void ReadCell(ByteReader& in, PatternCell& cell) {
     in.Read(b, 4);
     cell.instrument = static_cast<uint8_t>((b[0] & 0xF0) | (b[2] >> 4));
     cell.note = NoteByteForPeriod(((b[0] & 0x0F) << 8) | b[1]);
-    cell.command1 = b[2] & 0x0F;
-    cell.parameter1 = b[3];
+    const uint8_t command = b[2] & 0x0F;
     // Pattern breaks name their row in two decimal digits.
-    if (cell.command1 == 13) cell.parameter1 = static_cast<uint8_t>((b[3] >> 4) * 10 + (b[3] & 0x0F));
+    const uint8_t parameter = command == 13 ? static_cast<uint8_t>((b[3] >> 4) * 10 + (b[3] & 0x0F)) : b[3];
+    SetImportedEffect(cell, 0, command, parameter);
 }
 
 }  // namespace
@@ -113,8 +113,7 @@ void ImportModData(AppState& app, ByteReader in) {
                         continue;
                     }
                     PatternCell& cell = song.patterns[p].cells[r][t];
-                    cell.command2 = 8;
-                    cell.parameter2 = PanForChannel(t);
+                    SetImportedEffect(cell, 1, 8, PanForChannel(t));
                     ReadCell(in, cell);
                     if constexpr (profile::kCellTiming) FitCellToTimingLayout(cell);
                 }

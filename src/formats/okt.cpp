@@ -52,8 +52,7 @@ void TranslateEffect(uint8_t command, uint8_t d, PatternCell& cell) {
             break;
         default: return;
     }
-    cell.command1 = out;
-    cell.parameter1 = parameter;
+    SetImportedEffect(cell, 0, out, parameter);
 }
 
 void ReadSampleEntry(ByteReader& in, Instrument& instrument) {
@@ -91,8 +90,7 @@ void ReadPattern(ByteReader& in, const bool (&split)[kOktPairs], Song& song, Pat
         for (int pair = 0; pair < kOktPairs; ++pair) {
             for (int half = 0; half < (split[pair] ? 2 : 1); ++half, ++track) {
                 PatternCell& cell = pattern->cells[r][track];
-                cell.command2 = 8;
-                cell.parameter2 = PanForPair(pair);
+                SetImportedEffect(cell, 1, 8, PanForPair(pair));
                 uint8_t b[4];
                 in.Read(b, sizeof b);
                 if (b[0] > 0) {

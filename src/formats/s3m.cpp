@@ -89,12 +89,10 @@ void ApplyChannelSetting(Song& song, int channel, uint8_t setting, PatternCell& 
     char(&name)[kNameLength] = song.tracks[channel].name;
     if (s <= 7) {
         FormatBounded(name, kNameLength, "Channel L%d", s);
-        cell.command3 = 8;
-        cell.parameter3 = 0x10;
+        SetImportedEffect(cell, 2, 8, 0x10);
     } else if (s <= 15) {
         FormatBounded(name, kNameLength, "Channel R%d", s - 8);
-        cell.command3 = 8;
-        cell.parameter3 = 0xF0;
+        SetImportedEffect(cell, 2, 8, 0xF0);
     } else if (s <= 31) {
         FormatBounded(name, kNameLength, "Channel A%d", s - 16);
     }
@@ -168,8 +166,7 @@ void TranslateEffect(uint8_t command, uint8_t info, uint8_t& slideMemory, Patter
         case 22: out = 16; break;  // V: global volume
         default: return;
     }
-    cell.command2 = out;
-    cell.parameter2 = parameter;
+    SetImportedEffect(cell, 1, out, parameter);
 }
 
 void ReadPattern(ByteReader& in, uint32_t parapointer, const S3mHeader& header, uint8_t (&slideMemory)[kS3mChannels],
@@ -204,8 +201,7 @@ void ReadPattern(ByteReader& in, uint32_t parapointer, const S3mHeader& header, 
             cell.instrument = packed.U8();
         }
         if (b & 64) {
-            cell.command1 = 12;
-            cell.parameter1 = packed.U8();
+            SetImportedEffect(cell, 0, 12, packed.U8());
         }
         if (b & 128) {
             const uint8_t command = packed.U8();

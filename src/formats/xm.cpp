@@ -69,9 +69,10 @@ void ReadCell(ByteReader& in, PatternCell& cell) {
     }
     cell.note = note == kXmKeyOff ? kNoteOff : note;
     cell.instrument = instrument;
-    TranslateVolumeColumn(volume, cell.command1, cell.parameter1);
-    cell.command2 = effect;
-    cell.parameter2 = parameter;
+    uint8_t volumeCommand = 0, volumeParameter = 0;
+    TranslateVolumeColumn(volume, volumeCommand, volumeParameter);
+    SetImportedEffect(cell, 0, volumeCommand, volumeParameter);
+    SetImportedEffect(cell, 1, effect, parameter);
     if constexpr (profile::kCellTiming) FitCellToTimingLayout(cell);
 }
 

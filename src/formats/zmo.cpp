@@ -116,16 +116,13 @@ void WritePatterns(FileWriter& w, const Song& song) {
         for (int r = 0; r < rows; ++r) {
             uint32_t masks[4] = {};
             for (int t = 0; t < kMaxTracks; ++t) {
-                const PatternCell& c = p.cells[r][t];
-                const uint32_t bit = 1u << t;
-                if (c.note || c.instrument) masks[0] |= bit;
-                if (c.command1 || c.parameter1) masks[1] |= bit;
-                if (c.command2 || c.parameter2) masks[2] |= bit;
-                if (c.command3 || c.parameter3) masks[3] |= bit;
+                const uint8_t* bytes = CellBytes(p.cells[r][t]);
+                for (int pair = 0; pair < 4; ++pair)
+                    if (bytes[2 * pair] | bytes[2 * pair + 1]) masks[pair] |= 1u << t;
             }
             for (uint32_t m : masks) w.U32(m);
             for (int t = 0; t < kMaxTracks; ++t) {
-                const uint8_t* bytes = &p.cells[r][t].note;
+                const uint8_t* bytes = CellBytes(p.cells[r][t]);
                 for (int pair = 0; pair < 4; ++pair)
                     if (masks[pair] & (1u << t)) w.Bytes(bytes + 2 * pair, 2);
             }

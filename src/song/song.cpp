@@ -184,10 +184,9 @@ void ResetSongFields(Song& song) {
 }
 
 void FitCellToTimingLayout(PatternCell& cell) {
-    const uint8_t commands[2] = {cell.command1, cell.command2};
-    const uint8_t parameters[2] = {cell.parameter1, cell.parameter2};
-    uint8_t* bytes = CellBytes(cell);
-    for (int i = 2; i < 8; ++i) bytes[i] = 0;
+    const uint8_t commands[2] = {ImportedCommand(cell, 0), ImportedCommand(cell, 1)};
+    const uint8_t parameters[2] = {ImportedParameter(cell, 0), ImportedParameter(cell, 1)};
+    for (int k = 0; k < 3; ++k) SetImportedEffect(cell, k, 0, 0);
     uint8_t timing = 0;
     for (int k = 0; k < 2; ++k) {
         const int command = commands[k], parameter = parameters[k];
@@ -201,12 +200,10 @@ void FitCellToTimingLayout(PatternCell& cell) {
             timing = static_cast<uint8_t>((timing & 0x0F) | (y << 4));
             continue;
         }
-        // Written through the bytes: in this layout the slots do not sit
-        // where the full build's field names say.
-        bytes[3 + 2 * k] = static_cast<uint8_t>(command);
-        bytes[4 + 2 * k] = static_cast<uint8_t>(parameter);
+        CellCommand(cell, k) = static_cast<uint8_t>(command);
+        CellParameter(cell, k) = static_cast<uint8_t>(parameter);
     }
-    bytes[kCellTimingByte] = timing;
+    SetCellTiming(cell, timing);
 }
 
 }  // namespace zelmora

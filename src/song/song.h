@@ -25,40 +25,95 @@ inline constexpr int kNameLength = 32;
 inline constexpr int kSampleGuard = 32;
 
 inline constexpr uint8_t kNoteOff = 129;
+// Chord entry writes this command with the interval above the cell's note as
+// its parameter (full build).
+inline constexpr uint8_t kChordCommand = 192;
+
+// The six bytes after note and instrument mean different things in the two
+// builds: the full build keeps three effect slots (command, parameter) there,
+// the earlier build one timing byte (low nibble the note-delay tick, high
+// nibble the note-cut tick), two effect slots and one unused byte. They are
+// private, so they are reached only through the accessors below and a direct
+// use does not compile in either build.
+struct PatternCell;
+
+class CellEffectBytes {
+    uint8_t bytes_[6];
+
+    friend uint8_t& CellCommand(PatternCell& cell, int k);
+    friend uint8_t& CellParameter(PatternCell& cell, int k);
+    friend uint8_t CellCommand(const PatternCell& cell, int k);
+    friend uint8_t CellParameter(const PatternCell& cell, int k);
+    friend uint8_t CellTiming(const PatternCell& cell);
+    friend void SetCellTiming(PatternCell& cell, uint8_t timing);
+    friend void SetImportedEffect(PatternCell& cell, int k, uint8_t command, uint8_t parameter);
+    friend uint8_t ImportedCommand(const PatternCell& cell, int k);
+    friend uint8_t ImportedParameter(const PatternCell& cell, int k);
+};
 
 struct PatternCell {
     uint8_t note;        // 0 empty, 1..128 note number + 1, 129 note off
     uint8_t instrument;  // 0 none, 1..255
-    uint8_t command1, parameter1;
-    uint8_t command2, parameter2;
-    uint8_t command3, parameter3;
+    CellEffectBytes effects;
 };
 static_assert(sizeof(PatternCell) == 8);
-
-// The cell's effect slots, read and written by position. The earlier build
-// lays the same eight bytes out differently: note, instrument, a timing byte
-// (low nibble the note-delay tick, high nibble the note-cut tick), effect 1
-// command and parameter, effect 2 command and parameter, and one unused byte.
-// Code that must serve both builds goes through these; the full build's
-// fields above keep their names and places.
 static_assert(std::is_same_v<uint8_t, unsigned char> && std::is_standard_layout_v<PatternCell> &&
-              offsetof(PatternCell, command1) == 2);  // the cell is read as its eight bytes
-inline constexpr int kCellEffects = profile::kCellTiming ? 2 : 3;
-inline constexpr int kCellFirstCommand = profile::kCellTiming ? 3 : 2;  // byte offset
-inline constexpr int kCellTimingByte = 2;                               // earlier build only
+              std::is_trivially_copyable_v<PatternCell> && offsetof(PatternCell, effects) == 2);
 
+inline constexpr int kCellEffects = profile::kCellTiming ? 2 : 3;
+
+// The cell as its eight bytes, as files and the song dump store it.
 inline uint8_t* CellBytes(PatternCell& cell) { return reinterpret_cast<uint8_t*>(&cell); }
 inline const uint8_t* CellBytes(const PatternCell& cell) { return reinterpret_cast<const uint8_t*>(&cell); }
-// Slot k of 0..kCellEffects - 1.
-inline uint8_t& CellCommand(PatternCell& cell, int k) { return CellBytes(cell)[kCellFirstCommand + 2 * k]; }
-inline uint8_t& CellParameter(PatternCell& cell, int k) { return CellBytes(cell)[kCellFirstCommand + 2 * k + 1]; }
-inline uint8_t CellCommand(const PatternCell& cell, int k) { return CellBytes(cell)[kCellFirstCommand + 2 * k]; }
-inline uint8_t CellParameter(const PatternCell& cell, int k) {
-    return CellBytes(cell)[kCellFirstCommand + 2 * k + 1];
+
+namespace cell_layout {
+// Where slot k's command lies among the six effect bytes, k held to the
+// build's slots (its parameter follows it).
+inline int CommandIndex(int k) {
+    k = k < 0 ? 0 : (k >= kCellEffects ? kCellEffects - 1 : k);
+    return (profile::kCellTiming ? 1 : 0) + 2 * k;
 }
-// The timing byte; always 0 in the full build, which has none.
+// The same in the full build's layout, which the importers fill.
+inline int ImportedIndex(int k) { return 2 * (k < 0 ? 0 : (k > 2 ? 2 : k)); }
+}  // namespace cell_layout
+
+// Effect slot k of 0..kCellEffects - 1 in this build's layout. SANITY: a slot
+// beyond the build's last reads and writes the last, never a byte outside
+// the cell.
+inline uint8_t& CellCommand(PatternCell& cell, int k) {
+    return cell.effects.bytes_[cell_layout::CommandIndex(k)];
+}
+inline uint8_t& CellParameter(PatternCell& cell, int k) {
+    return cell.effects.bytes_[cell_layout::CommandIndex(k) + 1];
+}
+inline uint8_t CellCommand(const PatternCell& cell, int k) {
+    return cell.effects.bytes_[cell_layout::CommandIndex(k)];
+}
+inline uint8_t CellParameter(const PatternCell& cell, int k) {
+    return cell.effects.bytes_[cell_layout::CommandIndex(k) + 1];
+}
+
+// The timing byte; always 0 in the full build, which has none (and writing it
+// there does nothing).
 inline uint8_t CellTiming(const PatternCell& cell) {
-    return profile::kCellTiming ? CellBytes(cell)[kCellTimingByte] : 0;
+    return profile::kCellTiming ? cell.effects.bytes_[0] : 0;
+}
+inline void SetCellTiming(PatternCell& cell, uint8_t timing) {
+    if constexpr (profile::kCellTiming) cell.effects.bytes_[0] = timing;
+}
+
+// The importers fill a cell in the full build's layout (effect k of 0..2 in
+// bytes 2 + 2k and 3 + 2k) in both builds; the earlier build then rewrites it
+// with FitCellToTimingLayout. Between the two only these touch the effects.
+inline void SetImportedEffect(PatternCell& cell, int k, uint8_t command, uint8_t parameter) {
+    cell.effects.bytes_[cell_layout::ImportedIndex(k)] = command;
+    cell.effects.bytes_[cell_layout::ImportedIndex(k) + 1] = parameter;
+}
+inline uint8_t ImportedCommand(const PatternCell& cell, int k) {
+    return cell.effects.bytes_[cell_layout::ImportedIndex(k)];
+}
+inline uint8_t ImportedParameter(const PatternCell& cell, int k) {
+    return cell.effects.bytes_[cell_layout::ImportedIndex(k) + 1];
 }
 
 // Rewrites a cell an importer filled in the full build's layout into the
@@ -167,6 +222,12 @@ struct Song {
     Pattern patterns[kMaxPatterns];
     Instrument instruments[kMaxInstruments];
 };
+
+// The pattern at the song's current order position.
+inline Pattern& CurrentPattern(Song& song) { return song.patterns[song.orders[song.orderPosition]]; }
+inline const Pattern& CurrentPattern(const Song& song) {
+    return song.patterns[song.orders[song.orderPosition]];
+}
 
 // Copies a C string into a fixed name field, NUL-filling the rest; a text that
 // fills the field keeps no terminator.

@@ -171,6 +171,9 @@ namespace {
 
 // Which piece row (or column) feeds output row r of a bar of length n made
 // from a piece of length len: both ends keep their caps, the middle repeats.
+// SANITY: a thumb is not copied as the top n rows of its piece: that would cut
+// off its lower cap when shorter and read past the piece (into its
+// neighbours) when longer; with both caps every length shows a whole thumb.
 int StretchSource(int r, int n, int len) {
     const int cap = std::min(3, len / 3);
     if (n <= len) return r < n - cap ? r : len - (n - r);

@@ -35,6 +35,9 @@ void DrawStereoMeter(Canvas& canvas, int x, int y, std::atomic<double>& left, st
 void DrawLoadMeter(Canvas& canvas, int x, int y, std::atomic<double>& value, int32_t& hold, uint32_t tick,
                    bool background);
 
+// A fader knob at (x, y) over its shadow, blended 2 pixels lower right.
+void DrawFader(Canvas& canvas, int x, int y);
+
 // Panels of the top band and the pattern editor, in the order they are drawn.
 void DrawPlaylist(AppState& app, Canvas& canvas);
 void DrawSequencer(AppState& app, Canvas& canvas);

@@ -19,7 +19,6 @@ constexpr int kLastColumn = 11;
 constexpr int kHighestOctave = 8;
 constexpr int kNoteKeyCount = 29;
 constexpr int kLayoutCount = 3;
-constexpr uint8_t kChordCommand = 192;
 constexpr int kPreviewVelocity = 127;
 constexpr uint8_t kHeld = 127;
 constexpr int kF2 = vk::kF1 + 1, kF3 = vk::kF1 + 2, kF4 = vk::kF1 + 3, kF5 = vk::kF1 + 4, kF8 = vk::kF1 + 7;
@@ -80,8 +79,6 @@ int NoteKeyIndex(const AppState& app, int key) {
 int NoteNumber(const AppState& app, int i) { return 12 * std::clamp(app.keyboardOctave, 0, kHighestOctave) + i; }
 
 int TracksInUse(const Song& song) { return std::clamp<int>(song.trackCount, 1, kMaxTracks); }
-
-Pattern& CurrentPattern(AppState& app) { return app.song.patterns[app.song.orders[app.song.orderPosition]]; }
 
 int LastRow(AppState& app) { return CurrentPattern(app).lastRow; }
 
@@ -320,10 +317,8 @@ void InstrumentEntry(AppState& app, int key) {
 void EffectEntry(AppState& app, int key) {
     PatternCell& cell = Changing(app, "Effect Entry", CursorCell(app));
     const int slot = (app.cursor.column - 3) / 3, role = (app.cursor.column - 3) % 3;
-    uint8_t* commands[3] = {&cell.command1, &cell.command2, &cell.command3};
-    uint8_t* parameters[3] = {&cell.parameter1, &cell.parameter2, &cell.parameter3};
-    uint8_t& command = *commands[slot];
-    uint8_t& parameter = *parameters[slot];
+    uint8_t& command = CellCommand(cell, slot);
+    uint8_t& parameter = CellParameter(cell, slot);
     const int nibble = HexValue(key);
     if (role == 0) {
         if (key == vk::kDelete)
@@ -366,8 +361,6 @@ void PreviewNote(AppState& app, int key, int note) {
 void ChordEntry(AppState& app) {
     PatternCell& cell = Changing(app, "Chord Entry", CursorCell(app));
     cell.instrument = static_cast<uint8_t>(app.currentInstrument);
-    uint8_t* commands[3] = {&cell.command1, &cell.command2, &cell.command3};
-    uint8_t* parameters[3] = {&cell.parameter1, &cell.parameter2, &cell.parameter3};
     int lowest = -1, taken = 0;
     for (int note = 0; note < 128 && taken < 4; ++note) {
         if (app.heldNotes[note] == 0) continue;
@@ -375,8 +368,8 @@ void ChordEntry(AppState& app) {
             lowest = note;
             cell.note = static_cast<uint8_t>(note + 1);
         } else {
-            *commands[taken - 1] = kChordCommand;
-            *parameters[taken - 1] = static_cast<uint8_t>(note - lowest);
+            CellCommand(cell, taken - 1) = kChordCommand;
+            CellParameter(cell, taken - 1) = static_cast<uint8_t>(note - lowest);
         }
         ++taken;
     }

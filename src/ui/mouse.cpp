@@ -15,17 +15,19 @@
 #include "formats/importers.h"
 #include "ui/browser.h"
 #include "ui/keyboard.h"
+#include "ui/screen_places.h"
 #include "ui/shell_services.h"
 
 namespace zelmora {
 
 namespace {
 
+using place::PlaceId;
+
 constexpr int kAnyPage = -1;
 constexpr int kSetupPage = 0, kBrowserPage = 1, kInstrumentPage = 2, kMasterPage = 5;
 constexpr int kToolbarPages = profile::kAllPages ? 6 : 2;  // Setup and Browser come first
-constexpr int kBrowserRows = 18;
-constexpr int kRowHeight = 12;
+constexpr int kBrowserRows = place::Get(PlaceId::BrowserRows).h / place::Get(PlaceId::BrowserRows).cellH;
 
 enum class Kind {
     kClick,    // acts at the press (an id, when it has one, only shows it pressed)
@@ -49,14 +51,13 @@ using Covers = bool (*)(const AppState&, int x, int y);
 
 struct Region {
     int page;              // kAnyPage, or the page that shows it
-    int x, y, w, h;        // client pixels; a fader's y is moved by its band gain
-    int cellW, cellH;      // a grid of ids, id = firstId + row * columns + column
-    int columns;
+    PlaceId place;         // its rectangle; a grid of cells has one id a cell,
+                           // id = firstId + row * columns + column
     int firstId;           // 0 for regions that are never held
     Kind kind;
     Action action;
     Covers covers = nullptr;  // a narrower test inside the rectangle, for the cursor
-    int faderBand = -1;       // the equaliser band whose gain moves the rectangle
+    int faderBand = -1;       // the equaliser band: its fader's place moves by band and gain
 };
 
 int Clamp(int v, int lo, int hi) { return v < lo ? lo : (v > hi ? hi : v); }
@@ -146,10 +147,10 @@ void SmallArrow(AppState& app, const Event& e) {
     MovePattern(app, app.song.orderPosition, e.id == 14 ? 1 : -1);
 }
 
-// The order shown in row (y - 84) / 12 of the nine rows around the position;
+// The order shown in the row under y of the nine rows around the position;
 // -1 when that order does not exist.
 int OrderAtRow(const AppState& app, int y) {
-    const int order = app.song.orderPosition - 4 + (y - 84) / kRowHeight;
+    const int order = app.song.orderPosition - 4 + place::RowAt(PlaceId::OrderRows, y);
     return order >= 0 && order <= LastOrder(app) ? order : -1;
 }
 
@@ -159,9 +160,9 @@ void OrderRow(AppState& app, const Event& e) {
     const int order = OrderAtRow(app, e.y);
     if (order < 0) return;
     const int sign = e.button == 1 ? -1 : 1;
-    if (e.x < 49)
+    if (e.x < place::Get(PlaceId::OrderHighDigit).x)
         app.song.orderPosition = static_cast<uint8_t>(order);
-    else if (e.x < 59)
+    else if (e.x < place::Get(PlaceId::OrderLowDigit).x)
         MovePattern(app, order, 16 * sign);
     else
         MovePattern(app, order, sign);
@@ -221,26 +222,38 @@ void SampleBar(AppState& app, const Event& e) {
     Set(app.firstShownSample, app.firstShownSample + e.dy, 0, kTopSample);
 }
 
+// A list row's name as a text field, where the list draws it.
+void OpenRowName(AppState& app, char* name, PlaceId rows, int row) {
+    const place::Box r = place::CellOf(rows, row);
+    OpenTextField(app, name, r.x + place::kRowNameDx, r.y + place::kRowTextDy, 22);
+}
+
 void InstrumentRow(AppState& app, const Event& e) {
-    const int row = (e.y - 16) / kRowHeight;
+    const int row = place::RowAt(PlaceId::InstrumentRows, e.y);
     // SANITY: the first shown instrument is kept within the list, so a row
     // never names an instrument past the last.
     app.currentInstrument = Clamp(app.firstShownInstrument + row, 0, kMaxInstruments - 1);
     if (e.doubleClick)
-        OpenTextField(app, app.song.instruments[app.currentInstrument].name, 243, 18 + kRowHeight * row, 22);
+        OpenRowName(app, app.song.instruments[app.currentInstrument].name, PlaceId::InstrumentRows, row);
 }
 
 void SampleRow(AppState& app, const Event& e) {
-    const int row = (e.y - 176) / kRowHeight;
+    const int row = place::RowAt(PlaceId::SampleRows, e.y);
     app.currentSample = Clamp(app.firstShownSample + row, 0, kMaxSampleSlots - 1);
     if (e.doubleClick) {
         const int instrument = Clamp(app.currentInstrument, 0, kMaxInstruments - 1);
-        OpenTextField(app, app.song.instruments[instrument].samples[app.currentSample].name, 243,
-                      178 + kRowHeight * row, 22);
+        OpenRowName(app, app.song.instruments[instrument].samples[app.currentSample].name,
+                    PlaceId::SampleRows, row);
     }
 }
 
-void Toolbar(AppState& app, const Event& e) { app.screenPage = (e.y - 16) / 16; }
+bool OverToolbarButton(const AppState&, int, int y) {
+    return place::RowAt(PlaceId::Toolbar, y) < kToolbarPages;
+}
+
+void Toolbar(AppState& app, const Event& e) {
+    if (OverToolbarButton(app, e.x, e.y)) app.screenPage = place::RowAt(PlaceId::Toolbar, e.y);
+}
 
 // -- the Setup page ----------------------------------------------------------
 
@@ -286,7 +299,7 @@ void BrowserBar(AppState& app, const Event& e) { ScrollBrowser(app, e.dy); }
 void BrowserRefresh(AppState& app, const Event&) { ListFolder(app); }
 
 int BrowserEntryAt(const AppState& app, int y) {
-    const int index = app.browserScroll + (y - 36) / kRowHeight;
+    const int index = app.browserScroll + place::RowAt(PlaceId::BrowserRows, y);
     return index < app.browserCount ? index : -1;
 }
 
@@ -299,7 +312,10 @@ void BrowserRow(AppState& app, const Event& e) {
     if (e.doubleClick) OpenBrowserEntry(app, index);
 }
 
-void SongName(AppState& app, const Event&) { OpenTextField(app, app.song.name, 565, 260, 32); }
+void SongName(AppState& app, const Event&) {
+    const place::Place& field = place::Get(PlaceId::SongNameField);
+    OpenTextField(app, app.song.name, field.x + place::kFieldInset, field.y + place::kFieldInset, 32);
+}
 
 void Save(AppState& app, const Event&) {
     if constexpr (!profile::kOwnModuleFormat) return;
@@ -311,7 +327,10 @@ void Save(AppState& app, const Event&) {
 
 // -- the Instrument editor and Master pages ----------------------------------
 
-void EnvelopeTab(AppState& app, const Event& e) { app.envelopeTab = Clamp((e.x - 763) / 87, 0, 2); }
+void EnvelopeTab(AppState& app, const Event& e) {
+    const place::Place& tabs = place::Get(PlaceId::EnvelopeTabs);
+    app.envelopeTab = Clamp((e.x - tabs.x) / tabs.cellW, 0, 2);
+}
 
 void EqSwitch(AppState& app, const Event&) {
     if constexpr (!profile::kMasterSection) return;
@@ -325,91 +344,97 @@ void Fader(AppState& app, const Event& e) {
 }
 
 constexpr Region FaderRegion(int band) {
-    return {kMasterPage, 530 + 21 * band, 60, 15, 32, 15, 32, 1, 284 + band, Kind::kDrag, Fader, nullptr,
-            band};
+    return {kMasterPage, PlaceId::EqFader, 284 + band, Kind::kDrag, Fader, nullptr, band};
 }
 
 // The regions in the order they are tested; where several hold the point,
 // the last one that sets the pressed control wins.
 constexpr Region kRegions[] = {
     // Playlist panel.
-    {kAnyPage, 88, 16, 32, 64, 16, 16, 2, 1, Kind::kRepeat, PlaylistArrow},
-    {kAnyPage, 8, 84, 16, 12, 16, 12, 1, 9, Kind::kRepeat, OrderUp},
-    {kAnyPage, 8, 180, 16, 12, 16, 12, 1, 10, Kind::kRepeat, OrderDown},
-    {kAnyPage, 8, 96, 16, 84, 16, 84, 1, 11, Kind::kDrag, OrderBar},
-    {kAnyPage, 28, 84, 42, 108, 42, 108, 1, 0, Kind::kClick, OrderRow, OverOrderRow},
-    {kAnyPage, 156, 116, 32, 16, 32, 16, 1, 12, Kind::kRepeat, InsertButton},
-    {kAnyPage, 156, 144, 32, 16, 32, 16, 1, 13, Kind::kRepeat, DeleteButton},
-    {kAnyPage, 156, 132, 32, 12, 16, 12, 2, 14, Kind::kRepeat, SmallArrow},
-    {kAnyPage, 67, 16, 21, 64, 21, 16, 1, 16, Kind::kDrag, PlaylistField},
-    {kAnyPage, 156, 160, 32, 16, 32, 16, 1, 20, Kind::kRepeat, FillButton},
+    {kAnyPage, PlaceId::PlaylistArrows, 1, Kind::kRepeat, PlaylistArrow},
+    {kAnyPage, PlaceId::OrderUp, 9, Kind::kRepeat, OrderUp},
+    {kAnyPage, PlaceId::OrderDown, 10, Kind::kRepeat, OrderDown},
+    {kAnyPage, PlaceId::OrderBar, 11, Kind::kDrag, OrderBar},
+    {kAnyPage, PlaceId::OrderRows, 0, Kind::kClick, OrderRow, OverOrderRow},
+    {kAnyPage, PlaceId::InsertButton, 12, Kind::kRepeat, InsertButton},
+    {kAnyPage, PlaceId::DeleteButton, 13, Kind::kRepeat, DeleteButton},
+    {kAnyPage, PlaceId::SmallArrows, 14, Kind::kRepeat, SmallArrow},
+    {kAnyPage, PlaceId::PlaylistFields, 16, Kind::kDrag, PlaylistField},
+    {kAnyPage, PlaceId::FillButton, 20, Kind::kRepeat, FillButton},
     // Sequencer panel.
-    {kAnyPage, 53, 208, 35, 64, 35, 16, 1, 32, Kind::kDrag, SequencerField},
-    {kAnyPage, 88, 208, 32, 64, 16, 16, 2, 36, Kind::kRepeat, SequencerArrow},
-    {kAnyPage, 122, 210, 32, 30, 32, 30, 1, 44, Kind::kClick, TransportButton},
-    {kAnyPage, 154, 210, 32, 30, 32, 30, 1, 45, Kind::kClick, TransportButton},
-    {kAnyPage, 122, 240, 32, 30, 32, 30, 1, 46, Kind::kClick, TransportButton},
-    {kAnyPage, 154, 240, 32, 30, 32, 30, 1, 47, Kind::kClick, TransportButton},
+    {kAnyPage, PlaceId::SequencerFields, 32, Kind::kDrag, SequencerField},
+    {kAnyPage, PlaceId::SequencerArrows, 36, Kind::kRepeat, SequencerArrow},
+    {kAnyPage, PlaceId::Transport, 44, Kind::kClick, TransportButton},
     // Instrument and region lists.
-    {kAnyPage, 196, 16, 16, 12, 16, 12, 1, 64, Kind::kRepeat, InstrumentUp},
-    {kAnyPage, 196, 148, 16, 12, 16, 12, 1, 65, Kind::kRepeat, InstrumentDown},
-    {kAnyPage, 196, 28, 16, 120, 16, 120, 1, 66, Kind::kDrag, InstrumentBar},
-    {kAnyPage, 216, 16, 210, 144, 210, 144, 1, 0, Kind::kClick, InstrumentRow},
-    {kAnyPage, 196, 176, 16, 12, 16, 12, 1, 67, Kind::kRepeat, SampleUp},
-    {kAnyPage, 196, 260, 16, 12, 16, 12, 1, 68, Kind::kRepeat, SampleDown},
-    {kAnyPage, 196, 188, 16, 72, 16, 72, 1, 69, Kind::kDrag, SampleBar},
-    {kAnyPage, 216, 176, 210, 96, 210, 96, 1, 0, Kind::kClick, SampleRow},
+    {kAnyPage, PlaceId::InstrumentUp, 64, Kind::kRepeat, InstrumentUp},
+    {kAnyPage, PlaceId::InstrumentDown, 65, Kind::kRepeat, InstrumentDown},
+    {kAnyPage, PlaceId::InstrumentBar, 66, Kind::kDrag, InstrumentBar},
+    {kAnyPage, PlaceId::InstrumentRows, 0, Kind::kClick, InstrumentRow},
+    {kAnyPage, PlaceId::SampleUp, 67, Kind::kRepeat, SampleUp},
+    {kAnyPage, PlaceId::SampleDown, 68, Kind::kRepeat, SampleDown},
+    {kAnyPage, PlaceId::SampleBar, 69, Kind::kDrag, SampleBar},
+    {kAnyPage, PlaceId::SampleRows, 0, Kind::kClick, SampleRow},
     // Page toolbar: six buttons; the earlier skin holds only the Setup and
     // Browser pages, so its toolbar offers those two and the rest do nothing.
-    {kAnyPage, 434, 16, 60, 16 * kToolbarPages, 60, 16 * kToolbarPages, 1, 0, Kind::kClick, Toolbar},
+    {kAnyPage, PlaceId::Toolbar, 0, Kind::kClick, Toolbar, OverToolbarButton},
     // Setup page.
-    {kSetupPage, 813, 16, 32, 16, 16, 16, 2, 128, Kind::kRelease, Driver},
-    {kSetupPage, 813, 32, 32, 64, 16, 16, 2, 130, Kind::kRepeat, Routing},
-    {kSetupPage, 992, 16, 32, 16, 16, 16, 2, 138, Kind::kRelease, Rate},
-    {kSetupPage, 851, 50, 108, 44, 108, 44, 1, 140, Kind::kRelease, ControlPanel},
-    {kSetupPage, 959, 50, 63, 44, 63, 44, 1, 141, Kind::kRelease, Restart},
+    {kSetupPage, PlaceId::DriverArrows, 128, Kind::kRelease, Driver},
+    {kSetupPage, PlaceId::RoutingArrows, 130, Kind::kRepeat, Routing},
+    {kSetupPage, PlaceId::RateArrows, 138, Kind::kRelease, Rate},
+    {kSetupPage, PlaceId::ControlPanelButton, 140, Kind::kRelease, ControlPanel},
+    {kSetupPage, PlaceId::RestartButton, 141, Kind::kRelease, Restart},
     // Browser page.
-    {kBrowserPage, 992, 16, 16, 16, 16, 16, 1, 160, Kind::kRelease, BrowserChoose},
-    {kBrowserPage, 545, 16, 16, 16, 16, 16, 1, 161, Kind::kRelease, BrowserParent},
-    {kBrowserPage, 502, 36, 16, 12, 16, 12, 1, 162, Kind::kRepeat, BrowserUp},
-    {kBrowserPage, 502, 240, 16, 12, 16, 12, 1, 163, Kind::kRepeat, BrowserDown},
-    {kBrowserPage, 502, 48, 16, 192, 16, 192, 1, 164, Kind::kDrag, BrowserBar},
-    {kBrowserPage, 522, 36, 498, 216, 498, 216, 1, 0, Kind::kClick, BrowserRow, OverBrowserEntry},
-    {kBrowserPage, 561, 256, 231, 16, 231, 16, 1, 0, Kind::kClick, SongName},
-    {kBrowserPage, 792, 256, 36, 16, 36, 16, 1, 165, Kind::kRelease, Save},
-    {kBrowserPage, 1008, 16, 16, 16, 16, 16, 1, 166, Kind::kRelease, BrowserRefresh},
+    {kBrowserPage, PlaceId::ChooseFolderButton, 160, Kind::kRelease, BrowserChoose},
+    {kBrowserPage, PlaceId::ParentButton, 161, Kind::kRelease, BrowserParent},
+    {kBrowserPage, PlaceId::BrowserUp, 162, Kind::kRepeat, BrowserUp},
+    {kBrowserPage, PlaceId::BrowserDown, 163, Kind::kRepeat, BrowserDown},
+    {kBrowserPage, PlaceId::BrowserBar, 164, Kind::kDrag, BrowserBar},
+    {kBrowserPage, PlaceId::BrowserRows, 0, Kind::kClick, BrowserRow, OverBrowserEntry},
+    {kBrowserPage, PlaceId::SongNameField, 0, Kind::kClick, SongName},
+    {kBrowserPage, PlaceId::SaveButton, 165, Kind::kRelease, Save},
+    {kBrowserPage, PlaceId::RefreshButton, 166, Kind::kRelease, BrowserRefresh},
     // Instrument editor page.
-    {kInstrumentPage, 763, 16, 261, 16, 261, 16, 1, 0, Kind::kClick, EnvelopeTab},
+    {kInstrumentPage, PlaceId::EnvelopeTabs, 0, Kind::kClick, EnvelopeTab},
     // Master page.
-    {kMasterPage, 857, 3, 10, 10, 10, 10, 1, 0, Kind::kClick, EqSwitch},
+    {kMasterPage, PlaceId::EqSwitch, 0, Kind::kClick, EqSwitch},
     FaderRegion(0), FaderRegion(1), FaderRegion(2), FaderRegion(3), FaderRegion(4),
     FaderRegion(5), FaderRegion(6), FaderRegion(7), FaderRegion(8), FaderRegion(9),
     FaderRegion(10), FaderRegion(11), FaderRegion(12), FaderRegion(13), FaderRegion(14),
 };
 
-int RegionTop(const AppState& app, const Region& r) {
-    return r.faderBand >= 0 ? r.y - app.song.eqGains[r.faderBand] : r.y;
+// The region's rectangle now: its place, or for a fader its band's place
+// moved up by the band's gain.
+place::Box RegionRect(const AppState& app, const Region& r) {
+    const place::Place& p = place::Get(r.place);
+    place::Box rect{p.x, p.y, p.w, p.h};
+    if (r.faderBand >= 0) {
+        rect.x += place::kEqFaderPitch * r.faderBand;
+        rect.y -= app.song.eqGains[r.faderBand];
+    }
+    return rect;
 }
 
 bool Shown(const AppState& app, const Region& r) { return r.page == kAnyPage || r.page == app.screenPage; }
 
 bool Contains(const AppState& app, const Region& r, int x, int y) {
-    const int top = RegionTop(app, r);
-    return x >= r.x && x < r.x + r.w && y >= top && y < top + r.h;
+    const place::Box rect = RegionRect(app, r);
+    return x >= rect.x && x < rect.x + rect.w && y >= rect.y && y < rect.y + rect.h;
 }
 
 // The id of the grid cell under the point, 0 for regions without ids.
 int IdAt(const AppState& app, const Region& r, int x, int y) {
     if (r.firstId == 0) return 0;
-    return r.firstId + ((y - RegionTop(app, r)) / r.cellH) * r.columns + (x - r.x) / r.cellW;
+    const place::Place& p = place::Get(r.place);
+    const place::Box rect = RegionRect(app, r);
+    return r.firstId + ((y - rect.y) / p.cellH) * place::Columns(p) + (x - rect.x) / p.cellW;
 }
 
 // The row that owns a control id, null for none.
 const Region* RegionOf(int id) {
     if (id <= 0) return nullptr;
     for (const Region& r : kRegions) {
-        const int count = (r.w / r.cellW) * (r.h / r.cellH);
-        if (r.firstId != 0 && id >= r.firstId && id < r.firstId + count) return &r;
+        if (r.firstId != 0 && id >= r.firstId && id < r.firstId + place::Cells(place::Get(r.place)))
+            return &r;
     }
     return nullptr;
 }
@@ -498,18 +523,18 @@ void MouseWheel(AppState& app, int x, int y, int delta) {
     app.mouseX = x;
     app.mouseY = y;
     const int n = delta / 120;
-    auto inside = [x, y](int rx, int ry, int rw, int rh) {
-        return x >= rx && x < rx + rw && y >= ry && y < ry + rh;
+    auto inside = [x, y](PlaceId id) {
+        const place::Place& p = place::Get(id);
+        return x >= p.x && x < p.x + p.w && y >= p.y && y < p.y + p.h;
     };
-    if (inside(4, 84, 128, 108)) MovePosition(app, -n);
+    if (inside(PlaceId::OrderWheel)) MovePosition(app, -n);
     // The wheel alone reaches instrument 0 at the top of the list.
-    if (inside(192, 16, 238, 144))
+    if (inside(PlaceId::InstrumentWheel))
         Set(app.firstShownInstrument, app.firstShownInstrument - n, 0, kTopInstrument);
-    if (inside(192, 176, 238, 96)) Set(app.firstShownSample, app.firstShownSample - n, 0, kTopSample);
-    if (inside(498, 36, 526, 216) && app.screenPage == kBrowserPage) ScrollBrowser(app, -n);
-    if (y >= 340) {
-        const Pattern& pattern = app.song.patterns[app.song.orders[app.song.orderPosition]];
-        app.transport.row = Clamp(app.transport.row - n, 0, pattern.lastRow);
+    if (inside(PlaceId::SampleWheel)) Set(app.firstShownSample, app.firstShownSample - n, 0, kTopSample);
+    if (inside(PlaceId::BrowserWheel) && app.screenPage == kBrowserPage) ScrollBrowser(app, -n);
+    if (y >= place::kPatternRowsTop) {
+        app.transport.row = Clamp(app.transport.row - n, 0, CurrentPattern(app).lastRow);
     }
     RequestRedraw(app);
 }

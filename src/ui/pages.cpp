@@ -10,12 +10,25 @@
 #include "app/profile.h"
 #include "engine/transport.h"
 #include "ui/draw.h"
+#include "ui/screen_places.h"
 
 namespace zelmora {
 
+using place::PlaceId;
 using skin::PieceId;
 
 namespace {
+
+// A piece on cell i of a place.
+void BlitAt(Canvas& canvas, PlaceId at, int i, PieceId piece) {
+    const place::Box cell = place::CellOf(at, i);
+    canvas.Blit(cell.x, cell.y, piece);
+}
+
+// An arrow pair's pressed picture: up on even cells, down on odd ones.
+void PressedArrow(Canvas& canvas, PlaceId at, int i) {
+    BlitAt(canvas, at, i, i % 2 == 0 ? PieceId::ArrowUpPressed : PieceId::ArrowDownPressed);
+}
 
 void Format(Canvas& canvas, int x, int y, int style, const char* format, auto... values) {
     char text[64];
@@ -43,14 +56,11 @@ void DrawChannelName(AppState& app, Canvas& canvas, int y, int record) {
 void DrawSetupPage(AppState& app, Canvas& canvas) {
     canvas.Blit(494, 0, PieceId::SetupPage);
     const int id = app.pressedControl;
-    if (id >= 128 && id <= 137) {
-        const int y = 16 + 16 * ((id - 128) / 2);
-        canvas.Blit(id % 2 == 0 ? 813 : 829, y, id % 2 == 0 ? PieceId::ArrowUpPressed : PieceId::ArrowDownPressed);
-    }
-    if (id == 138) canvas.Blit(992, 16, PieceId::ArrowUpPressed);
-    if (id == 139) canvas.Blit(1008, 16, PieceId::ArrowDownPressed);
-    if (id == 140) canvas.Blit(851, 50, PieceId::ControlPanelPressed);
-    if (id == 141) canvas.Blit(959, 50, PieceId::RestartPressed);
+    if (id >= 128 && id <= 129) PressedArrow(canvas, PlaceId::DriverArrows, id - 128);
+    if (id >= 130 && id <= 137) PressedArrow(canvas, PlaceId::RoutingArrows, id - 130);
+    if (id >= 138 && id <= 139) PressedArrow(canvas, PlaceId::RateArrows, id - 138);
+    if (id == 140) BlitAt(canvas, PlaceId::ControlPanelButton, 0, PieceId::ControlPanelPressed);
+    if (id == 141) BlitAt(canvas, PlaceId::RestartButton, 0, PieceId::RestartPressed);
 
     const AppSettings& s = app.settings;
     char name[256] = {};
@@ -99,8 +109,8 @@ void DrawInstrumentPage(AppState& app, Canvas& canvas) {
     for (int i = 0; i < 6; ++i) NumberLabel(canvas, 724, kModulationRows[i], in.modulation[i]);
 
     const int tab = std::clamp(app.envelopeTab, 0, 2);
-    canvas.BlitPart(763 + 87 * tab, 16, PieceId::EnvelopeTabLit, 0, skin::kEnvelopeTabH * tab, 87,
-                    skin::kEnvelopeTabH);
+    const place::Box lit = place::CellOf(PlaceId::EnvelopeTabs, tab);
+    canvas.BlitPart(lit.x, lit.y, PieceId::EnvelopeTabLit, 0, skin::kEnvelopeTabH * tab, lit.w, lit.h);
     // The tabs show the first, third and fourth envelopes.
     static constexpr int kTabEnvelope[3] = {0, 2, 3};
     const Envelope& e = in.envelopes[kTabEnvelope[tab]];
@@ -152,7 +162,9 @@ void DrawWaveform(Canvas& canvas, int x, int y, int w, int h, const Sample& samp
                 hi = std::max(hi, audio[frame]);
                 lo = std::min(lo, audio[frame]);
             }
-            // Values beyond full scale stay inside the lane.
+            // SANITY: values beyond full scale (float samples may exceed 1.0)
+            // are clamped to it, so a column stays inside its lane and never
+            // reaches the next lane or past the view.
             const int hiPixels = static_cast<int>(std::clamp(hi, -1.0, 1.0) * scale);
             const int loPixels = static_cast<int>(std::clamp(lo, -1.0, 1.0) * scale);
             const int top = std::min(c - hiPixels, previousBottom);
@@ -195,15 +207,15 @@ void DrawSamplePage(AppState& app, Canvas& canvas) {
 
 void DrawMasterPage(AppState& app, Canvas& canvas) {
     canvas.Blit(494, 0, PieceId::MasterPage);
-    if (app.song.eqOn) canvas.Blit(859, 5, PieceId::EqSwitchLit);
-    const skin::Piece& shadow = skin::Get(PieceId::FaderShadow);
+    const place::Place& eqSwitch = place::Get(PlaceId::EqSwitch);
+    if (app.song.eqOn) canvas.Blit(eqSwitch.x + 2, eqSwitch.y + 2, PieceId::EqSwitchLit);
+    const place::Place& fader = place::Get(PlaceId::EqFader);
     for (int k = 0; k < 15; ++k) {
         const int g = std::clamp<int>(app.song.eqGains[k], -32, 32);
-        canvas.Blend(532 + 21 * k, 62 - g, shadow.w, shadow.h, shadow.x, shadow.y);
-        canvas.Blit(530 + 21 * k, 60 - g, PieceId::FaderKnob);
+        DrawFader(canvas, fader.x + place::kEqFaderPitch * k, fader.y - g);
         char label[16];
         std::snprintf(label, sizeof label, "%c%.2d", g < 1 ? '-' : '+', std::abs(static_cast<int>(g * 0.375)));
-        canvas.SmallText(528 + 21 * k, 128, label, 3, 2);
+        canvas.SmallText(fader.x - 2 + place::kEqFaderPitch * k, 128, label, 3, 2);
     }
 }
 
@@ -212,44 +224,52 @@ void DrawMasterPage(AppState& app, Canvas& canvas) {
 void DrawBrowserPage(AppState& app, Canvas& canvas) {
     canvas.Blit(494, 0, PieceId::BrowserPage);
     const int id = app.pressedControl;
-    if (id == 160) canvas.Blit(992, 16, PieceId::ChooseFolderPressed);
-    if (id == 161) canvas.Blit(545, 16, PieceId::ArrowUpPressed);
-    if (id == 162) canvas.Blit(502, 36, PieceId::SmallUpPressed);
-    if (id == 163) canvas.Blit(502, 240, PieceId::SmallDownPressed);
-    if (id == 165 && profile::kOwnModuleFormat) canvas.Blit(792, 256, PieceId::SavePressed);
-    if (id == 166) canvas.Blit(1008, 16, PieceId::RefreshPressed);
+    if (id == 160) BlitAt(canvas, PlaceId::ChooseFolderButton, 0, PieceId::ChooseFolderPressed);
+    if (id == 161) BlitAt(canvas, PlaceId::ParentButton, 0, PieceId::ArrowUpPressed);
+    if (id == 162) BlitAt(canvas, PlaceId::BrowserUp, 0, PieceId::SmallUpPressed);
+    if (id == 163) BlitAt(canvas, PlaceId::BrowserDown, 0, PieceId::SmallDownPressed);
+    if (id == 165 && profile::kOwnModuleFormat) BlitAt(canvas, PlaceId::SaveButton, 0, PieceId::SavePressed);
+    if (id == 166) BlitAt(canvas, PlaceId::RefreshButton, 0, PieceId::RefreshPressed);
 
     const int folderLength = static_cast<int>(strnlen(app.browserFolder, sizeof app.browserFolder));
     canvas.Text(565, 20, app.browserFolder, std::min(folderLength, 60), 2);
     if (folderLength >= 60) canvas.Text(964, 20, "...", 3, 2);
 
+    const place::Place& rows = place::Get(PlaceId::BrowserRows);
+    const int shown = rows.h / rows.cellH;
     const int count = std::clamp<int>(app.browserCount, 0, static_cast<int>(app.browserList.size()));
-    const int scroll = std::clamp(app.browserScroll, 0, std::max(0, count - 18));
-    for (int r = 0; r < 18; ++r) {
+    const int scroll = std::clamp(app.browserScroll, 0, std::max(0, count - shown));
+    for (int r = 0; r < shown; ++r) {
         const int index = scroll + r;
         if (index >= count) break;
         const BrowserEntry& entry = app.browserList[index];
         const int nameLength = static_cast<int>(strnlen(entry.name, sizeof entry.name));
-        const int y = 38 + 12 * r;
+        const place::Box row = place::CellOf(PlaceId::BrowserRows, r);
+        const int y = row.y + place::kRowTextDy;
         if (entry.directory) {
-            canvas.Blit(524, 36 + 12 * r, PieceId::FolderIcon);
-            canvas.Text(538, y, entry.name, std::min(nameLength, 68), 0);
+            canvas.Blit(row.x + 2, row.y, PieceId::FolderIcon);
+            canvas.Text(row.x + 16, y, entry.name, std::min(nameLength, 68), 0);
         } else {
             char size[24];
             const int sizeLength = std::snprintf(size, sizeof size, "%u KB", entry.sizeLow / 1024);
-            canvas.Text(1017 - 7 * sizeLength, y, size, sizeLength, 1);
-            canvas.Text(526, y, entry.name, std::min(nameLength, 68 - sizeLength), 1);
+            canvas.Text(row.x + row.w - 3 - 7 * sizeLength, y, size, sizeLength, 1);
+            canvas.Text(row.x + 4, y, entry.name, std::min(nameLength, 68 - sizeLength), 1);
         }
-        if (index == app.browserSelection) canvas.BlendPiece(522, 36 + 12 * r, PieceId::BrowserTint);
+        if (index == app.browserSelection) canvas.BlendPiece(row.x, row.y, PieceId::BrowserTint);
     }
 
+    const place::Place& bar = place::Get(PlaceId::BrowserBar);
     const PieceId thumb = id == 164 ? PieceId::VerticalThumbDragged : PieceId::VerticalThumb;
-    if (count <= 18)
-        canvas.BlitStretchedVertical(503, 49, 190, thumb);
+    const int track = bar.h - 2;
+    if (count <= shown)
+        canvas.BlitStretchedVertical(bar.x + 1, bar.y + 1, track, thumb);
     else
-        canvas.BlitStretchedVertical(503, 49 + 190 * scroll / count, (3420 + count - 1) / count, thumb);
+        canvas.BlitStretchedVertical(bar.x + 1, bar.y + 1 + track * scroll / count,
+                                     (track * shown + count - 1) / count, thumb);
 
-    canvas.Text(565, 260, app.song.name, kNameLength, 2);
+    const place::Place& nameField = place::Get(PlaceId::SongNameField);
+    canvas.Text(nameField.x + place::kFieldInset, nameField.y + place::kFieldInset, app.song.name,
+                kNameLength, 2);
 }
 
 }  // namespace

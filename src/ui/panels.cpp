@@ -10,9 +10,11 @@
 #include "app/app_state.h"
 #include "app/profile.h"
 #include "ui/draw.h"
+#include "ui/screen_places.h"
 
 namespace zelmora {
 
+using place::PlaceId;
 using skin::PieceId;
 
 namespace {
@@ -39,24 +41,23 @@ constexpr NoteNames kNoteNames;
 
 constexpr char kHexDigits[] = "0123456789ABCDEF";
 
-// A command beyond the 36 value glyphs: the chord command reads "+", whose
-// parameter is the interval; anything else reads "?".
-constexpr int kChordCommand = 192;
-
-void Pressed(Canvas& canvas, int x, int y, PieceId piece) { canvas.Blit(x, y, piece); }
-
-// The pressed picture of an arrow pair: even offsets the up arrow at x,
-// odd ones the down arrow at x + 16.
-void PressedArrowPair(Canvas& canvas, int offset, int x, int y0, PieceId up, PieceId down) {
-    const int y = y0 + 16 * (offset / 2);
-    if (offset % 2 == 0)
-        canvas.Blit(x, y, up);
-    else
-        canvas.Blit(x + 16, y, down);
+// A pressed picture on cell i of a place.
+void Pressed(Canvas& canvas, PlaceId at, int i, PieceId piece) {
+    const place::Box cell = place::CellOf(at, i);
+    canvas.Blit(cell.x, cell.y, piece);
 }
 
-const Pattern& CurrentPattern(const AppState& app) {
-    return app.song.patterns[app.song.orders[app.song.orderPosition]];
+// The pressed picture of an arrow pair's cell: the up arrow on even cells
+// (left), the down arrow on odd ones.
+void PressedArrow(Canvas& canvas, PlaceId at, int i) {
+    Pressed(canvas, at, i, i % 2 == 0 ? PieceId::ArrowUpPressed : PieceId::ArrowDownPressed);
+}
+
+// A vertical scroll thumb inside its bar (one pixel in from its left and top).
+void BarThumb(Canvas& canvas, PlaceId bar, int offset, int h, bool dragged) {
+    const place::Place& p = place::Get(bar);
+    canvas.BlitStretchedVertical(p.x + 1, p.y + 1 + offset, h,
+                                 dragged ? PieceId::VerticalThumbDragged : PieceId::VerticalThumb);
 }
 
 int RowsPerBeatStyle(int row, int rowsPerBeat) {
@@ -95,35 +96,38 @@ void DrawPlaylist(AppState& app, Canvas& canvas) {
     const Song& song = app.song;
     canvas.Blit(0, 0, PieceId::PlaylistPanel);
     const int id = app.pressedControl;
-    if (id >= 1 && id <= 8) PressedArrowPair(canvas, id - 1, 88, 16, PieceId::ArrowUpPressed, PieceId::ArrowDownPressed);
-    if (id == 9) Pressed(canvas, 8, 84, PieceId::SmallUpPressed);
-    if (id == 10) Pressed(canvas, 8, 180, PieceId::SmallDownPressed);
-    if (id == 12) Pressed(canvas, 156, 116, PieceId::InsertPressed);
-    if (id == 13) Pressed(canvas, 156, 144, PieceId::DeletePressed);
-    if (id == 14) Pressed(canvas, 156, 132, PieceId::SmallUpPressed);
-    if (id == 15) Pressed(canvas, 172, 132, PieceId::SmallDownPressed);
-    if (id >= 16 && id <= 19) Pressed(canvas, 67, 16 + 16 * (id - 16), PieceId::FieldPressed);
-    if (id == 20) Pressed(canvas, 156, 160, PieceId::FillPressed);
+    if (id >= 1 && id <= 8) PressedArrow(canvas, PlaceId::PlaylistArrows, id - 1);
+    if (id == 9) Pressed(canvas, PlaceId::OrderUp, 0, PieceId::SmallUpPressed);
+    if (id == 10) Pressed(canvas, PlaceId::OrderDown, 0, PieceId::SmallDownPressed);
+    if (id == 12) Pressed(canvas, PlaceId::InsertButton, 0, PieceId::InsertPressed);
+    if (id == 13) Pressed(canvas, PlaceId::DeleteButton, 0, PieceId::DeletePressed);
+    if (id == 14) Pressed(canvas, PlaceId::SmallArrows, 0, PieceId::SmallUpPressed);
+    if (id == 15) Pressed(canvas, PlaceId::SmallArrows, 1, PieceId::SmallDownPressed);
+    if (id >= 16 && id <= 19) Pressed(canvas, PlaceId::PlaylistFields, id - 16, PieceId::FieldPressed);
+    if (id == 20) Pressed(canvas, PlaceId::FillButton, 0, PieceId::FillPressed);
 
     const int position = song.orderPosition;
     const int length = song.lastOrder + 1;
-    DrawHex(canvas, 71, 20, position, 2);
-    DrawHex(canvas, 71, 36, song.orders[position], 2);
-    DrawHex(canvas, 71, 52, length, 2);
-    DrawHex(canvas, 71, 68, song.restartOrder, 2);
+    const int values[4] = {position, song.orders[position], length, song.restartOrder};
+    for (int i = 0; i < 4; ++i) {
+        const place::Box field = place::CellOf(PlaceId::PlaylistFields, i);
+        DrawHex(canvas, field.x + place::kFieldInset, field.y + place::kFieldInset, values[i], 2);
+    }
 
-    const int thumbHeight = (82 + length - 1) / length;
-    canvas.BlitStretchedVertical(9, 97 + 82 * position / length, thumbHeight,
-                                 id == 11 ? PieceId::VerticalThumbDragged : PieceId::VerticalThumb);
+    const int barLength = place::Get(PlaceId::OrderBar).h - 2;
+    BarThumb(canvas, PlaceId::OrderBar, barLength * position / length, (barLength + length - 1) / length,
+             id == 11);
 
+    const int indexX = place::Get(PlaceId::OrderIndexColumn).x + place::kRowNumberDx;
+    const int patternX = place::Get(PlaceId::OrderHighDigit).x + place::kRowNumberDx;
     for (int line = 0; line < 9; ++line) {
         const int entry = position - 4 + line;
         if (entry < 0 || entry > song.lastOrder) continue;
-        const int y = 86 + 12 * line;
+        const int y = place::CellOf(PlaceId::OrderRows, line).y + place::kRowTextDy;
         const int style = entry == position ? 2 : entry % 4 == 0 ? 0 : 1;
-        DrawHex(canvas, 32, y, entry, style);
-        DrawHex(canvas, 53, y, song.orders[entry], style);
-        DrawField(canvas, 74, y, song.patterns[song.orders[entry]].name, kNameLength, 11, style);
+        DrawHex(canvas, indexX, y, entry, style);
+        DrawHex(canvas, patternX, y, song.orders[entry], style);
+        DrawField(canvas, patternX + 21, y, song.patterns[song.orders[entry]].name, kNameLength, 11, style);
     }
 }
 
@@ -131,66 +135,90 @@ void DrawSequencer(AppState& app, Canvas& canvas) {
     const Song& song = app.song;
     canvas.Blit(0, 192, PieceId::SequencerPanel);
     const int id = app.pressedControl;
-    if (id >= 32 && id <= 35) Pressed(canvas, 53, 208 + 16 * (id - 32), PieceId::LabelPressed);
-    if (id >= 36 && id <= 43) PressedArrowPair(canvas, id - 36, 88, 208, PieceId::ArrowUpPressed, PieceId::ArrowDownPressed);
-    if (id == 44) Pressed(canvas, 122, 210, PieceId::PlaySongPressed);
-    if (id == 45) Pressed(canvas, 154, 210, PieceId::PlayPatternPressed);
-    if (id == 46) Pressed(canvas, 122, 240, PieceId::StopPressed);
-    if (id == 47) Pressed(canvas, 154, 240, PieceId::PlayFromRowPressed);
+    if (id >= 32 && id <= 35) Pressed(canvas, PlaceId::SequencerFields, id - 32, PieceId::LabelPressed);
+    if (id >= 36 && id <= 43) PressedArrow(canvas, PlaceId::SequencerArrows, id - 36);
+    constexpr PieceId kTransportPressed[4] = {PieceId::PlaySongPressed, PieceId::PlayPatternPressed,
+                                              PieceId::StopPressed, PieceId::PlayFromRowPressed};
+    if (id >= 44 && id <= 47) Pressed(canvas, PlaceId::Transport, id - 44, kTransportPressed[id - 44]);
 
-    if (app.transport.playMode == kPlaySong) canvas.Invert(122, 210, 32, 30);
-    if (app.transport.playMode == kPlayPattern) canvas.Invert(154, 210, 32, 30);
+    // The button of the running play mode is lit.
+    const int lit = app.transport.playMode == kPlaySong ? 0 : app.transport.playMode == kPlayPattern ? 1 : -1;
+    if (lit >= 0) {
+        const place::Box button = place::CellOf(PlaceId::Transport, lit);
+        canvas.Invert(button.x, button.y, button.w, button.h);
+    }
 
+    // Three digits of tempo, two of the others, right-aligned in their fields.
     char text[16];
+    auto at = [](int i, int digits) {
+        const place::Box field = place::CellOf(PlaceId::SequencerFields, i);
+        return Rect{field.x + field.w - 3 - 7 * digits, field.y + place::kFieldInset, 0, 0};
+    };
     std::snprintf(text, sizeof text, "%.3d", song.tempo);
-    canvas.Text(64, 212, text, 3, 2);
-    DrawHex(canvas, 71, 228, song.speed, 2);
+    canvas.Text(at(0, 3).x, at(0, 3).y, text, 3, 2);
+    DrawHex(canvas, at(1, 2).x, at(1, 2).y, song.speed, 2);
     std::snprintf(text, sizeof text, "%.2d", song.trackCount);
-    canvas.Text(71, 244, text, 2, 2);
-    DrawHex(canvas, 71, 260, song.editStep, 2);
+    canvas.Text(at(2, 2).x, at(2, 2).y, text, 2, 2);
+    DrawHex(canvas, at(3, 2).x, at(3, 2).y, song.editStep, 2);
 }
+
+namespace {
+
+// One list: rows of number and name from the first shown item, the current
+// one tinted.
+void DrawListRows(Canvas& canvas, PlaceId rows, int first, int current, auto nameOf) {
+    const place::Place& p = place::Get(rows);
+    for (int line = 0; line < p.h / p.cellH; ++line) {
+        const int number = first + line;
+        const int style = number == current ? 0 : 1;
+        const place::Box row = place::CellOf(rows, line);
+        DrawHex(canvas, row.x + place::kRowNumberDx, row.y + place::kRowTextDy, number, style);
+        DrawField(canvas, row.x + place::kRowNameDx, row.y + place::kRowTextDy, nameOf(number), kNameLength,
+                  22, style);
+        if (number == current) canvas.BlendPiece(row.x, row.y, PieceId::ListTint);
+    }
+}
+
+// The lists' thumbs have a fixed height: the top h rows of the thumb piece.
+void ListThumb(Canvas& canvas, PlaceId bar, int offset, int h, bool dragged) {
+    const place::Place& p = place::Get(bar);
+    canvas.BlitPart(p.x + 1, p.y + 1 + offset,
+                    dragged ? PieceId::VerticalThumbDragged : PieceId::VerticalThumb, 0, 0, 14, h);
+}
+
+}  // namespace
 
 void DrawLists(AppState& app, Canvas& canvas) {
     canvas.Blit(188, 0, PieceId::ListsPanel);
     const int id = app.pressedControl;
-    if (id == 64) Pressed(canvas, 196, 16, PieceId::SmallUpPressed);
-    if (id == 65) Pressed(canvas, 196, 148, PieceId::SmallDownPressed);
-    if (id == 67) Pressed(canvas, 196, 176, PieceId::SmallUpPressed);
-    if (id == 68) Pressed(canvas, 196, 260, PieceId::SmallDownPressed);
+    if (id == 64) Pressed(canvas, PlaceId::InstrumentUp, 0, PieceId::SmallUpPressed);
+    if (id == 65) Pressed(canvas, PlaceId::InstrumentDown, 0, PieceId::SmallDownPressed);
+    if (id == 67) Pressed(canvas, PlaceId::SampleUp, 0, PieceId::SmallUpPressed);
+    if (id == 68) Pressed(canvas, PlaceId::SampleDown, 0, PieceId::SmallDownPressed);
 
     // SANITY: list positions from the mouse are clamped when drawn, so no
     // line reads past the 256 instruments or sample slots.
     const int firstInstrument = std::clamp(app.firstShownInstrument, 0, kMaxInstruments - 12);
     const int current = app.currentInstrument & 0xFF;
-    for (int line = 0; line < 12; ++line) {
-        const int number = firstInstrument + line;
-        const int style = number == current ? 0 : 1;
-        DrawHex(canvas, 220, 18 + 12 * line, number, style);
-        DrawField(canvas, 243, 18 + 12 * line, app.song.instruments[number].name, kNameLength, 22, style);
-        if (number == current) canvas.BlendPiece(216, 16 + 12 * line, PieceId::ListTint);
-    }
-    canvas.BlitPart(197, 29 + firstInstrument / 3, id == 66 ? PieceId::VerticalThumbDragged : PieceId::VerticalThumb,
-                    0, 0, 14, 37);
+    DrawListRows(canvas, PlaceId::InstrumentRows, firstInstrument, current,
+                 [&](int number) { return app.song.instruments[number].name; });
+    ListThumb(canvas, PlaceId::InstrumentBar, firstInstrument / 3, 37, id == 66);
 
     const Instrument& instrument = app.song.instruments[current];
     const int firstSlot = std::clamp(app.firstShownSample, 0, kMaxSampleSlots - 8);
-    for (int line = 0; line < 8; ++line) {
-        const int slot = firstSlot + line;
-        const int style = slot == app.currentSample ? 0 : 1;
-        DrawHex(canvas, 220, 178 + 12 * line, slot, style);
-        DrawField(canvas, 243, 178 + 12 * line, instrument.samples[slot].name, kNameLength, 22, style);
-        if (slot == app.currentSample) canvas.BlendPiece(216, 176 + 12 * line, PieceId::ListTint);
-    }
-    canvas.BlitPart(197, 189 + firstSlot / 4, id == 69 ? PieceId::VerticalThumbDragged : PieceId::VerticalThumb, 0,
-                    0, 14, 8);
+    DrawListRows(canvas, PlaceId::SampleRows, firstSlot, app.currentSample,
+                 [&](int slot) { return instrument.samples[slot].name; });
+    ListThumb(canvas, PlaceId::SampleBar, firstSlot / 4, 8, id == 69);
 }
 
 void DrawToolbar(AppState& app, Canvas& canvas) {
     canvas.Blit(430, 0, PieceId::ToolbarPanel);
     const int page = app.screenPage;
-    if (page >= 0 && page < 6)
-        canvas.BlitPart(434, 16 + skin::kToolbarButtonH * page, PieceId::ToolbarLit, 0, skin::kToolbarButtonH * page,
-                        60, skin::kToolbarButtonH);
+    if (page >= 0 && page < 6) {
+        const place::Box button = place::CellOf(PlaceId::Toolbar, page);
+        canvas.BlitPart(button.x, button.y, PieceId::ToolbarLit, 0, skin::kToolbarButtonH * page, button.w,
+                        button.h);
+    }
 }
 
 int FollowCursorTrack(AppState& app, int width) {
@@ -230,6 +258,8 @@ void DrawCell(Canvas& canvas, int x0, int y, const PatternCell& cell, int style)
             canvas.BlitPart(xe, y, PieceId::EmptyEffect, 0, skin::kTextH * style, 21, skin::kTextH);
             continue;
         }
+        // A command beyond the 36 value glyphs: the chord command reads "+"
+        // (its parameter is the interval), anything else "?".
         if (command < skin::kValueGlyphs)
             canvas.ValueGlyph(xe, y, command, style);
         else
@@ -238,13 +268,12 @@ void DrawCell(Canvas& canvas, int x0, int y, const PatternCell& cell, int style)
     }
 }
 
-void DrawMixerFader(Canvas& canvas, int x, int y) {
-    const skin::Piece& shadow = skin::Get(PieceId::FaderShadow);
-    canvas.Blend(x + 2, y + 2, shadow.w, shadow.h, shadow.x, shadow.y);
+}  // namespace
+
+void DrawFader(Canvas& canvas, int x, int y) {
+    canvas.BlendPiece(x + 2, y + 2, PieceId::FaderShadow);
     canvas.Blit(x, y, PieceId::FaderKnob);
 }
-
-}  // namespace
 
 void DrawPatternEditor(AppState& app, Canvas& canvas, int width, int height) {
     Song& song = app.song;
@@ -278,7 +307,8 @@ void DrawPatternEditor(AppState& app, Canvas& canvas, int width, int height) {
         const int track = first + i;
         const bool exists = track < trackCount;
         canvas.Blit(x, 308, exists ? PieceId::TrackHeader : PieceId::EmptyTrackHeader);
-        for (int y = 340; y < H - 124; y += 32) canvas.Blit(x, y, exists ? PieceId::TrackBody : PieceId::EmptyTrackBody);
+        for (int y = place::kPatternRowsTop; y < H - 124; y += 32)
+            canvas.Blit(x, y, exists ? PieceId::TrackBody : PieceId::EmptyTrackBody);
         canvas.Blit(x, R, exists ? PieceId::TrackCursorBar : PieceId::EmptyTrackCursorBar);
         canvas.Blit(x, H - 124, exists ? PieceId::MixerStrip : PieceId::EmptyMixerStrip);
         if (!exists) continue;
@@ -290,7 +320,7 @@ void DrawPatternEditor(AppState& app, Canvas& canvas, int width, int height) {
         DrawStereoMeter(canvas, x + 8, H - 115, settings.channel.peakLeft, settings.channel.peakRight,
                         app.trackHolds[track][0], app.trackHolds[track][1], tick, false);
         const int volume = std::min<int>(settings.mixerVolume, 64);
-        DrawMixerFader(canvas, x + 22, H - volume - 58);
+        DrawFader(canvas, x + 22, H - volume - 58);
     }
 
     // 4. Side columns.
@@ -311,7 +341,7 @@ void DrawPatternEditor(AppState& app, Canvas& canvas, int width, int height) {
     const int half = ((H - 464) / 12 + 1) / 2;
     const int cursorTrack = app.cursor.track;
     auto clipTo = [&](int x0, int x1) {
-        canvas.SetClip(Rect{x0, 340, x1 - x0, H - 124 - 340});
+        canvas.SetClip(Rect{x0, place::kPatternRowsTop, x1 - x0, H - 124 - place::kPatternRowsTop});
         const Rect& c = canvas.Clip();
         // Stay inside the frame's own clip.
         const int cx0 = std::max(c.x, fullClip.x), cy0 = std::max(c.y, fullClip.y);
@@ -348,7 +378,7 @@ void DrawPatternEditor(AppState& app, Canvas& canvas, int width, int height) {
     if constexpr (profile::kMasterSection) {
         DrawStereoMeter(canvas, 8, H - 115, song.meters.peakLeft, song.meters.peakRight, app.masterHolds[0],
                         app.masterHolds[1], tick, false);
-        DrawMixerFader(canvas, 32, H - std::min<int>(song.masterVolume, 64) - 58);
+        DrawFader(canvas, 32, H - std::min<int>(song.masterVolume, 64) - 58);
         DrawLoadMeter(canvas, W - 25, H - 115, song.meters.cpuLoad, app.loadHold, tick, false);
     }
 

@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
 
 #include "app/app_state.h"
 #include "app/profile.h"
@@ -61,6 +63,56 @@ void DrawLoadMeter(Canvas& canvas, int x, int y, std::atomic<double>& value, int
     canvas.BlitPart(x, y + skin::kMeterHeight - h, PieceId::LoadMeterLit, 0, skin::kMeterHeight - h, 5, h);
     DrawHold(canvas, x, y, h, hold, tick, PieceId::LoadHoldLine);
     value.store(std::isfinite(v) ? std::clamp(v - 0.01, 0.0, 1.0) : 0.0, std::memory_order_relaxed);
+}
+
+int ChooseScale(int desktopWidth, int desktopHeight, const char* setting) {
+    if constexpr (!profile::kIntegerScaling) return 1;
+    int scale = 0;
+    if (setting && *setting) {
+        char* end = nullptr;
+        const long asked = std::strtol(setting, &end, 10);
+        if (end != setting && *end == '\0') scale = static_cast<int>(std::clamp<long>(asked, 1, kMaxScale));
+    }
+    if (scale == 0) {
+        scale = 1;
+        for (int n = kMaxScale; n > 1 && scale == 1; --n)
+            if (desktopWidth / n >= kScaledWidth && desktopHeight / n >= kScaledHeight) scale = n;
+    }
+    while (scale > 1 && (desktopWidth / scale < kMinClientWidth || desktopHeight / scale < kMinClientHeight))
+        --scale;
+    return scale;
+}
+
+bool FitBackBuffer(std::unique_ptr<Canvas>& canvas, int width, int height, const Skin& skin, int limit) {
+    if constexpr (!profile::kGrowingBackBuffer) {
+        if (canvas) return false;
+        canvas = std::make_unique<Canvas>(kBackBufferSize, kBackBufferSize, skin);
+        return true;
+    }
+    limit = std::clamp(limit, 1, kMaxBackBufferSide);
+    const int w = std::clamp(width, 1, limit), h = std::clamp(height, 1, limit);
+    if (canvas && canvas->Width() >= w && canvas->Height() >= h) return false;
+    const int newW = canvas ? std::max(canvas->Width(), w) : w;
+    const int newH = canvas ? std::max(canvas->Height(), h) : h;
+    canvas = std::make_unique<Canvas>(newW, newH, skin);
+    return true;
+}
+
+void ScaleUp(const Canvas& from, int width, int height, int n, uint32_t* to, int toStride) {
+    n = std::clamp(n, 1, kMaxScale);
+    const int shownW = std::clamp(width, 0, from.Width()), shownH = std::clamp(height, 0, from.Height());
+    for (int y = 0; y < height; ++y) {
+        uint32_t* row = to + static_cast<std::size_t>(y) * n * toStride;
+        if (y < shownH) {
+            const uint32_t* source = from.Pixels() + static_cast<std::size_t>(y) * from.Width();
+            for (int x = 0; x < shownW; ++x)
+                for (int k = 0; k < n; ++k) row[x * n + k] = source[x];
+        }
+        const int filled = y < shownH ? shownW * n : 0;
+        std::fill(row + filled, row + static_cast<std::size_t>(width) * n, 0u);
+        for (int k = 1; k < n; ++k)
+            std::memcpy(row + static_cast<std::size_t>(k) * toStride, row, sizeof(uint32_t) * width * n);
+    }
 }
 
 void ComposeScreen(AppState& app, Canvas& canvas, int width, int height) {

@@ -1,5 +1,9 @@
 // The 16 ms tick's work apart from the meters. Main thread: the shells hand
 // the tick over from their timers.
+// SANITY: not on the timer's own thread: the autorepeat edits the song and the
+// meters draw into the back buffer, both of which the main thread's handlers
+// and composition touch too; run there, the UI state has one writer besides
+// the audio thread's meters and row, and nothing races.
 #include "app/app_state.h"
 #include "app/autosave.h"
 #include "app/history.h"

@@ -23,8 +23,8 @@ void ExpectChannelPan(const PatternCell& cell, int track) {
         EXPECT_EQ(CellCommand(cell, 1), 0);
         EXPECT_EQ(CellParameter(cell, 1), 0);
     } else {
-        EXPECT_EQ(cell.command2, 8);
-        EXPECT_EQ(cell.parameter2, (track & 3) == 0 || (track & 3) == 3 ? 0x40 : 0xC0);
+        EXPECT_EQ(CellCommand(cell, 1), 8);
+        EXPECT_EQ(CellParameter(cell, 1), (track & 3) == 0 || (track & 3) == 3 ? 0x40 : 0xC0);
     }
 }
 
@@ -92,7 +92,7 @@ TEST(ImportMod, HeaderSamplesAndCells) {
     for (int p : {0, 3, 5})
         for (int r : {0, 31, 63})
             for (int t = 0; t < 4; ++t) ExpectChannelPan(s.patterns[p].cells[r][t], t);
-    EXPECT_EQ(s.patterns[6].cells[0][0].command2, 0);
+    EXPECT_EQ(CellCommand(s.patterns[6].cells[0][0], 1), 0);
 }
 
 TEST(ImportMod, ChannelTagsAndSongLengthZero) {
@@ -128,7 +128,7 @@ TEST(ImportMod, MissingPatternsAndSampleDataStayEmpty) {
     ImportModData(*app, ByteReader(bytes));
     EXPECT_EQ(app->statusLine, Loaded(2, 10));
     ExpectChannelPan(app->song.patterns[0].cells[0][0], 0);
-    EXPECT_EQ(app->song.patterns[1].cells[0][0].command2, 0);
+    EXPECT_EQ(CellCommand(app->song.patterns[1].cells[0][0], 1), 0);
     const Sample& s = app->song.instruments[1].samples[0];
     ASSERT_EQ(UsableFrames(s), 100000);
     EXPECT_EQ(s.audio[0][kSampleGuard + 99999], 0.0);

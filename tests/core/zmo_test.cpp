@@ -55,9 +55,9 @@ TEST(ModuleFile, PopulatedSongRoundTrips) {
     s.reserved = 9;
     s.orders[200] = 17;  // behind the song: kept too
     s.patterns[4].rowsPerBeat = 8;
-    s.patterns[4].cells[0][0] = {49, 0, 0, 0, 0, 0, 0, 0};  // a note alone: mask A only
-    s.patterns[4].cells[1][31] = {0, 0, 12, 32, 0, 0, 15, 6};
-    s.patterns[4].cells[200][7] = {0, 0, 0, 0, 0, 0, 13, 0xFF};  // beyond the last row
+    s.patterns[4].cells[0][0] = RawCell({49, 0, 0, 0, 0, 0, 0, 0});  // a note alone: mask A only
+    s.patterns[4].cells[1][31] = RawCell({0, 0, 12, 32, 0, 0, 15, 6});
+    s.patterns[4].cells[200][7] = RawCell({0, 0, 0, 0, 0, 0, 13, 0xFF});  // beyond the last row
     Instrument& in = s.instruments[9];
     in.volume = 40;
     in.envelopes[3].oscillatorType = 2;

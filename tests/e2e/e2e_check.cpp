@@ -10,6 +10,7 @@
 //
 // The typed notes are C-4, E-4, G-4 and C-5 on rows 0 to 3 of a new song
 // (speed 6, tempo 125: a row is 6 x 882 frames at 44100 Hz).
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -19,6 +20,8 @@
 #include <string>
 #include <vector>
 
+#include "support/writers_media.h"
+#include "support/writers_mod.h"
 #include "ui/canvas.h"
 
 namespace {
@@ -30,42 +33,22 @@ constexpr int kTypedNotes[4] = {48, 52, 55, 60};
 constexpr const char* kTypedNames[4] = {"C-4", "E-4", "G-4", "C-5"};
 constexpr double kRowSeconds = 6 * 882.0 / kRate;
 
-void Put(std::vector<uint8_t>& out, uint32_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
-}
-
-void PutId(std::vector<uint8_t>& out, const char* id) {
-    out.insert(out.end(), id, id + 4);
-}
-
-int WriteTone(const char* path) {
-    std::vector<uint8_t> data;
-    for (int i = 0; i < kRate; ++i) {
-        const double v = 0.5 * std::sin(2.0 * M_PI * kToneHz * i / kRate);
-        Put(data, static_cast<uint32_t>(static_cast<int16_t>(std::lround(v * 32767.0))), 2);
-    }
-    std::vector<uint8_t> f;
-    PutId(f, "RIFF");
-    Put(f, static_cast<uint32_t>(4 + 8 + 16 + 8 + 60 + 8 + data.size()), 4);
-    PutId(f, "WAVE");
-    PutId(f, "fmt ");
-    for (uint32_t v : {16u}) Put(f, v, 4);
-    Put(f, 1, 2);  // PCM
-    Put(f, 1, 2);  // mono
-    Put(f, kRate, 4);
-    Put(f, kRate * 2, 4);
-    Put(f, 2, 2);
-    Put(f, 16, 2);
-    PutId(f, "smpl");
-    Put(f, 60, 4);
-    for (uint32_t v : {0u, 0u, 22675u, uint32_t(kRootNote), 0u, 0u, 0u, 1u, 0u}) Put(f, v, 4);
-    for (uint32_t v : {0u, 0u, 0u, uint32_t(kRate - 1), 0u, 0u}) Put(f, v, 4);  // one forward loop over all
-    PutId(f, "data");
-    Put(f, static_cast<uint32_t>(data.size()), 4);
-    f.insert(f.end(), data.begin(), data.end());
+bool Save(const char* path, const zelmora::Bytes& bytes) {
     std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(f.data()), static_cast<std::streamsize>(f.size()));
-    return out ? 0 : 1;
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    return static_cast<bool>(out);
+}
+
+// A second of the tone, 16-bit mono, one forward loop over all of it.
+int WriteTone(const char* path) {
+    zelmora::ByteWriter data;
+    for (int i = 0; i < kRate; ++i)
+        data.U16(static_cast<uint16_t>(std::lround(0.5 * std::sin(2.0 * M_PI * kToneHz * i / kRate) * 32767.0)));
+    using namespace zelmora;
+    return Save(path, WriteWav({WavFmtChunk(1, 1, kRate, 16), WavSmplChunk(kRootNote, {{0, kRate - 1}}),
+                                RiffChunk("data", data.bytes)}))
+               ? 0
+               : 1;
 }
 
 std::vector<uint8_t> ReadAll(const char* path) {
@@ -189,95 +172,78 @@ bool ReadPpm(const char* path, int& w, int& h, std::vector<uint32_t>& pixels) {
     return true;
 }
 
-// The note names as the pattern view draws them (text font, styles 0..2),
-// searched for in the screenshot: all four in one column, on consecutive rows.
-int Screen(const char* path) {
+// The screenshot, and the pictures of texts as the screen draws them: in the
+// 7 x 8 text font (or the 6 x 8 small font), in each of the styles 0..2.
+struct Shot {
     int w = 0, h = 0;
-    std::vector<uint32_t> shot;
-    if (!ReadPpm(path, w, h, shot)) {
-        std::printf("screen %s: not a readable PPM\n", path);
-        return 1;
-    }
-    constexpr int kGlyphW = 21, kGlyphH = 8;
-    zelmora::Canvas glyphs(kGlyphW * 3, kGlyphH * 4, zelmora::BuiltInSkin());
-    for (int n = 0; n < 4; ++n) {
-        for (int style = 0; style < 3; ++style)
-            glyphs.Text(kGlyphW * style, kGlyphH * n, kTypedNames[n], 3, style);
-    }
-    // A skin without its font would make every needle one colour, found anywhere.
-    for (int y = 1; y < kGlyphH; ++y) {
-        if (glyphs.At(0, y) != glyphs.At(0, 0) || glyphs.At(1, y) != glyphs.At(1, 0)) break;
-        if (y == kGlyphH - 1) {
-            std::printf("screen: the skin's glyphs are blank\n");
-            return 1;
-        }
-    }
-    const auto found = [&](int note, int x, int y) {
-        if (x < 0 || y < 0 || x + kGlyphW > w || y + kGlyphH > h) return false;
+    std::vector<uint32_t> pixels;
+
+    // Whether `text` in that font and one of the styles stands at (x, y).
+    bool Shows(const zelmora::Canvas& glyphs, int textW, int x, int y) const {
+        if (x < 0 || y < 0 || x + textW > w || y + 8 > h) return false;
         for (int style = 0; style < 3; ++style) {
             bool same = true;
-            for (int gy = 0; gy < kGlyphH && same; ++gy) {
-                for (int gx = 0; gx < kGlyphW && same; ++gx)
-                    same = shot[std::size_t(y + gy) * w + x + gx] ==
-                           glyphs.At(kGlyphW * style + gx, kGlyphH * note + gy);
-            }
+            for (int gy = 0; gy < 8 && same; ++gy)
+                for (int gx = 0; gx < textW && same; ++gx)
+                    same = pixels[std::size_t(y + gy) * w + x + gx] == glyphs.At(gx, 8 * style + gy);
             if (same) return true;
         }
         return false;
-    };
-    for (int y = 0; y + kGlyphH <= h; ++y) {
-        for (int x = 0; x + kGlyphW <= w; ++x) {
-            if (!found(0, x, y)) continue;
+    }
+};
+
+zelmora::Canvas TextPictures(const char* text, int count, int pitch) {
+    zelmora::Canvas glyphs(pitch * count, 8 * 3, zelmora::BuiltInSkin());
+    for (int style = 0; style < 3; ++style) {
+        if (pitch == 7)
+            glyphs.Text(0, 8 * style, text, count, style);
+        else
+            glyphs.SmallText(0, 8 * style, text, count, style);
+    }
+    return glyphs;
+}
+
+// The four typed note names, all in one column on consecutive rows.
+int Screen(const Shot& shot) {
+    std::vector<zelmora::Canvas> names;
+    for (const char* name : kTypedNames) names.push_back(TextPictures(name, 3, 7));
+    // A skin without its font would make every needle one colour, found anywhere.
+    bool blank = true;
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 21; ++x) blank = blank && names[0].At(x, y) == names[0].At(0, 0);
+    if (blank) {
+        std::printf("screen: the skin's glyphs are blank\n");
+        return 1;
+    }
+    for (int y = 0; y + 8 <= shot.h; ++y)
+        for (int x = 0; x + 21 <= shot.w; ++x) {
+            if (!shot.Shows(names[0], 21, x, y)) continue;
             // The rows below, at the row pitch the pattern view uses.
-            for (int pitch = kGlyphH; pitch <= 16; ++pitch) {
-                if (found(1, x, y + pitch) && found(2, x, y + 2 * pitch) && found(3, x, y + 3 * pitch)) {
+            for (int pitch = 8; pitch <= 16; ++pitch)
+                if (shot.Shows(names[1], 21, x, y + pitch) && shot.Shows(names[2], 21, x, y + 2 * pitch) &&
+                    shot.Shows(names[3], 21, x, y + 3 * pitch)) {
                     std::printf("screen: C-4 E-4 G-4 C-5 at x %d, y %d, %d pixels apart\n", x, y, pitch);
                     return 0;
                 }
-            }
         }
-    }
-    std::printf("screen %s: the four typed note names were not found\n", path);
+    std::printf("screen: the four typed note names were not found\n");
     return 1;
 }
 
-// A text as the screen draws it, in the 7 x 8 text font or the 6 x 8 small
-// font, any of the styles 0..2, searched for anywhere in the screenshot.
-int Text(const char* path, const char* text) {
-    int w = 0, h = 0;
-    std::vector<uint32_t> shot;
-    if (!ReadPpm(path, w, h, shot)) {
-        std::printf("text %s: not a readable PPM\n", path);
-        return 1;
-    }
+// A text anywhere in the screenshot.
+int Text(const Shot& shot, const char* text) {
     const int count = static_cast<int>(std::strlen(text));
     if (count == 0) return 1;
-    constexpr int th = 8;
     for (const int pitch : {7, 6}) {
-        const int tw = pitch * count;
-        zelmora::Canvas glyphs(tw, th * 3, zelmora::BuiltInSkin());
-        for (int style = 0; style < 3; ++style) {
-            if (pitch == 7)
-                glyphs.Text(0, th * style, text, count, style);
-            else
-                glyphs.SmallText(0, th * style, text, count, style);
-        }
-        for (int y = 0; y + th <= h; ++y) {
-            for (int x = 0; x + tw <= w; ++x) {
-                for (int style = 0; style < 3; ++style) {
-                    bool same = true;
-                    for (int gy = 0; gy < th && same; ++gy)
-                        for (int gx = 0; gx < tw && same; ++gx)
-                            same = shot[std::size_t(y + gy) * w + x + gx] == glyphs.At(gx, th * style + gy);
-                    if (same) {
-                        std::printf("text: \"%s\" at x %d, y %d\n", text, x, y);
-                        return 0;
-                    }
+        const zelmora::Canvas glyphs = TextPictures(text, count, pitch);
+        for (int y = 0; y + 8 <= shot.h; ++y)
+            for (int x = 0; x + pitch * count <= shot.w; ++x)
+                if (shot.Shows(glyphs, pitch * count, x, y)) {
+                    std::printf("text: \"%s\" at x %d, y %d\n", text, x, y);
+                    return 0;
                 }
-            }
-        }
     }
-    std::printf("text %s: \"%s\" was not found\n", path, text);
+    std::printf("text: \"%s\" was not found\n", text);
     return 1;
 }
 
@@ -292,33 +258,15 @@ int Sound(const char* path) {
 // Four channels, one pattern of 64 rows: a looping square wave starts at
 // period 428 on row 0 of track 0 and sounds for as long as the song plays.
 int WriteModule(const char* path) {
-    std::vector<uint8_t> f(20, 0);
-    std::memcpy(f.data(), "e2e module", 10);
-    for (int s = 0; s < 31; ++s) {
-        std::vector<uint8_t> header(30, 0);
-        if (s == 0) {
-            std::memcpy(header.data(), "square", 6);
-            header[22] = 0, header[23] = 32;  // 32 words, big-endian
-            header[25] = 64;                  // volume
-            header[28] = 0, header[29] = 32;  // the whole sample loops
-        } else {
-            header[29] = 1;
-        }
-        f.insert(f.end(), header.begin(), header.end());
-    }
-    f.push_back(1);    // song length
-    f.push_back(127);  // restart byte
-    f.resize(f.size() + 128, 0);
-    PutId(f, "M.K.");
-    std::vector<uint8_t> pattern(64 * 4 * 4, 0);
-    pattern[0] = (1 & 0xF0) | (428 >> 8);
-    pattern[1] = 428 & 0xFF;
-    pattern[2] = (1 & 0x0F) << 4;
-    f.insert(f.end(), pattern.begin(), pattern.end());
-    for (int i = 0; i < 64; ++i) f.push_back(i < 32 ? 96 : 160);  // +-96 of 128
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(f.data()), static_cast<std::streamsize>(f.size()));
-    return out ? 0 : 1;
+    zelmora::ModSpec spec;
+    spec.title = "e2e module";
+    spec.samples.assign(31, {"", 0, 0, 0, 0, 1});  // the unused ones silent
+    spec.samples[0] = {"square", 32, 0, 64, 0, 32};
+    spec.cells = {{0, 0, 0, 428, 1, 0, 0}};
+    std::vector<int8_t> square(64, 96);
+    std::fill(square.begin() + 32, square.end(), -96);
+    spec.sampleData = {square};
+    return Save(path, zelmora::WriteMod(spec)) ? 0 : 1;
 }
 
 }  // namespace
@@ -327,8 +275,14 @@ int main(int argc, char** argv) {
     if (argc == 3 && std::strcmp(argv[1], "module") == 0) return WriteModule(argv[2]);
     if (argc == 3 && std::strcmp(argv[1], "tone") == 0) return WriteTone(argv[2]);
     if (argc == 3 && std::strcmp(argv[1], "recording") == 0) return Recording(argv[2]);
-    if (argc == 3 && std::strcmp(argv[1], "screen") == 0) return Screen(argv[2]);
-    if (argc == 4 && std::strcmp(argv[1], "text") == 0) return Text(argv[2], argv[3]);
+    if ((argc == 3 && std::strcmp(argv[1], "screen") == 0) || (argc == 4 && std::strcmp(argv[1], "text") == 0)) {
+        Shot shot;
+        if (!ReadPpm(argv[2], shot.w, shot.h, shot.pixels)) {
+            std::printf("%s: not a readable PPM\n", argv[2]);
+            return 1;
+        }
+        return argc == 3 ? Screen(shot) : Text(shot, argv[3]);
+    }
     if (argc == 3 && std::strcmp(argv[1], "sound") == 0) return Sound(argv[2]);
     std::fprintf(stderr, "usage: zelmora_e2e_check tone|recording|screen|sound|module FILE | text SHOT TEXT\n");
     return 2;

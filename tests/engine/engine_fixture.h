@@ -53,7 +53,7 @@ inline void Put(AppState& app, int row, int track, std::initializer_list<int> by
     uint8_t raw[sizeof(PatternCell)] = {};
     std::transform(bytes.begin(), bytes.end(), raw, [](int b) { return static_cast<uint8_t>(b); });
     PatternCell& cell = app.song.patterns[pattern].cells[row][track];
-    cell = PatternCell{raw[0], raw[1], 0, 0, 0, 0, 0, 0};
+    cell = PatternCell{raw[0], raw[1], {}};
     for (int k = 0; k < kCellEffects; ++k) {
         CellCommand(cell, k) = raw[2 + 2 * k];
         CellParameter(cell, k) = raw[3 + 2 * k];

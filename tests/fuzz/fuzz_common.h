@@ -1,13 +1,5 @@
 // Shared by the libFuzzer targets: one state for the whole run, reset before
 // each input, and a short render so the engine walks whatever the loader built.
-//
-// A target is three lines:
-//   extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-//       zelmora::AppState& app = zelmora::FuzzApp();
-//       zelmora::ImportModData(app, zelmora::ByteReader(data, size));
-//       zelmora::RenderAFewBuffers(app);
-//       return 0;
-//   }
 #pragma once
 
 #include <cstddef>

@@ -39,7 +39,7 @@ void BuildSong(AppState& app) {
     app.NewSong();
     app.song.speed = 1;
     app.song.patterns[0].lastRow = 3;
-    app.song.patterns[0].cells[0][0] = PatternCell{61, 1, 0, 0, 0, 0, 0, 0};
+    app.song.patterns[0].cells[0][0] = PatternCell{61, 1, {}};
     Sample& s = app.song.instruments[1].samples[0];
     s.frames = 64;
     s.channels = 1;

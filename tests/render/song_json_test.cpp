@@ -51,8 +51,8 @@ TEST(SongJson, NewSongListsNothingAndPatternsAppearWhenAnythingDiffers) {
     song.lastOrder = 2;
     const uint8_t orders[] = {3, 7, 9, 200};  // 200 lies behind the last order: not listed
     std::copy(std::begin(orders), std::end(orders), song.orders);
-    song.patterns[3].cells[5][2] = PatternCell{49, 1, 12, 32, 0, 0, 15, 0};
-    song.patterns[3].cells[255][31].parameter3 = 1;  // the very last cell counts
+    song.patterns[3].cells[5][2] = RawCell({49, 1, 12, 32, 0, 0, 15, 0});
+    CellBytes(song.patterns[3].cells[255][31])[7] = 1;  // the very last cell counts
     song.patterns[7].rowsPerBeat = 8;
     song.patterns[9].lastRow = 15;
     SetName(song.patterns[11].name, "Intro");

@@ -1,6 +1,8 @@
 // Helpers shared by the tests.
 #pragma once
 
+#include <array>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -19,6 +21,13 @@ void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes);
 
 // The folder of third-party files, or empty when it is absent.
 std::string CorpusDir();
+
+// A cell from its eight stored bytes (in this build's layout).
+inline PatternCell RawCell(const std::array<uint8_t, 8>& bytes) {
+    PatternCell cell{};
+    std::memcpy(CellBytes(cell), bytes.data(), bytes.size());
+    return cell;
+}
 
 // A file message as this build words it: the earlier build leaves out its full
 // stop, at the end or before the counts in brackets.

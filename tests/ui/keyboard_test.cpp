@@ -16,14 +16,15 @@ constexpr KeyModifiers kNone{}, kShift{true, false}, kCtrl{false, true};
 // A cell from its bytes in order: note, instrument, command and parameter pairs.
 PatternCell Cell(int n = 0, int i = 0, int c1 = 0, int p1 = 0, int c2 = 0, int p2 = 0, int c3 = 0, int p3 = 0) {
     auto b = [](int v) { return static_cast<uint8_t>(v); };
-    return {b(n), b(i), b(c1), b(p1), b(c2), b(p2), b(c3), b(p3)};
+    return RawCell({b(n), b(i), b(c1), b(p1), b(c2), b(p2), b(c3), b(p3)});
 }
 
 // The same eight bytes as hex text, for readable failures.
 std::string Bytes(const PatternCell& c) {
     char text[32];
-    std::snprintf(text, sizeof text, "%02x %02x %02x%02x %02x%02x %02x%02x", c.note, c.instrument, c.command1,
-                  c.parameter1, c.command2, c.parameter2, c.command3, c.parameter3);
+    const uint8_t* b = CellBytes(c);
+    std::snprintf(text, sizeof text, "%02x %02x %02x%02x %02x%02x %02x%02x", b[0], b[1], b[2], b[3], b[4],
+                  b[5], b[6], b[7]);
     return text;
 }
 
@@ -172,7 +173,7 @@ TEST_F(EditorTest, CellColumnEntry) {
     app->transport.row = 256;
     app->cursor = {0, 3};
     Press(*app, '5');
-    EXPECT_EQ(CellAt(*app, 255).command1, 5);
+    EXPECT_EQ(CellCommand(CellAt(*app, 255), 0), 5);
 }
 
 TEST_F(EditorTest, TrackKeysCoverAll256Rows) {

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <random>
+#include <utility>
+#include <vector>
 
 #include "app/app_state.h"
 #include "app/profile.h"
@@ -71,6 +74,9 @@ TEST(Screen, TopBandPanelsAndFiller) {
     EXPECT_TRUE(ShowsPiece(s.canvas, 1030, 0, PieceId::FillerTile));
     EXPECT_TRUE(ShowsPiece(s.canvas, 1094, 0, PieceId::FillerTile, 5, 272));
     EXPECT_TRUE(ShowsPiece(s.canvas, 1099, 0, PieceId::FillerRightEdge));
+    // The master fader: only the full build has a master strip.
+    EXPECT_EQ(static_cast<bool>(ShowsPiece(s.canvas, 32, 768 - s.app->song.masterVolume - 58, PieceId::FaderKnob)),
+              profile::kMasterSection);
 
     Screen narrow;
     narrow.Compose(1024, 768);  // no filler: the canvas keeps its zeros there
@@ -111,7 +117,7 @@ TEST(Screen, PatternRowsAreClippedAtMinimumHeight) {
     // The earlier build shows its timing byte in the first effect column and
     // its two effect slots after it.
     constexpr int timingColumns = profile::kCellTiming ? 1 : 0;
-    if constexpr (profile::kCellTiming) CellBytes(p.cells[20][0])[kCellTimingByte] = 0x5A;
+    SetCellTiming(p.cells[20][0], 0x5A);
     s.app->transport.row = 20;
     s.app->cursor.column = 1;  // keep the box off the note and the chord
     s.Compose(1024, 600);
@@ -129,55 +135,26 @@ TEST(Screen, PatternRowsAreClippedAtMinimumHeight) {
     EXPECT_TRUE(ShowsPiece(s.canvas, 0, 308, PieceId::SideLeftTop, 49, 32));
 }
 
-// The earlier build has no master strip: no master fader below the tracks.
-TEST(Screen, MasterStripOnlyInTheFullBuild) {
-    Screen s;
-    s.Compose(1024, 768);
-    EXPECT_EQ(static_cast<bool>(ShowsPiece(s.canvas, 32, 768 - s.app->song.masterVolume - 58, PieceId::FaderKnob)),
-              profile::kMasterSection);
-}
-
-TEST(Screen, CursorBoxPerColumn) {
-    static constexpr int kOffsets[12] = {0, 26, 33, 47, 54, 61, 72, 79, 86, 97, 104, 111};
+// The cursor box covers the glyph its column edits, from one pixel left of it
+// (two for the note's three glyphs): the cell draws the instrument's digits
+// from 25 and effect e's command and parameter digits from 46 + 25 e, 7 apart.
+TEST(Screen, CursorBoxCoversTheColumnsGlyph) {
     Screen plain;
-    plain.app->cursor.column = 0;
     plain.app->cursor.track = 1;  // the box lies on track 1, column checks on track 0
     plain.Compose(1024, 768);
-    const int R = CursorRowLine(768);
+    const int R = CursorRowLine(768), x0 = 56;
     for (int column = 0; column < 12; ++column) {
+        const int e = (column - 3) / 3, digit = (column - 3) % 3;
+        const int glyph = column < 3 ? 25 + 7 * (column - 1) : 46 + 25 * e + 7 * digit;
+        const int x = column == 0 ? x0 - 2 : x0 + glyph - 1, w = column == 0 ? 24 : 8;
         Screen s;
         s.app->cursor.column = column;
         s.Compose(1024, 768);
-        const int x = 54 + kOffsets[column], w = column == 0 ? 24 : 8;
         for (int dx : {0, w - 1})
             for (int dy : {1, 10})
-                EXPECT_EQ(s.canvas.At(x + dx, R + dy), plain.canvas.At(x + dx, R + dy) ^ 0xFFFFFF)
-                    << "column " << column;
-        EXPECT_EQ(s.canvas.At(x + w, R + 5), plain.canvas.At(x + w, R + 5)) << "column " << column;
+                EXPECT_EQ(s.canvas.At(x + dx, R + dy), plain.canvas.At(x + dx, R + dy) ^ 0xFFFFFF) << column;
+        EXPECT_EQ(s.canvas.At(x + w, R + 5), plain.canvas.At(x + w, R + 5)) << column;
     }
-}
-
-TEST(Screen, MeterHeightsClipLightAndDecay) {
-    EXPECT_EQ(MeterHeight(0.0), 0);
-    EXPECT_EQ(MeterHeight(0.001), 0);
-    EXPECT_EQ(MeterHeight(0.5), 78);
-    EXPECT_EQ(MeterHeight(1.0), 87);
-    EXPECT_EQ(MeterHeight(4.0), 87);
-    EXPECT_EQ(MeterHeight(std::nan("")), 0);
-
-    Screen s;
-    std::atomic<double> left{0.5}, right{2.0};
-    int32_t holdLeft = 0, holdRight = 0;
-    s.canvas.Fill(0, 0, 100, 200, 0);
-    DrawStereoMeter(s.canvas, 20, 50, left, right, holdLeft, holdRight, 1, true);
-    const skin::Piece& lit = skin::Get(PieceId::StereoMeterLit);
-    EXPECT_TRUE(Shows(s.canvas, 20, 50 + 87 - 78, 5, 78, lit.x, lit.y + 87 - 78));
-    EXPECT_TRUE(ShowsPiece(s.canvas, 20, 50, PieceId::MeterUnlitLeft, 5, 8));
-    EXPECT_TRUE(ShowsPiece(s.canvas, 20, 45, PieceId::ClipUnlitLeft));
-    EXPECT_TRUE(ShowsPiece(s.canvas, 26, 45, PieceId::ClipLit));  // above full scale
-    EXPECT_EQ(holdLeft, 78);
-    EXPECT_EQ(holdRight, 86);
-    EXPECT_DOUBLE_EQ(left.load(), 0.375);
 }
 
 TEST(Screen, BrowserListThumbAndTint) {
@@ -230,6 +207,158 @@ TEST(Screen, EveryPageAtEverySizeStaysInside) {
             DrawLiveMeters(app, s.canvas, size[0], size[1]);
         }
     EXPECT_EQ(app.firstShownTrack, 31 - TrackSlotCount(590) + 2);  // kept while the cursor stays in view
+}
+
+::testing::AssertionResult ShowsSmallText(const Canvas& c, int x, int y, const char* text, int style) {
+    for (int i = 0; text[i]; ++i) {
+        auto r = Shows(c, x + 6 * i, y, 6, 8, 6 * static_cast<unsigned char>(text[i]), 56 + 8 * style);
+        if (!r) return r << " in character " << i << " of \"" << text << "\"";
+    }
+    return ::testing::AssertionSuccess();
+}
+
+// The Instrument page's cutoff and envelope-time readings and the Master
+// page's band labels, in whole decibels.
+TEST(Pages, InstrumentAndEqualiserReadings) {
+    Screen s;
+    Instrument& in = s.app->song.instruments[s.app->currentInstrument];
+    s.app->screenPage = 2;
+    for (const auto& [cutoff, text] : {std::pair{128, "440.0 Hz"}, {152, "880.0 Hz"}, {104, "220.0 Hz"}}) {
+        in.cutoff = static_cast<uint8_t>(cutoff);
+        s.Compose(1024, 768);
+        EXPECT_TRUE(ShowsText(s.canvas, 618, 68, text, 2)) << cutoff;
+    }
+    for (const auto& [attack, text] : {std::pair{128, "1.000 s."}, {104, "0.500 s."}}) {
+        in.envelopes[0].attack = static_cast<uint8_t>(attack);
+        s.Compose(1024, 768);
+        EXPECT_EQ(static_cast<bool>(ShowsText(s.canvas, 883, 52, text, 2)), profile::kEnvelopeTimes) << attack;
+    }
+    s.app->screenPage = 5;
+    const std::pair<int, const char*> bands[] = {{5, "+01"}, {-3, "-01"}, {32, "+12"}, {-32, "-12"}, {0, "-00"}};
+    for (int k = 0; k < 5; ++k) s.app->song.eqGains[k] = static_cast<int8_t>(bands[k].first);
+    s.Compose(1024, 768);
+    for (int k = 0; k < 5; ++k) EXPECT_TRUE(ShowsSmallText(s.canvas, 528 + 21 * k, 128, bands[k].second, 2)) << k;
+}
+
+// A stereo sample of 1000 frames: two lanes in each view (64 and 16 high), 2
+// frames a column, so the waveform ends after 500 columns.
+TEST(Pages, SampleViewLanesAndLength) {
+    Screen s;
+    Sample& sample = s.app->song.instruments[s.app->currentInstrument].samples[0];
+    sample.frames = 1000;
+    sample.channels = 2;
+    ASSERT_TRUE(s.app->AllocateSampleAudio(sample));
+    for (int c = 0; c < 2; ++c)
+        for (int i = 0; i < 1000; ++i) sample.audio[c][kSampleGuard + i] = 0.5;
+    s.app->screenPage = 4;
+    s.Compose(1024, 768);
+    const uint32_t wave = 0xB4B078, laneTop = 0x101010;
+    // lane top, and the line at half scale: centre - (lane / 2 - 1) / 2
+    const int lanes[][2] = {{23, 23 + 32 - 15}, {87, 87 + 32 - 15}, {153, 153 + 8 - 3}, {169, 169 + 8 - 3}};
+    for (const auto& [top, level] : lanes) {
+        EXPECT_EQ(s.canvas.At(505 + 510, top), laneTop) << top;
+        EXPECT_EQ(s.canvas.At(505 + 499, level), wave) << top;
+        EXPECT_EQ(s.canvas.At(505 + 500, level), 0u) << top;
+    }
+}
+
+// The tick's meters: 29 pixels a decade up to 87 for full scale; a slot per
+// 126 pixels from x 57, clipped at W - 29; the clip light above full scale;
+// the hold drops to the level every 64 ticks and each drawing lowers the level
+// by 0.75; the master meter at x 8 and the load meter at W - 25 (full build).
+TEST(Screen, LiveMetersPlacesHoldAndClip) {
+    for (const auto& [level, height] : {std::pair{0.0, 0}, {0.001, 0}, {0.5, 78}, {1.0, 87}, {4.0, 87}})
+        EXPECT_EQ(MeterHeight(level), height) << level;
+    EXPECT_EQ(MeterHeight(std::nan("")), 0);
+    Screen s;
+    AppState& app = *s.app;
+    const int W = 590, H = 600, y = H - 115;
+    app.song.trackCount = 8;
+    for (int t = 0; t < 8; ++t) app.song.tracks[t].channel.peakLeft = 1.0;
+    app.song.tracks[0].channel.peakLeft = 2.0;
+    app.song.tracks[2].channel.peakLeft = 0.5;
+    app.song.meters.peakLeft = 1.0;
+    app.song.meters.cpuLoad = 1.0;
+    s.canvas.Fill(0, 0, W, H, 0);
+    app.tickCounter = 1;
+    DrawLiveMeters(app, s.canvas, W, H);
+    // Full columns (under the hold line on their top row).
+    const skin::Piece& lit = skin::Get(PieceId::StereoMeterLit);
+    auto full = [&](int x, const skin::Piece& p) { return Shows(s.canvas, x, y + 1, 5, 86, p.x, p.y + 1); };
+    for (int i : {0, 1, 3}) EXPECT_TRUE(full(57 + 126 * i, lit)) << i;
+    EXPECT_TRUE(Shows(s.canvas, 57 + 252, y + 9, 5, 78, lit.x, lit.y + 9));  // 0.5: 78 lit, 9 unlit above
+    EXPECT_TRUE(ShowsPiece(s.canvas, 57 + 252, y, PieceId::MeterUnlitLeft, 5, 8));
+    EXPECT_DOUBLE_EQ(app.song.tracks[2].channel.peakLeft.load(), 0.375);
+    EXPECT_EQ(s.canvas.At(W - 29, y + 40), 0u);  // slot 4 starts at W - 29: nothing of it shows
+    EXPECT_TRUE(ShowsPiece(s.canvas, 57, y - 5, PieceId::ClipLit));
+    EXPECT_TRUE(ShowsPiece(s.canvas, 57 + 126, y - 5, PieceId::ClipUnlitLeft));
+    EXPECT_EQ(static_cast<bool>(full(8, lit)), profile::kMasterSection);
+    EXPECT_EQ(static_cast<bool>(full(W - 25, skin::Get(PieceId::LoadMeterLit))), profile::kMasterSection);
+    EXPECT_EQ(app.trackHolds[1][0], 86);
+    app.song.tracks[1].channel.peakLeft = 0.0;
+    for (const auto& [tick, hold] : {std::pair{63u, 86}, {64u, 0}}) {
+        app.tickCounter = tick;
+        DrawLiveMeters(app, s.canvas, W, H);
+        EXPECT_EQ(app.trackHolds[1][0], hold) << tick;
+    }
+}
+
+// The scale of a usable desktop; ZELMORA_SCALE's numbers are held to 1..4 and
+// to what leaves room for the smallest window, anything else is ignored.
+TEST(Scaling, LargestScaleThatLeavesRoom) {
+    struct Case {
+        int w, h;
+        const char* setting;
+        int scale;  // in the full build; the earlier build always draws at 1
+    };
+    const Case cases[] = {
+        {1920, 1080, nullptr, 1}, {2560, 1440, nullptr, 1}, {3440, 1440, nullptr, 1}, {3200, 1800, nullptr, 2},
+        {3840, 2160, nullptr, 2}, {5120, 2880, nullptr, 3}, {7680, 4320, "", 4},      {3840, 2160, "1", 1},
+        {3840, 2160, "3", 3},     {3840, 2160, "9", 3},     {3840, 2160, "0", 1},     {3840, 2160, "x2", 2},
+        {1920, 1080, "3", 1},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ChooseScale(c.w, c.h, c.setting), profile::kIntegerScaling ? c.scale : 1)
+            << c.w << "x" << c.h << " " << (c.setting ? c.setting : "-");
+}
+
+TEST(Scaling, BackBufferGrowsWithTheClientAndNeverShrinks) {
+    std::unique_ptr<Canvas> c;
+    ASSERT_TRUE(FitBackBuffer(c, 3440, 1440, NoiseSkin()));
+    auto size = [&] { return std::make_pair(c->Width(), c->Height()); };
+    if constexpr (!profile::kGrowingBackBuffer) {
+        EXPECT_EQ(size(), std::make_pair(kBackBufferSize, kBackBufferSize));
+        EXPECT_FALSE(FitBackBuffer(c, 4000, 4000, NoiseSkin()));
+        return;
+    }
+    EXPECT_EQ(size(), std::make_pair(3440, 1440));
+    EXPECT_FALSE(FitBackBuffer(c, 1024, 768, NoiseSkin()));
+    EXPECT_TRUE(FitBackBuffer(c, 1024, 2160, NoiseSkin()));
+    EXPECT_EQ(size(), std::make_pair(3440, 2160));
+    EXPECT_TRUE(FitBackBuffer(c, 20000, 5000, NoiseSkin(), 4096));  // the shell's own limit
+    EXPECT_EQ(size(), std::make_pair(4096, 4096));
+    EXPECT_TRUE(FitBackBuffer(c, 20000, 20000, NoiseSkin()));
+    EXPECT_EQ(size(), std::make_pair(kMaxBackBufferSide, kMaxBackBufferSide));
+
+    // A wide window is drawn to its right edge: the filler's edge and the
+    // right side column at W - 1 and W - 29.
+    auto app = MakeTestApp();
+    ComposeScreen(*app, *c, 3440, 1440);
+    EXPECT_TRUE(ShowsPiece(*c, 3439, 0, PieceId::FillerRightEdge));
+    EXPECT_TRUE(ShowsPiece(*c, 3440 - 29, 308, PieceId::SideRightTop));
+}
+
+// Each pixel becomes an n x n block; what lies beyond the canvas is black.
+TEST(Scaling, ScaleUpRepeatsEveryPixel) {
+    Canvas frame(5, 3, NoiseSkin());
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 5; ++x) frame.Fill(x, y, 1, 1, 0x10000u * x + 0x100u * y + 1);
+    const int n = 3, w = 6, h = 3;  // one column more than the canvas holds
+    std::vector<uint32_t> out(static_cast<size_t>(w * n) * h * n, 0xABCDEF);
+    ScaleUp(frame, w, h, n, out.data(), w * n);
+    for (int y = 0; y < h * n; ++y)
+        for (int x = 0; x < w * n; ++x)
+            ASSERT_EQ(out[static_cast<size_t>(y) * w * n + x], x / n < 5 ? frame.At(x / n, y / n) : 0u) << x << "," << y;
 }
 
 }  // namespace

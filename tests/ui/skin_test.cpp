@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "app/profile.h"
 #include "ui/canvas.h"
 #include "ui/skin_embed.h"
 #include "ui/skin_pieces.h"
@@ -11,11 +12,7 @@ using skin::Get;
 using skin::kPieces;
 using skin::PieceId;
 
-#ifdef ZELMORA_EARLIER_BUILD
-constexpr int kBuiltHeight = skin::kEarlierSkinHeight;
-#else
-constexpr int kBuiltHeight = skin::kSkinHeight;
-#endif
+constexpr int kBuiltHeight = profile::kEarlierBuild ? skin::kEarlierSkinHeight : skin::kSkinHeight;
 
 bool Inside(const skin::Piece& p, int x, int y) { return x >= p.x && y >= p.y && x < p.x + p.w && y < p.y + p.h; }
 

@@ -122,14 +122,15 @@ int WritePictures(const RenderOptions& options) {
         }
     }
     if (options.page >= 0) app->screenPage = options.page;
-    const int w = options.screenWidth, h = options.screenHeight;
-    Canvas back(kBackBufferSize, kBackBufferSize, skin);
-    ComposeScreen(*app, back, w, h);
-    // The window shows only the back buffer's top-left part; the rest is black.
+    const int w = options.screenWidth, h = options.screenHeight, n = options.screenScale;
+    std::unique_ptr<Canvas> back;
+    FitBackBuffer(back, w / n, h / n, skin);
+    ComposeScreen(*app, *back, w / n, h / n);
+    // The window shows the frame n times larger; what lies beyond the back
+    // buffer (the earlier build's stops at 2048) and the last few columns and
+    // rows a scale leaves over are black.
     std::vector<uint32_t> picture(static_cast<size_t>(w) * h, 0);
-    for (int y = 0; y < std::min(h, back.Height()); ++y)
-        std::memcpy(&picture[static_cast<size_t>(y) * w], back.Pixels() + static_cast<size_t>(y) * back.Width(),
-                    sizeof(uint32_t) * std::min(w, back.Width()));
+    ScaleUp(*back, w / n, h / n, n, picture.data(), w);
     if (!WriteBmp(options.screenOutput.c_str(), picture.data(), w, w, h)) {
         std::fprintf(stderr, "zelmora-render: cannot write %s\n", options.screenOutput.c_str());
         return 2;

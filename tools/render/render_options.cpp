@@ -6,6 +6,8 @@
 #include <cstring>
 
 #include "app/app_state.h"
+#include "app/profile.h"
+#include "ui/screen.h"
 
 namespace zelmora::render {
 
@@ -114,6 +116,14 @@ bool ParseArguments(int argc, const char* const* argv, RenderOptions& options, s
                 return false;
             }
             ++i;
+        } else if (std::strcmp(arg, "--scale") == 0) {
+            if (!needValue(arg)) return false;
+            if (!ParseInt(value, 1, profile::kIntegerScaling ? kMaxScale : 1, options.screenScale)) {
+                error =
+                    profile::kIntegerScaling ? "--scale must be 1 to 4" : "--scale must be 1 in this build";
+                return false;
+            }
+            ++i;
         } else if (std::strcmp(arg, "--page") == 0) {
             if (!needValue(arg)) return false;
             if (!ParseInt(value, 0, 5, options.page)) {
@@ -136,6 +146,11 @@ bool ParseArguments(int argc, const char* const* argv, RenderOptions& options, s
         }
     }
     if (options.help) return true;
+    if (options.screenWidth / options.screenScale < kMinScreenWidth ||
+        options.screenHeight / options.screenScale < kMinScreenHeight) {
+        error = "--size divided by --scale must be at least 590x600, the smallest window";
+        return false;
+    }
     const bool picture = !options.skinOutput.empty() || !options.screenOutput.empty();
     if (picture) {
         if (!options.skinOutput.empty() && !options.screenOutput.empty()) {
@@ -164,7 +179,8 @@ const char* HelpText() {
            "                      [--pattern N] INPUT [OUTPUT.wav]\n"
            "       zelmora-render --info INPUT\n"
            "       zelmora-render --skin OUT.bmp\n"
-           "       zelmora-render --screen OUT.bmp [--size WxH] [--page N] [--seconds S] [INPUT]\n"
+           "       zelmora-render --screen OUT.bmp [--size WxH] [--scale N] [--page N] [--seconds S]\n"
+           "                      [INPUT]\n"
            "\n"
            "Loads INPUT the way the tracker opens a file (chosen by its extension: zmo, mod,\n"
            "s3m, xm, okt, mid, sf2, wav) and renders it offline, without an audio device.\n"
@@ -189,8 +205,10 @@ const char* HelpText() {
            "  --screen OUT.bmp write one frame of the tracker's screen as the window shows\n"
            "                   it after INPUT was opened (a new song without INPUT)\n"
            "  --size WxH       the window's client size for --screen, from 590x600 (the\n"
-           "                   smallest window) to 8192x8192; default 1024x768. Beyond\n"
-           "                   2048 pixels the screen is not drawn, as in the tracker\n"
+           "                   smallest window) to 8192x8192; default 1024x768\n"
+           "  --scale N        draw the screen N times larger (1 to 4), as the tracker does on\n"
+           "                   dense screens: the frame is composed at WxH / N and each of\n"
+           "                   its pixels shown as an N x N block; default 1\n"
            "  --page N         the page shown: 0 Setup, 1 Browser (with the current folder\n"
            "                   listed, as after opening), 2 Instrument, 3 Region, 4 Sample,\n"
            "                   5 Master\n"

@@ -35,6 +35,7 @@ struct RenderOptions {
     std::string screenOutput;
     int screenWidth = kDefaultScreenWidth;
     int screenHeight = kDefaultScreenHeight;
+    int screenScale = 1;  // the frame is composed at the size / scale and shown scale times larger
     int page = -1;  // -1: the page the tracker shows after opening INPUT
 };
 

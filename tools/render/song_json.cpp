@@ -54,8 +54,8 @@ bool SameName(const char (&field)[kNameLength], const char* text) {
 }
 
 bool CellIsEmpty(const PatternCell& c) {
-    return (c.note | c.instrument | c.command1 | c.parameter1 | c.command2 | c.parameter2 | c.command3 |
-            c.parameter3) == 0;
+    const uint8_t* b = CellBytes(c);
+    return (b[0] | b[1] | b[2] | b[3] | b[4] | b[5] | b[6] | b[7]) == 0;
 }
 
 bool PatternIsNew(const Pattern& p) {
@@ -160,10 +160,11 @@ void AppendPattern(std::string& out, int index, const Pattern& p) {
             const PatternCell& c = p.cells[row][track];
             if (CellIsEmpty(c)) continue;
             items.Before(out);
+            // The cell's eight bytes as stored, in either build's layout.
+            const uint8_t* b = CellBytes(c);
             char text[96];
-            std::snprintf(text, sizeof text, "[%d, %d, %u, %u, %u, %u, %u, %u, %u, %u]", row, track, c.note,
-                          c.instrument, c.command1, c.parameter1, c.command2, c.parameter2, c.command3,
-                          c.parameter3);
+            std::snprintf(text, sizeof text, "[%d, %d, %u, %u, %u, %u, %u, %u, %u, %u]", row, track, b[0],
+                          b[1], b[2], b[3], b[4], b[5], b[6], b[7]);
             out += text;
         }
     }

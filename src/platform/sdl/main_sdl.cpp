@@ -1,7 +1,8 @@
 // The tracker's shell on systems with SDL2: one borderless window the size of
-// the desktop, the back buffer presented through a streaming texture, SDL's
-// events translated into the core's key and mouse values, and the 16 ms tick
-// handed to the main thread as a user event.
+// the desktop, the back buffer presented through a streaming texture (scaled
+// up by whole numbers on dense screens), SDL's events translated into the
+// core's key and mouse values, and the 16 ms tick handed to the main thread as
+// a user event.
 #include <SDL.h>
 
 #include <atomic>
@@ -36,7 +37,12 @@ struct SdlShell {
     SDL_Window* window = nullptr;
     SDL_Renderer* renderer = nullptr;
     SDL_Texture* texture = nullptr;
+    int textureWidth = 0, textureHeight = 0;
+    int maxTextureSide = kMaxBackBufferSide;  // what the renderer can hold
     std::unique_ptr<Canvas> backBuffer;
+    // The frame is composed at the client's pixels / scale and shown scale
+    // times larger.
+    int scale = 1;
     SDL_TimerID timer = 0;
     Uint32 tickEvent = 0;
     // Set by the timer's thread when it queues a tick, cleared when the main
@@ -87,26 +93,75 @@ void CaptureMouse(bool capture) {
 
 // -- presenting --
 
+// The client's size in real pixels (on a high-density display SDL's window
+// size counts larger units).
+void PixelSize(int& width, int& height) {
+    if (!profile::kIntegerScaling || SDL_GetRendererOutputSize(g_shell.renderer, &width, &height) != 0)
+        SDL_GetWindowSize(g_shell.window, &width, &height);
+}
+
+// The size the frame is composed at: the client's pixels / scale.
 void ClientSize(int& width, int& height) {
-    SDL_GetWindowSize(g_shell.window, &width, &height);
+    PixelSize(width, height);
+    width /= g_shell.scale;
+    height /= g_shell.scale;
+}
+
+// A point of a mouse event (window units) in the frame's pixels.
+void FramePoint(int& x, int& y) {
+    int windowW = 0, windowH = 0, pixelW = 0, pixelH = 0;
+    SDL_GetWindowSize(g_shell.window, &windowW, &windowH);
+    PixelSize(pixelW, pixelH);
+    if (windowW > 0 && windowH > 0 && (windowW != pixelW || windowH != pixelH)) {
+        x = static_cast<int>(static_cast<int64_t>(x) * pixelW / windowW);
+        y = static_cast<int>(static_cast<int64_t>(y) * pixelH / windowH);
+    }
+    // Rounded toward minus infinity, so a point left of the window stays left of it.
+    x = x >= 0 ? x / g_shell.scale : -((-x + g_shell.scale - 1) / g_shell.scale);
+    y = y >= 0 ? y / g_shell.scale : -((-y + g_shell.scale - 1) / g_shell.scale);
+}
+
+// The streaming texture, as large as the back buffer.
+bool MakeTexture() {
+    const int w = g_shell.backBuffer->Width(), h = g_shell.backBuffer->Height();
+    if (g_shell.texture && g_shell.textureWidth == w && g_shell.textureHeight == h) return true;
+    if (g_shell.texture) SDL_DestroyTexture(g_shell.texture);
+    g_shell.texture =
+        SDL_CreateTexture(g_shell.renderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, w, h);
+    if (!g_shell.texture) return false;
+    SDL_SetTextureScaleMode(g_shell.texture, SDL_ScaleModeNearest);
+    g_shell.textureWidth = w;
+    g_shell.textureHeight = h;
+    return true;
+}
+
+// The back buffer and its texture grow with the client (full build).
+void FitFrame(int width, int height) {
+    if (FitBackBuffer(g_shell.backBuffer, width, height, BuiltInSkin(), g_shell.maxTextureSide) &&
+        !MakeTexture())
+        Report(SDL_GetError());
 }
 
 // Copies the rectangle of the back buffer into the texture and shows the
-// client's top-left part of it (at most 2048 x 2048; the rest stays black).
+// client's top-left part of it, scale times larger (what lies beyond the back
+// buffer stays black).
 void Present(const Rect& changed) {
     int width = 0, height = 0;
     ClientSize(width, height);
-    const SDL_Rect visible{0, 0, SDL_min(width, kBackBufferSize), SDL_min(height, kBackBufferSize)};
+    const Canvas& back = *g_shell.backBuffer;
+    const SDL_Rect visible{0, 0, SDL_min(width, back.Width()), SDL_min(height, back.Height())};
     SDL_Rect update{changed.x, changed.y, changed.w, changed.h};
     SDL_Rect clipped;
-    if (SDL_IntersectRect(&update, &visible, &clipped)) {
+    if (g_shell.texture && SDL_IntersectRect(&update, &visible, &clipped)) {
         const uint32_t* pixels =
-            g_shell.backBuffer->Pixels() + static_cast<std::size_t>(clipped.y) * kBackBufferSize + clipped.x;
-        SDL_UpdateTexture(g_shell.texture, &clipped, pixels, kBackBufferSize * 4);
+            back.Pixels() + static_cast<std::size_t>(clipped.y) * back.Width() + clipped.x;
+        SDL_UpdateTexture(g_shell.texture, &clipped, pixels, back.Width() * 4);
     }
+    const int n = g_shell.scale;
+    const SDL_Rect shown{0, 0, visible.w * n, visible.h * n};
     SDL_SetRenderDrawColor(g_shell.renderer, 0, 0, 0, 255);
     SDL_RenderClear(g_shell.renderer);
-    SDL_RenderCopy(g_shell.renderer, g_shell.texture, &visible, &visible);
+    if (g_shell.texture) SDL_RenderCopy(g_shell.renderer, g_shell.texture, &visible, &shown);
     SDL_RenderPresent(g_shell.renderer);
 }
 
@@ -114,6 +169,7 @@ void Present(const Rect& changed) {
 void Paint(AppState& app) {
     int width = 0, height = 0;
     ClientSize(width, height);
+    FitFrame(width, height);
     ComposeScreen(app, *g_shell.backBuffer, width, height);
     Present(Rect{0, 0, width, height});
 }
@@ -129,21 +185,35 @@ bool OpenWindow(AppState& app) {
     }
     g_shell.window = SDL_CreateWindow(
         "Zelmora", area.x, area.y, SDL_max(area.w, kMinClientWidth), SDL_max(area.h, kMinClientHeight),
-        (profile::kBorderlessWindow ? SDL_WINDOW_BORDERLESS : 0) | SDL_WINDOW_RESIZABLE | SDL_WINDOW_HIDDEN);
+        (profile::kBorderlessWindow ? SDL_WINDOW_BORDERLESS : 0) | SDL_WINDOW_RESIZABLE | SDL_WINDOW_HIDDEN |
+            (profile::kIntegerScaling ? SDL_WINDOW_ALLOW_HIGHDPI : 0));
     if (!g_shell.window) {
         Report(SDL_GetError());
         return false;
     }
     Shell().window = g_shell.window;
-    SDL_SetWindowMinimumSize(g_shell.window, kMinClientWidth, kMinClientHeight);
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
-    // The system's renderer, or SDL's own where that cannot hold a 2048 x 2048 texture.
+    // The system's renderer, or SDL's own where that cannot hold the back buffer's texture.
     for (const Uint32 flags : {0u, static_cast<Uint32>(SDL_RENDERER_SOFTWARE)}) {
         g_shell.renderer = SDL_CreateRenderer(g_shell.window, -1, flags);
         if (!g_shell.renderer) continue;
-        g_shell.texture = SDL_CreateTexture(g_shell.renderer, SDL_PIXELFORMAT_RGB888,
-                                            SDL_TEXTUREACCESS_STREAMING, kBackBufferSize, kBackBufferSize);
-        if (g_shell.texture) break;
+        SDL_RendererInfo info{};
+        g_shell.maxTextureSide = kMaxBackBufferSide;
+        if (SDL_GetRendererInfo(g_shell.renderer, &info) == 0 && info.max_texture_width > 0 &&
+            info.max_texture_height > 0)
+            g_shell.maxTextureSide =
+                SDL_min(kMaxBackBufferSide, SDL_min(info.max_texture_width, info.max_texture_height));
+        // The scale follows the usable desktop in real pixels.
+        int windowW = 0, windowH = 0, pixelW = 0, pixelH = 0;
+        SDL_GetWindowSize(g_shell.window, &windowW, &windowH);
+        PixelSize(pixelW, pixelH);
+        const int usableW = windowW > 0 ? area.w * pixelW / windowW : area.w;
+        const int usableH = windowH > 0 ? area.h * pixelH / windowH : area.h;
+        g_shell.scale = ChooseScale(usableW, usableH, std::getenv("ZELMORA_SCALE"));
+        g_shell.backBuffer.reset();
+        FitBackBuffer(g_shell.backBuffer, usableW / g_shell.scale, usableH / g_shell.scale, BuiltInSkin(),
+                      g_shell.maxTextureSide);
+        if (MakeTexture()) break;
         SDL_DestroyRenderer(g_shell.renderer);
         g_shell.renderer = nullptr;
     }
@@ -151,8 +221,9 @@ bool OpenWindow(AppState& app) {
         Report(SDL_GetError());
         return false;
     }
-    SDL_SetTextureScaleMode(g_shell.texture, SDL_ScaleModeNearest);
-    g_shell.backBuffer = std::make_unique<Canvas>(kBackBufferSize, kBackBufferSize, BuiltInSkin());
+    // The smallest window holds the smallest frame at the scale (in window units).
+    SDL_SetWindowMinimumSize(g_shell.window, kMinClientWidth * g_shell.scale,
+                             kMinClientHeight * g_shell.scale);
     SDL_StopTextInput();  // the keyboard handlers read keys, not composed text
     SDL_SetCursor(g_shell.cursors[0]);
     SDL_ShowWindow(g_shell.window);
@@ -268,17 +339,24 @@ bool HandleEvent(AppState& app, const SDL_Event& event) {
             // Clicks count on while they come quickly; as on Windows, the second
             // of each pair is the double-click.
             const bool doubleClick = event.button.clicks >= 2 && event.button.clicks % 2 == 0;
-            if (button >= 0) MouseDown(app, event.button.x, event.button.y, button, doubleClick);
+            int x = event.button.x, y = event.button.y;
+            FramePoint(x, y);
+            if (button >= 0) MouseDown(app, x, y, button, doubleClick);
             return true;
         }
         case SDL_MOUSEBUTTONUP: {
             const int button = ButtonOf(event.button.button);
-            if (button >= 0) MouseUp(app, event.button.x, event.button.y, button);
+            int x = event.button.x, y = event.button.y;
+            FramePoint(x, y);
+            if (button >= 0) MouseUp(app, x, y, button);
             return true;
         }
-        case SDL_MOUSEMOTION:
-            MouseMove(app, event.motion.x, event.motion.y);
+        case SDL_MOUSEMOTION: {
+            int x = event.motion.x, y = event.motion.y;
+            FramePoint(x, y);
+            MouseMove(app, x, y);
             return true;
+        }
         case SDL_MOUSEWHEEL: {
             if constexpr (!profile::kMouseWheel) return true;
             int notches = event.wheel.y;
@@ -286,6 +364,7 @@ bool HandleEvent(AppState& app, const SDL_Event& event) {
             if (notches == 0) return true;
             int x = 0, y = 0;
             SDL_GetMouseState(&x, &y);
+            FramePoint(x, y);
             MouseWheel(app, x, y, notches * 120);
             return true;
         }

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 
 #include "app/lifecycle.h"
@@ -35,6 +36,10 @@ struct Win32Shell {
     HWND window = nullptr;
     Skin skin;
     std::unique_ptr<Canvas> backBuffer;
+    // The frame is composed at the client's pixels / scale and shown scale
+    // times larger (the manifest declares per-monitor density awareness, so
+    // client pixels are the screen's own).
+    int scale = 1;
     UINT timer = 0;
     // Set by the timer's thread when it posts a tick, cleared when the window
     // takes it, so a busy main thread never finds a backlog of ticks.
@@ -74,32 +79,43 @@ void CaptureMouse(bool capture) {
 
 // -- presenting --
 
+// The size the frame is composed at: the client's pixels / scale.
 void ClientSize(int& width, int& height) {
     RECT client{};
     GetClientRect(g_shell.window, &client);
-    width = client.right - client.left;
-    height = client.bottom - client.top;
+    width = (client.right - client.left) / g_shell.scale;
+    height = (client.bottom - client.top) / g_shell.scale;
 }
 
-// Copies a rectangle of the back buffer to the same place in the window. The
-// rows are handed over as a top-down picture of exactly their height, so the
-// source origin means the same whichever way the system counts rows.
+// Copies a rectangle of the back buffer to the same place in the window,
+// scale times larger. The rows are handed over as a top-down picture of
+// exactly their height, so the source origin means the same whichever way the
+// system counts rows.
 void CopyToWindow(HDC dc, Rect r) {
-    const int right = r.x + r.w < kBackBufferSize ? r.x + r.w : kBackBufferSize;
-    const int bottom = r.y + r.h < kBackBufferSize ? r.y + r.h : kBackBufferSize;
+    const Canvas& back = *g_shell.backBuffer;
+    const int right = r.x + r.w < back.Width() ? r.x + r.w : back.Width();
+    const int bottom = r.y + r.h < back.Height() ? r.y + r.h : back.Height();
     if (r.x < 0) r.x = 0;
     if (r.y < 0) r.y = 0;
     if (right <= r.x || bottom <= r.y) return;
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = kBackBufferSize;
+    info.bmiHeader.biWidth = back.Width();
     info.bmiHeader.biHeight = -(bottom - r.y);
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
-    const uint32_t* rows = g_shell.backBuffer->Pixels() + static_cast<std::size_t>(r.y) * kBackBufferSize;
-    SetDIBitsToDevice(dc, r.x, r.y, static_cast<DWORD>(right - r.x), static_cast<DWORD>(bottom - r.y), r.x, 0,
-                      0, static_cast<UINT>(bottom - r.y), rows, &info, DIB_RGB_COLORS);
+    const uint32_t* rows = back.Pixels() + static_cast<std::size_t>(r.y) * back.Width();
+    const int n = g_shell.scale;
+    if (n == 1) {
+        SetDIBitsToDevice(dc, r.x, r.y, static_cast<DWORD>(right - r.x), static_cast<DWORD>(bottom - r.y),
+                          r.x, 0, 0, static_cast<UINT>(bottom - r.y), rows, &info, DIB_RGB_COLORS);
+        return;
+    }
+    // Whole pixels, no smoothing: each becomes an n x n block.
+    SetStretchBltMode(dc, COLORONCOLOR);
+    StretchDIBits(dc, r.x * n, r.y * n, (right - r.x) * n, (bottom - r.y) * n, r.x, 0, right - r.x,
+                  bottom - r.y, rows, &info, DIB_RGB_COLORS, SRCCOPY);
 }
 
 void Paint(AppState& app) {
@@ -107,6 +123,7 @@ void Paint(AppState& app) {
     ClientSize(width, height);
     PAINTSTRUCT paint;
     const HDC dc = BeginPaint(g_shell.window, &paint);
+    FitBackBuffer(g_shell.backBuffer, width, height, g_shell.skin);
     ComposeScreen(app, *g_shell.backBuffer, width, height);
     CopyToWindow(dc, Rect{0, 0, width, height});
     EndPaint(g_shell.window, &paint);
@@ -150,11 +167,16 @@ void StopTick() {
 
 // -- the window procedure --
 
-// The mouse handlers take the cursor's position in client pixels, asked of the system.
+// The mouse handlers take the cursor's position in the frame's pixels (client
+// pixels / scale), asked of the system.
 POINT CursorInClient() {
     POINT point{};
     GetCursorPos(&point);
     ScreenToClient(g_shell.window, &point);
+    // Rounded toward minus infinity, so a point left of the window stays left of it.
+    const LONG n = g_shell.scale;
+    point.x = point.x >= 0 ? point.x / n : -((-point.x + n - 1) / n);
+    point.y = point.y >= 0 ? point.y / n : -((-point.y + n - 1) / n);
     return point;
 }
 
@@ -172,8 +194,8 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     AppState* app = AppState::instance;
     if (message == WM_GETMINMAXINFO) {
         auto* limits = reinterpret_cast<MINMAXINFO*>(lParam);
-        limits->ptMinTrackSize.x = kMinClientWidth;
-        limits->ptMinTrackSize.y = kMinClientHeight;
+        limits->ptMinTrackSize.x = kMinClientWidth * g_shell.scale;
+        limits->ptMinTrackSize.y = kMinClientHeight * g_shell.scale;
         return DefWindowProcA(window, message, wParam, lParam);
     }
     if (message == WM_DESTROY) {
@@ -260,7 +282,13 @@ bool OpenWindow(AppState& app) {
     windowClass.lpszClassName = kClassName;
     if (!RegisterClassExA(&windowClass)) return false;
     if (!LoadSkin()) return false;
-    g_shell.backBuffer = std::make_unique<Canvas>(kBackBufferSize, kBackBufferSize, g_shell.skin);
+    // The scale follows the usable desktop (the work area, in real pixels);
+    // the back buffer starts at the desktop's size and grows if the window does.
+    RECT desktop{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &desktop, 0);
+    const int desktopW = desktop.right - desktop.left, desktopH = desktop.bottom - desktop.top;
+    g_shell.scale = ChooseScale(desktopW, desktopH, std::getenv("ZELMORA_SCALE"));
+    FitBackBuffer(g_shell.backBuffer, desktopW / g_shell.scale, desktopH / g_shell.scale, g_shell.skin);
     const DWORD style = profile::kBorderlessWindow ? WS_POPUP : WS_OVERLAPPEDWINDOW;
     g_shell.window = CreateWindowExA(0, kClassName, "Zelmora", style, CW_USEDEFAULT, 0, CW_USEDEFAULT, 0,
                                      nullptr, nullptr, g_shell.instance, nullptr);

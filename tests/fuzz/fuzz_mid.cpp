@@ -1,9 +1,0 @@
-// Feeds arbitrary bytes to the Standard MIDI importer, then plays what it built.
-#include "fuzz_common.h"
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    zelmora::AppState& app = zelmora::FuzzApp();
-    zelmora::ImportMidiData(app, zelmora::ByteReader(data, size));
-    zelmora::RenderAFewBuffers(app);
-    return 0;
-}

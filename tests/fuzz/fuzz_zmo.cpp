@@ -1,9 +1,0 @@
-// Feeds arbitrary bytes to the own module file loader, then plays what it built.
-#include "fuzz_common.h"
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    zelmora::AppState& app = zelmora::FuzzApp();
-    zelmora::LoadModuleData(app, zelmora::ByteReader(data, size));
-    zelmora::RenderAFewBuffers(app);
-    return 0;
-}
