@@ -141,10 +141,13 @@ void Apply(AppState& app, const EditStep& step, bool after) {
 std::size_t EditStep::Footprint() const {
     std::size_t total = sizeof(EditStep) + data.capacity();
     if (!audio) return total;
-    total += sizeof(Audio) + (audio->replaced.capacity() + audio->brought.capacity()) * sizeof(KeptAudio);
-    for (const KeptAudio& a : audio->replaced) total += AudioBytes(a);
-    for (const KeptAudio& a : audio->brought) total += AudioBytes(a);
-    return total;
+    // The step holds one of its two sets at a time (the other is in the song):
+    // the larger counts.
+    std::size_t replaced = 0, brought = 0;
+    for (const KeptAudio& a : audio->replaced) replaced += AudioBytes(a);
+    for (const KeptAudio& a : audio->brought) brought += AudioBytes(a);
+    return total + sizeof(Audio) + (audio->replaced.capacity() + audio->brought.capacity()) * sizeof(KeptAudio) +
+           std::max(replaced, brought);
 }
 
 History::~History() {

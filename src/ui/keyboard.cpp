@@ -480,9 +480,11 @@ void ReleaseHeldNotes(AppState& app) {
 }
 
 void OpenTextField(AppState& app, char* target, int x, int y, int size) {
-    CloseTextField(app);
     // SANITY: a field with no buffer or no room for its terminator is not opened.
-    if (target == nullptr || size < 1) return;
+    if (target == nullptr || size < 1) {
+        CloseTextField(app);
+        return;
+    }
     app.textEditTarget = target;
     app.textEdit.x = x;
     app.textEdit.y = y;
