@@ -505,6 +505,7 @@ void DrawButtonColumn(Pen& pen) {
     labelled(PieceId::DeletePressed, "DEL");
     labelled(PieceId::FillPressed, "FILL");
     labelled(PieceId::SavePressed, "SAVE");
+    labelled(PieceId::ExportPressed, "EXPORT");
 
     // Value fields held for dragging: the field with a lit rim.
     for (PieceId id : {PieceId::FieldPressed, PieceId::LabelPressed}) {
@@ -669,6 +670,21 @@ void DrawSmallPieces(Pen& pen) {
         const Piece& s = p(PieceId::EqSwitchLit);
         pen.Fill(s.x, s.y, s.w, s.h, kLedGreen);
         pen.HLine(s.x + 1, s.y + 1, 2, 0xD8FFD8);
+    }
+    // A track's mute and solo lights, "M" amber and "S" green: unlit above, lit below.
+    const struct {
+        PieceId id;
+        const char* letter;
+        uint32_t lit;
+    } lights[] = {{PieceId::MuteLight, "M", 0xF0B030}, {PieceId::SoloLight, "S", kLedGreen}};
+    for (const auto& light : lights) {
+        const Piece& l = p(light.id);
+        for (int half = 0; half < 2; ++half) {
+            const int y = l.y + 8 * half;
+            const uint32_t ink = half ? kBlack : Mix(kPanel, kPanelDark, 0.1);
+            pen.Fill(l.x, y, l.w, 8, half ? light.lit : Mix(kPanel, kPanelDark, 0.5));
+            LabelCentred(pen, l.x, y, l.w, light.letter, ink, ink);
+        }
     }
 }
 
@@ -1009,7 +1025,9 @@ void DrawBrowserPage(Pen& pen) {
     if (!g_earlierSkin) {
         const auto save = CellOf(PlaceId::SaveButton, 0);
         LabelButton(pen, save.x, save.y, save.w - 1, save.h, "SAVE", false);  // one pixel of gap beside it
-        Label(pen, save.x + save.w + 6, save.y + 4, "into this folder");
+        const auto wav = CellOf(PlaceId::ExportButton, 0);
+        LabelButton(pen, wav.x, wav.y, wav.w - 1, wav.h, "EXPORT", false);
+        Label(pen, wav.x + wav.w + 6, wav.y + 4, "into this folder");
     }
 }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/autosave.h"
+#include "app/export.h"
 #include "app/history.h"
 #include "app/settings.h"
 #include "app/state_lock.h"
@@ -26,6 +27,16 @@ namespace zelmora {
 inline constexpr int kMaxBufferFrames = 16384;
 inline constexpr int kEqSections = 32;
 inline constexpr int kPathLength = 260;
+inline constexpr int kMasterFader = 32;  // AppState::draggedFader of the master fader
+
+// A rectangle of whole cells in one pattern, between two corners (rows and
+// tracks, in either order): the block the block keys and the mouse act on.
+struct BlockSelection {
+    bool active = false;
+    int32_t pattern = 0;
+    int32_t row0 = 0, track0 = 0;  // where it began
+    int32_t row1 = 0, track1 = 0;  // where it reaches now
+};
 
 struct EditorCursor {
     int32_t track = 0;
@@ -137,6 +148,21 @@ struct AppState {
     StateLock stateLock;
     History history;
     Autosaver autosaver;
+    Exporter exporter;
+    // Everyday editing (editor state, not the song's): the block selection and
+    // clipboard, the tracks muted or soloed, and which of them the mixer
+    // silences (a bit per track, read by the audio thread).
+    BlockSelection selection;
+    std::vector<PatternCell> blockClipboard;
+    int32_t clipboardRows = 0, clipboardTracks = 0;
+    uint8_t trackMuted[kMaxTracks] = {};
+    uint8_t trackSoloed[kMaxTracks] = {};
+    std::atomic<uint32_t> silencedTracks{0};
+    // The fader being dragged: a track, kMasterFader, or -1; and the size of
+    // the frame last composed, which the mouse's pattern view hit tests use.
+    int32_t draggedFader = -1;
+    bool selectingCells = false;  // a drag over the pattern view's cells
+    int32_t screenWidth = 1024, screenHeight = 768;
     // Counts the songs made new (also by every module loaded), so a caller
     // can tell whether an import replaced the song.
     uint32_t songGeneration = 0;

@@ -104,4 +104,8 @@ inline constexpr bool kMouseWheel = !kEarlierBuild;
 // and the recovery of a run that did not end.
 inline constexpr bool kHistory = !kEarlierBuild;
 
+// Beyond the earlier program: block selection and its keys, the pattern view
+// under the mouse (cells, mute and solo, faders) and the export to WAV.
+inline constexpr bool kEverydayEditing = !kEarlierBuild;
+
 }  // namespace zelmora::profile

@@ -462,10 +462,17 @@ void MixChunk(AppState& app, int offset, int n, double sampleRate) {
     }
     double* sl = app.trackScratchLeft;
     double* sr = app.trackScratchRight;
+    // Tracks the editor mutes (or leaves out of a solo) play on unheard.
+    const uint32_t silenced = app.silencedTracks.load(std::memory_order_relaxed);
     for (int t = 0; t < tracks; ++t) {
         // A track without a busy voice adds silence and cannot raise its meters.
         if (countOf[t] == 0) continue;
         double peaks[2] = {0.0, 0.0};
+        if (silenced >> t & 1u) {
+            for (int k = firstOf[t]; k < firstOf[t + 1]; ++k)
+                MixVoice(app.voices[listed[k]], sl, sr, n, song, sampleRate, kMixAssign);
+            continue;
+        }
         if (countOf[t] == 1 && !profile::kLinearVoices) {
             // One voice goes straight into the mix.
             MixVoice(app.voices[listed[firstOf[t]]], app.mixLeft + offset, app.mixRight + offset, n, song,

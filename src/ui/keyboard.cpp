@@ -5,11 +5,13 @@
 #include <cstring>
 
 #include "app/app_state.h"
+#include "app/export.h"
 #include "app/history.h"
 #include "app/profile.h"
 #include "app/status_line.h"
 #include "engine/sequencer.h"
 #include "engine/transport.h"
+#include "ui/editing.h"
 
 namespace zelmora {
 
@@ -413,8 +415,56 @@ bool NoteColumnKey(AppState& app, int key, bool repeat, KeyModifiers modifiers) 
     return true;
 }
 
+bool IsCursorKey(int key) {
+    switch (key) {
+        case vk::kLeft: case vk::kRight: case vk::kUp: case vk::kDown: case vk::kPrior: case vk::kNext:
+        case vk::kHome: case vk::kEnd: case vk::kTab: return true;
+        default: return false;
+    }
+}
+
+// The block keys: Shift with a cursor key extends the selection (a cursor key
+// without Shift ends it), Ctrl+C, X, V and A, Ctrl(+Shift)+F1/F2, Delete on a
+// selection. Returns whether the key was one of these.
+bool BlockKey(AppState& app, int key, KeyModifiers modifiers) {
+    if (IsCursorKey(key) && !modifiers.ctrl) {
+        if (!modifiers.shift) {
+            app.selection.active = false;
+            return false;  // the plain move follows
+        }
+        const int row = std::clamp<int>(app.transport.row, 0, LastRow(app)), track = app.cursor.track;
+        if (key == vk::kTab)
+            ShiftKey(app, key);  // Shift+Tab keeps its move to the previous track
+        else
+            PlainKey(app, key);
+        ExtendSelection(app, row, track);
+        return true;
+    }
+    if (modifiers.ctrl) {
+        const int octave = modifiers.shift ? 12 : 1;
+        switch (key) {
+            case 'C': CopyBlock(app, false); return true;
+            case 'X': CopyBlock(app, true); return true;
+            case 'V': PasteBlock(app); return true;
+            case 'A': SelectAll(app); return true;
+            case 'E': StartExport(app); return true;
+            case vk::kF1: TransposeBlock(app, -octave); return true;
+            case kF2: TransposeBlock(app, octave); return true;
+            default: return false;
+        }
+    }
+    int r0, r1, t0, t1;
+    if (key == vk::kDelete && SelectionBounds(app, r0, r1, t0, t1)) {
+        ClearBlock(app);
+        return true;
+    }
+    return false;
+}
+
 bool PatternKey(AppState& app, int key, bool repeat, KeyModifiers modifiers) {
     KeepCursorInPattern(app);
+    if constexpr (profile::kEverydayEditing)
+        if (BlockKey(app, key, modifiers)) return true;
     if (!modifiers.ctrl && !modifiers.shift) {
         if (PlainKey(app, key)) return true;
         if (app.editMode && app.cursor.column >= 1 && app.cursor.column <= 2) {

@@ -8,12 +8,14 @@
 #include <cstdint>
 
 #include "app/app_state.h"
+#include "app/export.h"
 #include "app/history.h"
 #include "app/profile.h"
 #include "audio/asio_host.h"
 #include "engine/transport.h"
 #include "formats/importers.h"
 #include "ui/browser.h"
+#include "ui/editing.h"
 #include "ui/keyboard.h"
 #include "ui/screen_places.h"
 #include "ui/shell_services.h"
@@ -325,6 +327,10 @@ void Save(AppState& app, const Event&) {
     ListFolder(app);
 }
 
+void Export(AppState& app, const Event&) {
+    if constexpr (profile::kEverydayEditing) StartExport(app);
+}
+
 // -- the Instrument editor and Master pages ----------------------------------
 
 void EnvelopeTab(AppState& app, const Event& e) {
@@ -392,6 +398,7 @@ constexpr Region kRegions[] = {
     {kBrowserPage, PlaceId::BrowserRows, 0, Kind::kClick, BrowserRow, OverBrowserEntry},
     {kBrowserPage, PlaceId::SongNameField, 0, Kind::kClick, SongName},
     {kBrowserPage, PlaceId::SaveButton, 165, Kind::kRelease, Save},
+    {kBrowserPage, PlaceId::ExportButton, 167, Kind::kRelease, Export},
     {kBrowserPage, PlaceId::RefreshButton, 166, Kind::kRelease, BrowserRefresh},
     // Instrument editor page.
     {kInstrumentPage, PlaceId::EnvelopeTabs, 0, Kind::kClick, EnvelopeTab},
@@ -476,6 +483,8 @@ void MouseDown(AppState& app, int x, int y, int button, bool doubleClick) {
         if (e.id != 0) app.pressedControl = e.id;
         if (r.kind == Kind::kClick) r.action(app, e);
     }
+    // Below the top band: the pattern view's cells, lights and faders.
+    if (y >= place::kTopBandHeight) PatternViewPress(app, x, y, button, doubleClick);
 
     SetCursorFor(app, x, y);
     PerformControlAction(app, app.pressedControl);
@@ -494,6 +503,7 @@ void MouseMove(AppState& app, int x, int y) {
         e.dy = dy;
         r->action(app, e);
     }
+    if (app.draggedFader >= 0 || app.selectingCells) PatternViewDrag(app, x, y, dy);
     SetCursorFor(app, x, y);
     if (app.pressedControl != 0) RequestRedraw(app);
 }
@@ -515,6 +525,7 @@ void MouseUp(AppState& app, int x, int y, int button) {
     SetCursorFor(app, x, y);
     app.pressedControl = 0;
     app.repeatCounter = 0;
+    PatternViewRelease(app);
     EndStep(app);
     RequestRedraw(app);
 }

@@ -229,6 +229,7 @@ void DrawBrowserPage(AppState& app, Canvas& canvas) {
     if (id == 162) BlitAt(canvas, PlaceId::BrowserUp, 0, PieceId::SmallUpPressed);
     if (id == 163) BlitAt(canvas, PlaceId::BrowserDown, 0, PieceId::SmallDownPressed);
     if (id == 165 && profile::kOwnModuleFormat) BlitAt(canvas, PlaceId::SaveButton, 0, PieceId::SavePressed);
+    if (id == 167 && profile::kEverydayEditing) BlitAt(canvas, PlaceId::ExportButton, 0, PieceId::ExportPressed);
     if (id == 166) BlitAt(canvas, PlaceId::RefreshButton, 0, PieceId::RefreshPressed);
 
     const int folderLength = static_cast<int>(strnlen(app.browserFolder, sizeof app.browserFolder));

@@ -10,6 +10,7 @@
 #include "app/app_state.h"
 #include "app/profile.h"
 #include "ui/draw.h"
+#include "ui/editing.h"
 #include "ui/screen_places.h"
 
 namespace zelmora {
@@ -314,13 +315,20 @@ void DrawPatternEditor(AppState& app, Canvas& canvas, int width, int height) {
         if (!exists) continue;
         TrackSettings& settings = song.tracks[track];
         DrawHex(canvas, x + 50, 312, track, 2);
+        if constexpr (profile::kEverydayEditing) {
+            // The mute and solo lights: the lit half of each piece when set.
+            canvas.BlitPart(x + place::kMuteLight.x, place::kMuteLight.y, PieceId::MuteLight, 0,
+                            app.trackMuted[track] ? place::kMuteLight.h : 0, place::kMuteLight.w, place::kMuteLight.h);
+            canvas.BlitPart(x + place::kSoloLight.x, place::kSoloLight.y, PieceId::SoloLight, 0,
+                            app.trackSoloed[track] ? place::kSoloLight.h : 0, place::kSoloLight.w, place::kSoloLight.h);
+        }
         if (track == app.cursor.track)
             canvas.Blit(x + 103, 312, app.editMode ? PieceId::EditModeOn : PieceId::EditModeOff);
         DrawField(canvas, x + 8, 328, settings.name, kNameLength, 16, 2);
         DrawStereoMeter(canvas, x + 8, H - 115, settings.channel.peakLeft, settings.channel.peakRight,
                         app.trackHolds[track][0], app.trackHolds[track][1], tick, false);
         const int volume = std::min<int>(settings.mixerVolume, 64);
-        DrawFader(canvas, x + 22, H - volume - 58);
+        DrawFader(canvas, x + place::kTrackFaderDx, place::FaderKnobTop(H, volume));
     }
 
     // 4. Side columns.
@@ -348,6 +356,8 @@ void DrawPatternEditor(AppState& app, Canvas& canvas, int width, int height) {
         const int cx1 = std::min(c.x + c.w, fullClip.x + fullClip.w), cy1 = std::min(c.y + c.h, fullClip.y + fullClip.h);
         canvas.SetClip(Rect{cx0, cy0, cx1 - cx0, cy1 - cy0});
     };
+    int r0 = 0, r1 = -1, t0 = 0, t1 = -1;
+    const bool selected = profile::kEverydayEditing && SelectionBounds(app, r0, r1, t0, t1);
     for (int k = -half; k <= half; ++k) {
         const int r = row + k;
         if (r < 0 || r > lastRow) continue;
@@ -361,6 +371,12 @@ void DrawPatternEditor(AppState& app, Canvas& canvas, int width, int height) {
             const int track = first + j;
             if (track >= trackCount) break;
             DrawCell(canvas, 56 + 126 * j, y, pattern.cells[r][track], style);
+            // The block selection: the list tint blended over its cells.
+            if (selected && r >= r0 && r <= r1 && track >= t0 && track <= t1) {
+                const skin::Piece& tint = skin::Get(PieceId::ListTint);
+                canvas.Blend(place::kCursorBoxX + place::kSlotPitch * j, y - 2, place::kCellsWidth, place::kRowPitch,
+                             tint.x, tint.y);
+            }
         }
     }
     canvas.SetClip(fullClip);
@@ -378,14 +394,14 @@ void DrawPatternEditor(AppState& app, Canvas& canvas, int width, int height) {
     if constexpr (profile::kMasterSection) {
         DrawStereoMeter(canvas, 8, H - 115, song.meters.peakLeft, song.meters.peakRight, app.masterHolds[0],
                         app.masterHolds[1], tick, false);
-        DrawFader(canvas, 32, H - std::min<int>(song.masterVolume, 64) - 58);
+        DrawFader(canvas, place::kMasterFaderX, place::FaderKnobTop(H, std::min<int>(song.masterVolume, 64)));
         DrawLoadMeter(canvas, W - 25, H - 115, song.meters.cpuLoad, app.loadHold, tick, false);
     }
 
     // 9. The cursor.
-    static constexpr int kColumnOffsets[12] = {0, 26, 33, 47, 54, 61, 72, 79, 86, 97, 104, 111};
-    const int column = std::clamp(app.cursor.column, 0, 11);
-    canvas.Invert(54 + 126 * (cursorTrack - first) + kColumnOffsets[column], R + 1, column == 0 ? 24 : 8, 10);
+    const int column = std::clamp(app.cursor.column, 0, place::kCellColumns - 1);
+    canvas.Invert(place::kCursorBoxX + place::kSlotPitch * (cursorTrack - first) + place::kColumnOffsets[column], R + 1,
+                  place::ColumnWidth(column), 10);
 }
 
 }  // namespace zelmora

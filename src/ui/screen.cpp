@@ -116,6 +116,9 @@ void ScaleUp(const Canvas& from, int width, int height, int n, uint32_t* to, int
 }
 
 void ComposeScreen(AppState& app, Canvas& canvas, int width, int height) {
+    // The mouse's pattern view tests follow the frame last composed.
+    app.screenWidth = width;
+    app.screenHeight = height;
     canvas.SetClip(Rect{0, 0, width, height});
     DrawPlaylist(app, canvas);
     DrawSequencer(app, canvas);

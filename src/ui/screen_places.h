@@ -68,6 +68,7 @@ struct Place {
     X(BrowserRows, 522, 36, 498, 216, 498, 12)                       \
     X(SongNameField, 561, 256, 231, 16, 231, 16)                     \
     X(SaveButton, 792, 256, 36, 16, 36, 16)                          \
+    X(ExportButton, 828, 256, 48, 16, 48, 16)                        \
     /* Instrument editor page: the three envelope tabs */            \
     X(EnvelopeTabs, 763, 16, 261, 16, 87, 16)                        \
     /* Master page: the switch, and band 0's fader knob at gain 0 */ \
@@ -144,5 +145,34 @@ inline constexpr int kEqFaderPitch = 21;
 
 // The pattern view's rows begin at this line (below the track headers).
 inline constexpr int kPatternRowsTop = 340;
+
+// -- the pattern view, whose size follows the window ------------------------
+
+// Everything below the top band belongs to the pattern view.
+inline constexpr int kTopBandHeight = 272;
+
+// Track slot j begins at x = kFirstSlotX + kSlotPitch j; its cells' cursor
+// box at kCursorBoxX + kSlotPitch j plus the column's offset; rows are 12
+// lines apart around the cursor row.
+inline constexpr int kFirstSlotX = 49;
+inline constexpr int kSlotPitch = 126;
+inline constexpr int kCursorBoxX = 54;
+inline constexpr int kRowPitch = 12;
+inline constexpr int kCellColumns = 12;
+inline constexpr int kColumnOffsets[kCellColumns] = {0, 26, 33, 47, 54, 61, 72, 79, 86, 97, 104, 111};
+inline constexpr int ColumnWidth(int column) { return column == 0 ? 24 : 8; }
+// The cells of a slot, from its cursor box's left: all twelve columns.
+inline constexpr int kCellsWidth = 119;
+
+// The mute and solo lights of a track header (slot-relative x), lit or not.
+inline constexpr Box kMuteLight{66, 312, 13, 8};
+inline constexpr Box kSoloLight{82, 312, 13, 8};
+
+// A mixer fader's knob (15 x 32) for a value 0..64: slot-relative x 22 for a
+// track, x 32 on the screen for the master; its top follows the value.
+inline constexpr int kTrackFaderDx = 22;
+inline constexpr int kMasterFaderX = 32;
+inline constexpr int kFaderKnobW = 15, kFaderKnobH = 32;
+inline constexpr int FaderKnobTop(int height, int value) { return height - value - 58; }
 
 }  // namespace zelmora::place

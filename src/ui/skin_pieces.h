@@ -113,6 +113,10 @@ struct Piece {
     X(EditModeOff, 860, 280, 19, 8)                                                                \
     X(EditModeOn, 860, 288, 19, 8)                                                                 \
     X(EqSwitchLit, 860, 310, 6, 6)                                                                 \
+    /* a track header's mute and solo lights: unlit above, lit below */                            \
+    X(MuteLight, 880, 280, 13, 16)                                                                 \
+    X(SoloLight, 893, 280, 13, 16)                                                                 \
+    X(ExportPressed, 906, 280, 47, 16)                                                             \
     /* the six pages, 530 x 272 */                                                                 \
     X(SetupPage, 0, 880, 530, 272)                                                                 \
     X(BrowserPage, 530, 880, 530, 272)                                                             \

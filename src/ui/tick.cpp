@@ -6,6 +6,7 @@
 // the audio thread's meters and row, and nothing races.
 #include "app/app_state.h"
 #include "app/autosave.h"
+#include "app/export.h"
 #include "app/history.h"
 #include "ui/mouse.h"
 #include "ui/screen.h"
@@ -26,6 +27,7 @@ bool TickFinish(AppState& app) {
     // A change made outside a key press or a mouse press is a step of its own.
     if (app.history.open && app.history.loose) EndStep(app);
     AutosaveTick(app);
+    ExportTick(app);
     const bool redraw = app.redrawRequest.exchange(0, std::memory_order_relaxed) != 0;
     app.tickCounter.fetch_add(1, std::memory_order_relaxed);
     return redraw;

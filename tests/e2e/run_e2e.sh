@@ -34,6 +34,7 @@ run "$here/sdl_e2e.sh" "$native/src/platform/zelmora" "$check"
 run "$here/mouse_e2e.sh" "$native/src/platform/zelmora" "$check" "$native/tools/zelmora-render"
 run "$here/faults_e2e.sh" "$native/src/platform/zelmora" "$check" "$native/tools/zelmora-render"
 run "$here/history_e2e.sh" "$native/src/platform/zelmora" "$check" "$native/tools/zelmora-render"
+run "$here/editing_e2e.sh" "$native/src/platform/zelmora" "$check" "$native/tools/zelmora-render"
 if [[ -n $windows ]]; then
   run "$here/wine_e2e.sh" "$windows/src/platform/zelmora.exe" "$windows/tests/drivers/zelmora_test_asio.dll" "$check"
 fi

@@ -23,13 +23,18 @@
 namespace zelmora {
 namespace {
 
-// The song as the module writer writes it. The order position is the
-// cursor's (undo moves it to each step's place), so it is left out.
+// The song as the module writer writes it, and the levels no file holds
+// (faders, master volume, equaliser). The order position is the cursor's
+// (undo moves it to each step's place), so it is left out.
 std::vector<uint8_t> Written(AppState& app) {
     const uint8_t position = app.song.orderPosition;
     app.song.orderPosition = 0;
     std::vector<uint8_t> bytes = EncodeModule(app.song);
     app.song.orderPosition = position;
+    for (const TrackSettings& t : app.song.tracks) bytes.push_back(t.mixerVolume);
+    bytes.push_back(app.song.masterVolume);
+    bytes.push_back(app.song.eqOn);
+    for (int8_t gain : app.song.eqGains) bytes.push_back(static_cast<uint8_t>(gain));
     return bytes;
 }
 
@@ -61,7 +66,7 @@ struct EditGenerator {
         app.editMode = 1;
         static constexpr int kNoteKeys[] = {'Z', 'S', 'X', 'Q', 'W', '2', 'P'};
         static constexpr int kHexKeys[] = {'0', '5', '9', 'A', 'C', 'F', 'G', 'T'};
-        switch (Pick(20)) {
+        switch (Pick(23)) {
             case 0: case 1:  // move about: arrows, tab, rows (no step)
                 Key(app, std::array{vk::kLeft, vk::kRight, vk::kUp, vk::kDown, vk::kTab, vk::kNext}[Pick(6)]);
                 break;
@@ -141,6 +146,30 @@ struct EditGenerator {
                 for (int i = 0; i < app.browserCount; ++i)
                     if (std::string(app.browserList[static_cast<std::size_t>(i)].name) == (bank ? "bank.sf2" : "tone.wav"))
                         Click(app, 600, 40 + 12 * i, 0, true);
+                break;
+            }
+            case 19: case 20: {  // a block: selected by keys or by a drag, then cut, pasted, cleared, transposed
+                if (Pick(2)) {
+                    for (int n = 1 + Pick(4); n > 0; --n) Key(app, Pick(3) ? vk::kDown : vk::kRight, true);
+                } else {
+                    const int x = 60 + Pick(3) * 126, y = 380 + 12 * Pick(8);
+                    MouseDown(app, x, y, 0, false);
+                    MouseMove(app, x + 126 * Pick(2), y + 12 * Pick(4));
+                    MouseUp(app, x, y, 0);
+                }
+                static constexpr int kBlockKeys[] = {'C', 'X', 'V', 'A', vk::kF1, vk::kF1 + 1};
+                const int key = kBlockKeys[Pick(6)];
+                Key(app, key, Pick(4) == 0, true);
+                if (Pick(2)) Key(app, Pick(2) ? 'V' : vk::kDelete, false, Pick(2) == 0);
+                break;
+            }
+            case 21: {  // a track or the master fader, dragged or reset with a double click
+                const int track = Pick(4), volume = std::min<int>(app.song.tracks[track].mixerVolume, 64);
+                const int x = track == 3 ? 39 : 49 + 126 * track + 29, top = 768 - 58 - 5 -
+                    (track == 3 ? std::min<int>(app.song.masterVolume, 64) : volume);
+                MouseDown(app, x, top + 10, 0, Pick(4) == 0);
+                MouseMove(app, x, top + 10 + Pick(41) - 20);
+                MouseUp(app, x, top + 10, 0);
                 break;
             }
             default:  // undo or redo in between

@@ -34,6 +34,11 @@ public:
     // Writes the final sizes into the header and closes the file.
     bool Close();
 
+    // The same over a file its owner opened and closes (the safe writer's):
+    // the header goes at its start, and Detach writes the final sizes.
+    bool Attach(std::FILE* file, uint32_t sampleRate, WavFormat format);
+    bool Detach();
+
     const std::string& error() const { return error_; }
     uint64_t framesWritten() const { return frames_; }
 
@@ -45,6 +50,7 @@ private:
     void Fail(const char* what);
 
     std::FILE* file_ = nullptr;
+    bool owned_ = true;
     WavFormat format_ = WavFormat::kInt16;
     uint32_t sampleRate_ = 44100;
     uint64_t frames_ = 0;

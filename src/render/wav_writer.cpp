@@ -94,7 +94,7 @@ uint64_t WavWriter::MaxFrames(WavFormat format) {
 }
 
 WavWriter::~WavWriter() {
-    if (file_) std::fclose(file_);
+    if (file_ && owned_) std::fclose(file_);
 }
 
 void WavWriter::Fail(const char* what) {
@@ -108,6 +108,7 @@ bool WavWriter::Open(const std::string& path, uint32_t sampleRate, WavFormat for
     sampleRate_ = sampleRate;
     frames_ = 0;
     file_ = std::fopen(path.c_str(), "wb");
+    owned_ = true;
     if (!file_) {
         Fail("cannot create the output file");
         return false;
@@ -179,7 +180,26 @@ bool WavWriter::Write(const double* left, const double* right, int frames) {
     return true;
 }
 
+bool WavWriter::Attach(std::FILE* file, uint32_t sampleRate, WavFormat format) {
+    if (file_) Close();
+    error_.clear();
+    format_ = format;
+    sampleRate_ = sampleRate;
+    frames_ = 0;
+    file_ = file;
+    owned_ = false;
+    return file_ && WriteHeader();
+}
+
+bool WavWriter::Detach() {
+    const bool ok = file_ && WriteHeader() && std::fflush(file_) == 0;
+    file_ = nullptr;
+    owned_ = true;
+    return ok && error_.empty();
+}
+
 bool WavWriter::Close() {
+    if (!owned_) return Detach();
     if (!file_) return error_.empty();
     bool ok = WriteHeader();
     if (std::fclose(file_) != 0) {

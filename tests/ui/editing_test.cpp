@@ -1,0 +1,239 @@
+// Everyday editing: blocks at the pattern's edges, the pattern view under the
+// mouse at two window sizes, faders, mute and solo, and the export to WAV.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "app/export.h"
+#include "app/history.h"
+#include "engine/engine_fixture.h"
+#include "formats/importers.h"
+#include "render/render_run.h"
+#include "ui/editing.h"
+#include "ui/keyboard.h"
+#include "ui/mouse.h"
+
+namespace zelmora {
+namespace {
+
+constexpr KeyModifiers kNone{}, kShift{true, false}, kCtrl{false, true}, kCtrlShift{true, true};
+
+struct EditingTest : ::testing::Test {
+    void SetUp() override {
+        if constexpr (!profile::kEverydayEditing) GTEST_SKIP() << "the earlier build has no block editing";
+        app = MakeEngineApp();
+        app->song.trackCount = 32;
+        Pattern& p = app->song.patterns[0];
+        // Every cell tells where it stands: note = row + 1 (rows 0..63), instrument = track + 1.
+        for (int r = 0; r <= p.lastRow; ++r)
+            for (int t = 0; t < 32; ++t) p.cells[r][t] = {static_cast<uint8_t>(r + 1), static_cast<uint8_t>(t + 1), {}};
+    }
+    void Key(int key, KeyModifiers mods = kNone) { KeyDown(*app, key, false, mods); }
+    void At(int row, int track) {
+        app->transport.row = row;
+        app->cursor.track = track;
+        app->selection.active = false;
+    }
+    std::pair<int, int> Cell(int row, int track) const {
+        const PatternCell& c = app->song.patterns[0].cells[row][track];
+        return {c.note, c.instrument};
+    }
+    std::unique_ptr<AppState> app;
+};
+
+TEST_F(EditingTest, BlocksAtTheEdges) {
+    const struct Case {
+        const char* what;
+        int row, track;            // where the selection begins
+        std::vector<int> keys;     // Shift+ these
+        int pasteRow, pasteTrack;  // where Ctrl+V lands
+        std::pair<int, int> want[3][2];  // cells at paste + (0..2 rows, 0..1 tracks): note, instrument
+        const char* status;
+    } cases[] = {
+        {"three rows of one track", 10, 3, {vk::kDown, vk::kDown}, 20, 5,
+         {{{11, 4}, {21, 7}}, {{12, 4}, {22, 7}}, {{13, 4}, {23, 7}}}, "Copied 3 Rows x 1 Track."},
+        {"made upwards and leftwards", 12, 4, {vk::kUp, vk::kUp, vk::kLeft}, 30, 0,
+         {{{11, 4}, {11, 5}}, {{12, 4}, {12, 5}}, {{13, 4}, {13, 5}}}, "Copied 3 Rows x 2 Tracks."},
+        {"runs off the last row", 0, 0, {vk::kDown, vk::kDown}, 63, 0,
+         {{{1, 1}, {64, 2}}, {{0, 0}, {0, 0}}, {{0, 0}, {0, 0}}}, "Copied 3 Rows x 1 Track."},
+        {"runs off track 31", 5, 30, {vk::kDown, vk::kRight, vk::kRight, vk::kRight, vk::kRight, vk::kRight,
+                                      vk::kRight, vk::kRight, vk::kRight, vk::kRight, vk::kRight, vk::kRight,
+                                      vk::kRight}, 40, 31,
+         {{{6, 31}, {0, 0}}, {{7, 31}, {0, 0}}, {{43, 32}, {0, 0}}}, "Copied 2 Rows x 2 Tracks."},
+        {"onto its own source", 8, 2, {vk::kDown, vk::kDown}, 8, 2,
+         {{{9, 3}, {9, 4}}, {{10, 3}, {10, 4}}, {{11, 3}, {11, 4}}}, "Copied 3 Rows x 1 Track."},
+    };
+    for (const Case& c : cases) {
+        SetUp();
+        At(c.row, c.track);
+        for (int key : c.keys) Key(key, kShift);
+        Key('C', kCtrl);
+        EXPECT_STREQ(app->statusLine, c.status) << c.what;
+        At(c.pasteRow, c.pasteTrack);
+        Key('V', kCtrl);
+        for (int r = 0; r < 3; ++r)
+            for (int t = 0; t < 2; ++t) {
+                if (c.pasteRow + r > 63 || c.pasteTrack + t > 31) continue;
+                EXPECT_EQ(Cell(c.pasteRow + r, c.pasteTrack + t), c.want[r][t]) << c.what << " " << r << "," << t;
+            }
+        EXPECT_TRUE(app->song.patterns[0].cells[64][0].note == 0) << "nothing past the last row";
+    }
+}
+
+TEST_F(EditingTest, CutClearTransposeAndSelectAllAreStepsOfTheHistory) {
+    At(2, 1);
+    Key(vk::kDown, kShift);
+    Key('X', kCtrl);
+    EXPECT_EQ(Cell(3, 1), std::make_pair(0, 0));
+    EXPECT_STREQ(app->statusLine, "Cut 2 Rows x 1 Track.");
+    Key('Z', kCtrl);
+    EXPECT_STREQ(app->statusLine, "Undo: Cut Block.");
+    EXPECT_EQ(Cell(3, 1), std::make_pair(4, 2));
+
+    app->song.patterns[0].cells[6][0].note = kNoteOff;
+    At(5, 0);
+    for (int i = 0; i < 3; ++i) Key(vk::kDown, kShift);
+    Key(vk::kF1 + 1, kCtrl);      // a semitone up
+    Key(vk::kF1, kCtrlShift);     // an octave down
+    EXPECT_EQ(Cell(5, 0).first, 1);  // row 5's note 6 clamps at the lowest note
+    EXPECT_EQ(Cell(6, 0).first, kNoteOff);
+    EXPECT_EQ(Cell(8, 0).first, 9 + 1 - 12 < 1 ? 1 : 9 + 1 - 12);
+    app->song.patterns[0].cells[9][0].note = 0;
+    Key(vk::kDelete);  // on a selection: the cells go, edit mode or not
+    EXPECT_EQ(Cell(7, 0), std::make_pair(0, 0));
+    EXPECT_EQ(Cell(9, 0), std::make_pair(0, 1));
+    Key(vk::kDown);  // a plain move ends the selection
+    Key(vk::kDelete);
+    EXPECT_EQ(Cell(9, 0), std::make_pair(0, 1));
+
+    Key('A', kCtrl);
+    EXPECT_STREQ(app->statusLine, "Selected 64 Rows x 32 Tracks.");
+    Key('C', kCtrl);
+    EXPECT_EQ(app->clipboardRows * app->clipboardTracks, 64 * 32);
+}
+
+// The pattern view's geometry: row lines 12 apart around the cursor row's
+// line R = (H - 464) / 2 + 334; slots 126 apart from x 54 (the cursor box).
+TEST_F(EditingTest, ClicksFindTheirCellAtTwoWindowSizes) {
+    const struct {
+        int w, h, x, y;
+        bool hit;
+        int track, column, row;  // row relative to the cursor row
+    } cases[] = {
+        {590, 600, 54, 403, true, 0, 0, 0},        {590, 600, 54 + 25, 403, true, 0, 0, 0},
+        {590, 600, 54 + 26, 391, true, 0, 1, -1},  {590, 600, 54 + 126 + 111, 426, true, 1, 11, 2},
+        {590, 600, 54 + 4 * 126, 402, true, 4, 0, 0},  // the fifth slot, of a track that exists
+        {590, 600, 30, 402, false},                 {590, 600, 100, 339, false},  // row numbers, headers
+        {590, 600, 100, 476, false},                                            // the mixer strips
+        {1920, 1080, 54 + 13 * 126 + 47, 645, true, 13, 3, 0},
+        {1920, 1080, 54 + 14 * 126 + 120, 645, false},  // between two slots
+        {1920, 1080, 54, 345, true, 0, 0, -25},
+    };
+    for (const auto& c : cases) {
+        app->screenWidth = c.w;
+        app->screenHeight = c.h;
+        app->transport.row = 0;
+        int track = -1, column = -1, row = -1;
+        ASSERT_EQ(PatternCellAt(*app, c.x, c.y, track, column, row), c.hit) << c.w << " " << c.x << "," << c.y;
+        if (c.hit) EXPECT_EQ(std::make_tuple(track, column, row), std::make_tuple(c.track, c.column, c.row));
+    }
+    // A click puts the cursor there (the row too while stopped, which brings
+    // it to the middle line); a drag selects what passes under the mouse.
+    app->screenWidth = 1024;
+    app->screenHeight = 768;
+    const int R = (768 - 464) / 2 + 334;
+    MouseDown(*app, 54 + 126 + 47, R + 24, 0, false);
+    EXPECT_EQ(std::make_tuple(app->cursor.track, app->cursor.column, app->transport.row), std::make_tuple(1, 3, 2));
+    MouseMove(*app, 54 + 2 * 126, R + 24 + 12);
+    MouseUp(*app, 54 + 2 * 126, R + 24 + 12, 0);
+    int r0, r1, t0, t1;
+    ASSERT_TRUE(SelectionBounds(*app, r0, r1, t0, t1));
+    EXPECT_EQ(std::make_tuple(r0, r1, t0, t1), std::make_tuple(2, 5, 1, 2));
+}
+
+TEST_F(EditingTest, FadersMuteAndSolo) {
+    app->screenWidth = 1024;
+    app->screenHeight = 768;
+    const int H = 768, slot1 = 49 + 126;
+    // Track 1's knob at volume 64, dragged down 20 pixels and back up past the top: one step each.
+    MouseDown(*app, slot1 + 22 + 7, H - 64 - 58 + 5, 0, false);
+    MouseMove(*app, slot1 + 22 + 7, H - 64 - 58 + 25);
+    EXPECT_STREQ(app->statusLine, "Track 01 Volume 44.");
+    MouseUp(*app, slot1 + 22 + 7, H - 64 - 58 + 25, 0);
+    EXPECT_EQ(app->song.tracks[1].mixerVolume, 44);
+    MouseDown(*app, slot1 + 22 + 7, H - 44 - 58 + 5, 0, false);
+    MouseMove(*app, slot1 + 22 + 7, H - 44 - 58 - 100);
+    MouseUp(*app, slot1 + 22 + 7, H - 44 - 58 - 100, 0);
+    EXPECT_EQ(app->song.tracks[1].mixerVolume, 64);
+    Undo(*app);
+    EXPECT_EQ(app->song.tracks[1].mixerVolume, 44);
+    MouseDown(*app, slot1 + 22 + 7, H - 44 - 58 + 5, 0, true);  // a double click resets
+    MouseUp(*app, slot1 + 22 + 7, H - 44 - 58 + 5, 0);
+    EXPECT_EQ(app->song.tracks[1].mixerVolume, 64);
+    app->song.masterVolume = 50;
+    MouseDown(*app, 32 + 7, H - 50 - 58 + 5, 0, true);
+    MouseUp(*app, 32 + 7, H - 50 - 58 + 5, 0);
+    EXPECT_EQ(app->song.masterVolume, 32);
+
+    // The lights: mute track 0, solo tracks 2 and 3; a muted track stays silent.
+    for (int x : {49 + 66 + 2, 49 + 2 * 126 + 82 + 2, 49 + 3 * 126 + 82 + 2}) {
+        MouseDown(*app, x, 314, 0, false);
+        MouseUp(*app, x, 314, 0);
+    }
+    EXPECT_EQ(app->silencedTracks.load() & 0xF, 0b0011u);
+    ToggleMute(*app, 3);
+    EXPECT_EQ(app->silencedTracks.load() & 0xF, 0b1011u);
+
+    // Silenced tracks add nothing to the mix, and the song is not changed.
+    AddSample(*app, 1, 0, 4410, 1, [](int, int) { return 0.5; }, 1, 0, 4410);
+    for (int t = 0; t < 4; ++t) app->song.patterns[0].cells[0][t] = {49, 1, {}};
+    PlayTransport(*app, true, true);
+    RenderBuffer(*app);
+    const double heard = std::fabs(app->mixLeft[200]) + std::fabs(app->mixRight[200]);
+    ToggleSolo(*app, 2);
+    ToggleSolo(*app, 3);
+    ToggleMute(*app, 3);
+    RenderBuffer(*app);
+    EXPECT_GT(std::fabs(app->mixLeft[200]) + std::fabs(app->mixRight[200]), heard * 2);  // three tracks sound now
+    ToggleMute(*app, 1);
+    ToggleMute(*app, 2);
+    ToggleMute(*app, 3);
+    RenderBuffer(*app);
+    EXPECT_EQ(app->mixLeft[200] + app->mixRight[200], 0.0);
+}
+
+TEST_F(EditingTest, TheExportIsTheRendererOfTheSongAsSaved) {
+    const std::string folder = MakeTempDir();
+    std::snprintf(app->browserFolder, sizeof app->browserFolder, "%s", folder.c_str());
+    AddSample(*app, 1, 0, 2000, 1, [](int, int f) { return std::sin(f * 0.05); }, 1, 0, 2000);
+    app->song.lastOrder = 0;
+    app->song.patterns[0].lastRow = 15;
+    SetName(app->song.name, "tune?");
+    app->song.masterVolume = 32;  // the level a song file brings: what the renderer plays it at
+    Key('E', kCtrl);
+    FinishExport(*app);
+    EXPECT_STREQ(app->statusLine, "Exported tune_.wav.");
+
+    // zelmora-render SONG OUT.wav of the song as saved.
+    SetName(app->song.name, "tune_");
+    SaveModule(*app);
+    auto renderer = MakeTestApp();
+    LoadModule(*renderer, folder + "/tune_.zmo");
+    render::WavWriter writer;
+    render::RenderResult result;
+    const render::RenderOptions defaults;
+    ASSERT_TRUE(writer.Open(folder + "/render.wav", 44100, defaults.format));
+    ASSERT_TRUE(render::RenderSong(*renderer, defaults, &writer, result));
+    ASSERT_TRUE(writer.Close());
+    std::vector<uint8_t> exported, rendered;
+    ASSERT_TRUE(ReadWholeFile(folder + "/tune_.wav", exported));
+    ASSERT_TRUE(ReadWholeFile(folder + "/render.wav", rendered));
+    EXPECT_GT(exported.size(), 44100u);
+    EXPECT_TRUE(exported == rendered);
+}
+
+}  // namespace
+}  // namespace zelmora
