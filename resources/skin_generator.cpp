@@ -1146,15 +1146,17 @@ void DrawMasterPage(Pen& pen) {
     Label(pen, 850, 19, "Hz");
     pen.HLine(500, 139, 518, kPanelDark);
     pen.HLine(500, 140, 518, kPanelLight);
-    // The compressor and limiter panels.
-    auto knob = [&](int cx, int cy, int px, int py, const char* name) {  // pointer towards (px, py) of 7
+    // The compressor and limiter panels: not working yet, so drawn dimmed, as
+    // empty sockets without knobs, so nobody takes them for live controls.
+    const uint32_t dim = Mix(kPanel, kPanelDark, 0.45), dimInk = Mix(kPanel, kLabel, 0.35);
+    pen.Fill(500, 142, 518, 70, Mix(kPanel, kPanelDark, 0.25));
+    auto knob = [&](int cx, int cy, int, int, const char* name) {
         for (int y = -9; y <= 9; ++y)
             for (int x = -9; x <= 9; ++x) {
                 const int d = x * x + y * y;
-                if (d <= 81) pen.Set(cx + x, cy + y, d >= 64 ? kPanelDeep : (y < 0 ? kKnobFace : Mix(kKnobFace, kKnobDark, 0.35)));
+                if (d <= 81) pen.Set(cx + x, cy + y, d >= 64 ? Mix(dim, kPanelDeep, 0.4) : dim);
             }
-        for (int r = 2; r <= 7; ++r) pen.Set(cx + px * r / 7, cy + py * r / 7, kSymbol);
-        LabelCentred(pen, cx - 30, cy + 14, 60, name);
+        LabelCentred(pen, cx - 30, cy + 14, 60, name, dimInk, dimInk);
     };
     SubHeading(pen, 502, 146, 300, "COMPRESSOR");
     knob(540, 178, -7, 0, "THRESHOLD");

@@ -16,6 +16,7 @@
 #include "formats/importers.h"
 #include "ui/browser.h"
 #include "ui/editing.h"
+#include "ui/page_controls.h"
 #include "ui/keyboard.h"
 #include "ui/screen_places.h"
 #include "ui/shell_services.h"
@@ -333,6 +334,33 @@ void Export(AppState& app, const Event&) {
 
 // -- the Instrument editor and Master pages ----------------------------------
 
+// The value control of a held field id (300 up, 310 up, 320 up by cell), or null.
+const ValueControl* ValueControlOfId(int id) {
+    const struct {
+        int firstId;
+        PlaceId place;
+    } fields[] = {{300, PlaceId::InstrumentValues}, {310, PlaceId::ModulationValues}, {320, PlaceId::EnvelopeValues}};
+    for (const auto& f : fields)
+        if (id >= f.firstId && id < f.firstId + place::Cells(place::Get(f.place)))
+            for (int i = 0; i < kValueControlCount; ++i)
+                if (kValueControls[i].place == f.place && kValueControls[i].cell == id - f.firstId)
+                    return &kValueControls[i];
+    return nullptr;
+}
+
+bool OverValueField(const AppState&, int x, int y) { return ValueControlAt(x, y) != nullptr; }
+
+// A drag up raises the value, as the playlist's fields do; a double-click resets it.
+void ValueField(AppState& app, const Event& e) {
+    if constexpr (!profile::kEverydayEditing) return;
+    const ValueControl* control = ValueControlOfId(e.id);
+    if (!control) return;
+    if (e.doubleClick)
+        ResetValue(app, *control);
+    else
+        MoveValue(app, *control, -e.dy);
+}
+
 void EnvelopeTab(AppState& app, const Event& e) {
     const place::Place& tabs = place::Get(PlaceId::EnvelopeTabs);
     app.envelopeTab = Clamp((e.x - tabs.x) / tabs.cellW, 0, 2);
@@ -400,8 +428,11 @@ constexpr Region kRegions[] = {
     {kBrowserPage, PlaceId::SaveButton, 165, Kind::kRelease, Save},
     {kBrowserPage, PlaceId::ExportButton, 167, Kind::kRelease, Export},
     {kBrowserPage, PlaceId::RefreshButton, 166, Kind::kRelease, BrowserRefresh},
-    // Instrument editor page.
+    // Instrument editor page: the tabs, and the value fields (ids 300, 310, 320 up).
     {kInstrumentPage, PlaceId::EnvelopeTabs, 0, Kind::kClick, EnvelopeTab},
+    {kInstrumentPage, PlaceId::InstrumentValues, 300, Kind::kDrag, ValueField, OverValueField},
+    {kInstrumentPage, PlaceId::ModulationValues, 310, Kind::kDrag, ValueField, OverValueField},
+    {kInstrumentPage, PlaceId::EnvelopeValues, 320, Kind::kDrag, ValueField, OverValueField},
     // Master page.
     {kMasterPage, PlaceId::EqSwitch, 0, Kind::kClick, EqSwitch},
     FaderRegion(0), FaderRegion(1), FaderRegion(2), FaderRegion(3), FaderRegion(4),
@@ -482,6 +513,8 @@ void MouseDown(AppState& app, int x, int y, int button, bool doubleClick) {
         e.doubleClick = doubleClick;
         if (e.id != 0) app.pressedControl = e.id;
         if (r.kind == Kind::kClick) r.action(app, e);
+        // A double-click on a drag control resets it (where its action knows how).
+        if (r.kind == Kind::kDrag && doubleClick && e.id != 0) r.action(app, e);
     }
     // Below the top band: the pattern view's cells, lights and faders.
     if (y >= place::kTopBandHeight) PatternViewPress(app, x, y, button, doubleClick);
@@ -547,6 +580,12 @@ void MouseWheel(AppState& app, int x, int y, int delta) {
     if (y >= place::kPatternRowsTop) {
         app.transport.row = Clamp(app.transport.row - n, 0, CurrentPattern(app).lastRow);
     }
+    if (app.screenPage == kInstrumentPage && profile::kEverydayEditing)
+        if (const ValueControl* control = ValueControlAt(x, y)) {
+            BeginStep(app);  // each notch of the wheel is a step of its own
+            MoveValue(app, *control, n);
+            EndStep(app);
+        }
     RequestRedraw(app);
 }
 

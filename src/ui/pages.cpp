@@ -10,6 +10,7 @@
 #include "app/profile.h"
 #include "engine/transport.h"
 #include "ui/draw.h"
+#include "ui/page_controls.h"
 #include "ui/screen_places.h"
 
 namespace zelmora {
@@ -87,48 +88,41 @@ void DrawSetupPage(AppState& app, Canvas& canvas) {
 
 void DrawInstrumentPage(AppState& app, Canvas& canvas) {
     canvas.Blit(494, 0, PieceId::InstrumentPage);
-    const Instrument& in = app.song.instruments[app.currentInstrument & 0xFF];
-
-    char text[64];
-    DrawHex(canvas, 565, 20, in.volume, 2);
-    DecibelText(in.volume / 64.0, text, sizeof text);
-    canvas.Text(618, 20, text, 2);
-    DrawHex(canvas, 565, 36, in.pan, 2);
-    Format(canvas, 618, 36, 2, "L=%d%% R=%d%%", (25600 - 100 * in.pan) / 256, 100 * in.pan / 256);
-    DrawHex(canvas, 565, 52, in.tune, 2);
-    Format(canvas, 618, 52, 2, "%d", in.tune - 128);
-    DrawHex(canvas, 565, 68, in.cutoff, 2);
-    Format(canvas, 618, 68, 2, "%.1f Hz", 440.0 * std::pow(2.0, (in.cutoff - 128) / 24.0));
-    static constexpr const char* kFilterNames[5] = {"Disabled", "Lowpass ", "Highpass", "Bandpass", "Notch   "};
-    DrawHex(canvas, 565, 100, in.filterType, 2);
-    if (in.filterType < 5) canvas.Text(618, 100, kFilterNames[in.filterType], 2);
-    DrawHex(canvas, 565, 116, in.resonance, 2);
-    Format(canvas, 618, 116, 2, "%d%%", 100 * in.resonance / 256);
-
-    static constexpr int kModulationRows[6] = {16, 32, 48, 64, 96, 112};
-    for (int i = 0; i < 6; ++i) NumberLabel(canvas, 724, kModulationRows[i], in.modulation[i]);
-
     const int tab = std::clamp(app.envelopeTab, 0, 2);
     const place::Box lit = place::CellOf(PlaceId::EnvelopeTabs, tab);
     canvas.BlitPart(lit.x, lit.y, PieceId::EnvelopeTabLit, 0, skin::kEnvelopeTabH * tab, lit.w, lit.h);
-    // The tabs show the first, third and fourth envelopes.
-    static constexpr int kTabEnvelope[3] = {0, 2, 3};
-    const Envelope& e = in.envelopes[kTabEnvelope[tab]];
-    struct Row {
-        int y;
-        uint8_t value;
-        int reading;  // 0 none, 1 seconds, 2 percent
-    };
-    const Row rows[] = {{52, e.attack, 1},           {68, e.decay, 1},          {84, e.sustain, 2},
-                        {100, e.release, 1},         {116, e.amount, 2},        {148, e.oscillatorAttack, 0},
-                        {164, e.oscillatorRate, 0},  {180, e.oscillatorType, 0}, {196, e.oscillatorPhase, 0},
-                        {212, e.oscillatorAmount, 0}};
-    for (const Row& row : rows) {
-        DrawHex(canvas, 830, row.y, row.value, 2);
-        if (row.reading == 1) {
-            if constexpr (profile::kEnvelopeTimes) Format(canvas, 883, row.y, 2, "%.3f s.", EnvelopeTimeTable[row.value]);
+
+    // Every value at its field: the byte in hex (the modulation settings as
+    // number labels), and its reading right of the field.
+    static constexpr const char* kFilterNames[5] = {"Disabled", "Lowpass ", "Highpass", "Bandpass", "Notch   "};
+    char text[64];
+    for (int i = 0; i < kValueControlCount; ++i) {
+        const ValueControl& c = kValueControls[i];
+        const place::Box b = place::CellOf(c.place, c.cell);
+        const int value = ControlByte(app, c);
+        if (c.modulation >= 0) {
+            NumberLabel(canvas, b.x + place::kFieldInset, b.y, value);
+            continue;
         }
-        if (row.reading == 2) Format(canvas, 883, row.y, 2, "%d%%", 100 * row.value / 256);
+        DrawHex(canvas, b.x + place::kFieldInset, b.y + place::kFieldInset, value, 2);
+        const int x = b.x + b.w + 1, y = b.y + place::kFieldInset;
+        switch (c.reading) {
+            case Reading::kDecibels:
+                DecibelText(value / 64.0, text, sizeof text);
+                canvas.Text(x, y, text, 2);
+                break;
+            case Reading::kPan: Format(canvas, x, y, 2, "L=%d%% R=%d%%", (25600 - 100 * value) / 256, 100 * value / 256); break;
+            case Reading::kTune: Format(canvas, x, y, 2, "%d", value - 128); break;
+            case Reading::kHertz: Format(canvas, x, y, 2, "%.1f Hz", 440.0 * std::pow(2.0, (value - 128) / 24.0)); break;
+            case Reading::kFilter:
+                if (value < 5) canvas.Text(x, y, kFilterNames[value], 2);
+                break;
+            case Reading::kPercent: Format(canvas, x, y, 2, "%d%%", 100 * value / 256); break;
+            case Reading::kSeconds:
+                if constexpr (profile::kEnvelopeTimes) Format(canvas, x, y, 2, "%.3f s.", EnvelopeTimeTable[value]);
+                break;
+            case Reading::kNone: break;
+        }
     }
 }
 

@@ -69,8 +69,12 @@ struct Place {
     X(SongNameField, 561, 256, 231, 16, 231, 16)                     \
     X(SaveButton, 792, 256, 36, 16, 36, 16)                          \
     X(ExportButton, 828, 256, 48, 16, 48, 16)                        \
-    /* Instrument editor page: the three envelope tabs */            \
+    /* Instrument editor page: the three envelope tabs, and the */   \
+    /* value fields, a row every 16 lines (each value's hex 4 in) */  \
     X(EnvelopeTabs, 763, 16, 261, 16, 87, 16)                        \
+    X(InstrumentValues, 561, 16, 56, 112, 56, 16)                    \
+    X(ModulationValues, 720, 16, 32, 112, 32, 16)                    \
+    X(EnvelopeValues, 826, 48, 56, 176, 56, 16)                      \
     /* Master page: the switch, and band 0's fader knob at gain 0 */ \
     X(EqSwitch, 857, 3, 10, 10, 10, 10)                              \
     X(EqFader, 530, 60, 15, 32, 15, 32)                              \

@@ -15,6 +15,7 @@
 #include "ui/editing.h"
 #include "ui/keyboard.h"
 #include "ui/mouse.h"
+#include "ui/page_controls.h"
 
 namespace zelmora {
 namespace {
@@ -203,6 +204,44 @@ TEST_F(EditingTest, FadersMuteAndSolo) {
     ToggleMute(*app, 3);
     RenderBuffer(*app);
     EXPECT_EQ(app->mixLeft[200] + app->mixRight[200], 0.0);
+}
+
+TEST_F(EditingTest, InstrumentPageValuesAreControls) {
+    app->screenPage = 2;
+    app->currentInstrument = 3;
+    auto fresh = std::make_unique<Instrument>();
+    ResetInstrumentFields(*fresh);
+    for (int tab = 0; tab < 3; ++tab) {
+        app->envelopeTab = tab;
+        for (int i = 0; i < kValueControlCount; ++i) {
+            const ValueControl& c = kValueControls[i];
+            const place::Box b = place::CellOf(c.place, c.cell);
+            const int x = b.x + 5, y = b.y + 8;
+            ASSERT_EQ(ValueControlAt(x, y), &c);
+            const uint8_t& value = ControlByte(*app, c);
+            const auto drag = [&](int dy) {
+                MouseDown(*app, x, y, 0, false);
+                MouseMove(*app, x, y + dy);
+                MouseUp(*app, x, y + dy, 0);
+            };
+            drag(-300);  // up raises, held at the byte's top
+            EXPECT_EQ(value, 255) << c.what;
+            drag(400);
+            EXPECT_EQ(value, 0) << c.what;
+            MouseWheel(*app, x, y, 240);
+            EXPECT_EQ(value, 2) << c.what;
+            MouseDown(*app, x, y, 0, true);
+            MouseUp(*app, x, y, 0);
+            // The new-instrument value; the tabs show envelopes 0, 2 and 3.
+            const Envelope& e = fresh->envelopes[tab == 0 ? 0 : tab + 1];
+            const uint8_t want = c.field ? fresh.get()->*c.field : c.envelopeField ? e.*c.envelopeField : 0;
+            EXPECT_EQ(value, want) << c.what;
+            if (c.envelopeField)
+                EXPECT_EQ(&value, &(app->song.instruments[3].envelopes[tab == 0 ? 0 : tab + 1].*c.envelopeField));
+            Undo(*app);
+            EXPECT_EQ(value, 2) << c.what << ": the reset is one step";
+        }
+    }
 }
 
 TEST_F(EditingTest, TheExportIsTheRendererOfTheSongAsSaved) {

@@ -19,13 +19,15 @@
 #include "ui/browser.h"
 #include "ui/keyboard.h"
 #include "ui/mouse.h"
+#include "ui/page_controls.h"
 
 namespace zelmora {
 namespace {
 
-// The song as the module writer writes it, and the levels no file holds
-// (faders, master volume, equaliser). The order position is the cursor's
-// (undo moves it to each step's place), so it is left out.
+// The song as the module writer writes it, and what it leaves out: the levels
+// (faders, master volume, equaliser) and the settings of instruments without
+// a sample. The order position is the cursor's (undo moves it to each step's
+// place), so it is left out.
 std::vector<uint8_t> Written(AppState& app) {
     const uint8_t position = app.song.orderPosition;
     app.song.orderPosition = 0;
@@ -35,6 +37,10 @@ std::vector<uint8_t> Written(AppState& app) {
     bytes.push_back(app.song.masterVolume);
     bytes.push_back(app.song.eqOn);
     for (int8_t gain : app.song.eqGains) bytes.push_back(static_cast<uint8_t>(gain));
+    for (const Instrument& in : app.song.instruments) {
+        const auto* record = reinterpret_cast<const uint8_t*>(&in);
+        bytes.insert(bytes.end(), record, record + offsetof(Instrument, samples));
+    }
     return bytes;
 }
 
@@ -66,7 +72,7 @@ struct EditGenerator {
         app.editMode = 1;
         static constexpr int kNoteKeys[] = {'Z', 'S', 'X', 'Q', 'W', '2', 'P'};
         static constexpr int kHexKeys[] = {'0', '5', '9', 'A', 'C', 'F', 'G', 'T'};
-        switch (Pick(23)) {
+        switch (Pick(24)) {
             case 0: case 1:  // move about: arrows, tab, rows (no step)
                 Key(app, std::array{vk::kLeft, vk::kRight, vk::kUp, vk::kDown, vk::kTab, vk::kNext}[Pick(6)]);
                 break;
@@ -170,6 +176,22 @@ struct EditGenerator {
                 MouseDown(app, x, top + 10, 0, Pick(4) == 0);
                 MouseMove(app, x, top + 10 + Pick(41) - 20);
                 MouseUp(app, x, top + 10, 0);
+                break;
+            }
+            case 22: {  // a value of the Instrument page: dragged, stepped by the wheel or reset
+                app.currentInstrument = 1 + Pick(3);
+                Click(app, 440, 56);
+                Click(app, 770 + 87 * Pick(3), 20);
+                const ValueControl& c = kValueControls[Pick(kValueControlCount)];
+                const place::Box b = place::CellOf(c.place, c.cell);
+                if (Pick(3) == 0) {
+                    MouseWheel(app, b.x + 5, b.y + 5, 120 * (Pick(5) - 2));
+                } else {
+                    MouseDown(app, b.x + 5, b.y + 5, 0, Pick(4) == 0);
+                    MouseMove(app, b.x + 5, b.y + Pick(81) - 40);
+                    MouseUp(app, b.x + 5, b.y + 5, 0);
+                }
+                Click(app, 440, 40);
                 break;
             }
             default:  // undo or redo in between
