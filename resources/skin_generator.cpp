@@ -1111,7 +1111,16 @@ void DrawSamplePage(Pen& pen) {
     Well(pen, 504, 22, 514, 130);
     Well(pen, 504, 152, 514, 34);
     Label(pen, 506, 192, "OVERVIEW OF THE WHOLE SAMPLE");
-    Label(pen, 506, 210, "The waveform of the region chosen in the list.");
+    // Frames, loop start and loop length: a label, then the field the values go in.
+    const char* numbers[3] = {"FRAMES", "LOOP START", "LOOP LENGTH"};
+    for (int k = 0; k < 3; ++k) {
+        const auto cell = CellOf(PlaceId::SampleNumbers, k);
+        Label(pen, cell.x, cell.y + 4, numbers[k]);
+        Field(pen, cell.x + 76, cell.y, 84, cell.h);
+    }
+    const auto loop = CellOf(PlaceId::LoopModeButton, 0);
+    LabelLeftOf(pen, loop.x, loop.y + 4, "LOOP");
+    Field(pen, loop.x, loop.y, loop.w, loop.h);
     // A legend for the loop markers, drawn like them.
     Well(pen, 505, 232, 14, 16);
     pen.VLine(512, 234, 12, kYellow);

@@ -162,6 +162,12 @@ struct AppState {
     // the frame last composed, which the mouse's pattern view hit tests use.
     int32_t draggedFader = -1;
     bool selectingCells = false;  // a drag over the pattern view's cells
+    // The Sample page's detail view: its first frame and frames per column
+    // (0: the whole sample, as it opens), for which slot (instrument x 256 +
+    // slot); and the loop marker being dragged (1 start, 2 end, 0 none).
+    int64_t sampleViewFirst = 0, sampleViewPerColumn = 0;
+    int32_t sampleViewOf = -1;
+    int32_t draggedLoopMarker = 0;
     int32_t screenWidth = 1024, screenHeight = 768;
     // Counts the songs made new (also by every module loaded), so a caller
     // can tell whether an import replaced the song.

@@ -267,3 +267,116 @@ void ToggleSolo(AppState& app, int track) {
 }
 
 }  // namespace zelmora
+
+namespace zelmora {
+
+namespace {
+
+Sample& CurrentSample(AppState& app) {
+    return app.song.instruments[app.currentInstrument & 0xFF].samples[app.currentSample & 0xFF];
+}
+const Sample& CurrentSample(const AppState& app) {
+    return app.song.instruments[app.currentInstrument & 0xFF].samples[app.currentSample & 0xFF];
+}
+int SlotKey(const AppState& app) { return (app.currentInstrument & 0xFF) * 256 + (app.currentSample & 0xFF); }
+
+constexpr int kViewColumns = 512;
+
+// The frame under a column of a view showing span (snapped to whole frames).
+int64_t FrameAt(const SampleSpan& span, int column) { return span.first + int64_t{column} * span.perColumn; }
+
+}  // namespace
+
+SampleSpan OverviewSpan(const AppState& app) {
+    return {0, std::max<int64_t>(UsableFrames(CurrentSample(app)), 0) / kViewColumns + 1};
+}
+
+SampleSpan DetailSpan(const AppState& app) {
+    if (app.sampleViewOf != SlotKey(app) || app.sampleViewPerColumn <= 0) return OverviewSpan(app);
+    return {app.sampleViewFirst, app.sampleViewPerColumn};
+}
+
+void ZoomSampleView(AppState& app, int x, int notches) {
+    const int64_t frames = UsableFrames(CurrentSample(app));
+    if (frames == 0 || notches == 0) return;
+    const SampleSpan span = DetailSpan(app);
+    const int column = std::clamp(x - place::Get(place::PlaceId::SampleDetail).x, 0, kViewColumns - 1);
+    const int64_t anchor = FrameAt(span, column);
+    // Each notch halves or doubles the frames per column, from one frame a
+    // column to the whole sample; the frame under the mouse stays there.
+    int64_t per = span.perColumn;
+    for (int n = notches; n > 0; --n) per = std::max<int64_t>(1, per / 2);
+    for (int n = notches; n < 0; ++n) per = std::min(per * 2, OverviewSpan(app).perColumn);
+    const int64_t lastFirst = std::max<int64_t>(0, frames - kViewColumns * per);
+    app.sampleViewOf = SlotKey(app);
+    app.sampleViewPerColumn = per;
+    app.sampleViewFirst = std::clamp<int64_t>(anchor - int64_t{column} * per, 0, lastFirst);
+    SetStatus(app, "Sample View: %lld Frame%s A Column.", static_cast<long long>(per), per == 1 ? "" : "s");
+    RequestRedraw(app);
+}
+
+bool LoopMarkerPress(AppState& app, int x, int y) {
+    const Sample& s = CurrentSample(app);
+    if (s.loopMode == 0 || UsableFrames(s) == 0) return false;
+    for (const auto& [id, span] : {std::pair{place::PlaceId::SampleDetail, DetailSpan(app)},
+                                   std::pair{place::PlaceId::SampleOverview, OverviewSpan(app)}}) {
+        const place::Place& view = place::Get(id);
+        if (y < view.y || y >= view.y + view.h || x < view.x - 4 || x >= view.x + view.w + 4) continue;
+        const int xs = view.x + static_cast<int>((s.loopStart - span.first) / span.perColumn);
+        const int xe = view.x + static_cast<int>((int64_t{s.loopStart} + s.loopLength - span.first) / span.perColumn);
+        // The nearer marker within the width of its picture takes the press.
+        const int ds = std::abs(x - xs), de = std::abs(x - xe);
+        if (std::min(ds, de) > 4) return false;
+        app.draggedLoopMarker = de < ds || (de == ds && x > xe) ? 2 : 1;
+        app.draggedLoopMarker |= id == place::PlaceId::SampleOverview ? 4 : 0;  // which view it follows
+        return true;
+    }
+    return false;
+}
+
+void LoopMarkerDrag(AppState& app, int x) {
+    if (app.draggedLoopMarker == 0) return;
+    Sample& s = CurrentSample(app);
+    const int64_t frames = UsableFrames(s);
+    if (frames < 2) return;
+    const bool overview = (app.draggedLoopMarker & 4) != 0;
+    const SampleSpan span = overview ? OverviewSpan(app) : DetailSpan(app);
+    const place::Place& view = place::Get(overview ? place::PlaceId::SampleOverview : place::PlaceId::SampleDetail);
+    const int64_t frame = FrameAt(span, x - view.x);
+    int64_t start = s.loopStart, end = int64_t{s.loopStart} + s.loopLength;
+    // Inside the sample, the start before the end, on whole frames.
+    if ((app.draggedLoopMarker & 3) == 1)
+        start = std::clamp<int64_t>(frame, 0, end - 1);
+    else
+        end = std::clamp<int64_t>(frame, start + 1, frames);
+    if (start == s.loopStart && end - start == s.loopLength) return;
+    // The voices read the loop while they play: both fields change under the lock.
+    WillChange(app, "Loop", &s.loopStart, sizeof s.loopStart, true);
+    WillChange(app, "Loop", &s.loopLength, sizeof s.loopLength, true);
+    {
+        StateGuard lock(app.stateLock);
+        s.loopStart = static_cast<int32_t>(start);
+        s.loopLength = static_cast<int32_t>(end - start);
+    }
+    SetStatus(app, "Loop Start %d, Length %d.", s.loopStart, s.loopLength);
+    RequestRedraw(app);
+}
+
+void SwitchLoopMode(AppState& app) {
+    Sample& s = CurrentSample(app);
+    const int32_t frames = UsableFrames(s);
+    if (frames == 0) return;
+    WillChange(app, "Loop Mode", &s.loopMode, sizeof s.loopMode, true);
+    WillChange(app, "Loop Mode", &s.loopStart, sizeof s.loopStart, true);
+    WillChange(app, "Loop Mode", &s.loopLength, sizeof s.loopLength, true);
+    StateGuard lock(app.stateLock);
+    s.loopMode = (std::clamp(s.loopMode, 0, 2) + 1) % 3;
+    // A loop switched on where there was none spans the whole sample.
+    if (s.loopMode != 0 && s.loopLength <= 0) {
+        s.loopStart = 0;
+        s.loopLength = frames;
+    }
+    FitLoopInsideSample(s);
+}
+
+}  // namespace zelmora

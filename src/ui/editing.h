@@ -4,6 +4,8 @@
 // thread; the full build only.
 #pragma once
 
+#include <cstdint>
+
 namespace zelmora {
 
 struct AppState;
@@ -38,5 +40,26 @@ void PatternViewRelease(AppState& app);
 // the mixer silences.
 void ToggleMute(AppState& app, int track);
 void ToggleSolo(AppState& app, int track);
+
+}  // namespace zelmora
+
+namespace zelmora {
+
+// The Sample page. The detail view's span (first frame, frames per column) for
+// the current slot: the whole sample unless the wheel zoomed it.
+struct SampleSpan {
+    int64_t first, perColumn;
+};
+SampleSpan DetailSpan(const AppState& app);
+SampleSpan OverviewSpan(const AppState& app);
+
+// The wheel over the detail view zooms around the mouse (n notches, up is in).
+void ZoomSampleView(AppState& app, int x, int notches);
+
+// A press on a loop marker of either view, its drag and release; the loop
+// label switches the loop mode (none, forward, ping-pong).
+bool LoopMarkerPress(AppState& app, int x, int y);
+void LoopMarkerDrag(AppState& app, int x);
+void SwitchLoopMode(AppState& app);
 
 }  // namespace zelmora

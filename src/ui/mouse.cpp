@@ -28,7 +28,7 @@ namespace {
 using place::PlaceId;
 
 constexpr int kAnyPage = -1;
-constexpr int kSetupPage = 0, kBrowserPage = 1, kInstrumentPage = 2, kMasterPage = 5;
+constexpr int kSetupPage = 0, kBrowserPage = 1, kInstrumentPage = 2, kSamplePage = 4, kMasterPage = 5;
 constexpr int kToolbarPages = profile::kAllPages ? 6 : 2;  // Setup and Browser come first
 constexpr int kBrowserRows = place::Get(PlaceId::BrowserRows).h / place::Get(PlaceId::BrowserRows).cellH;
 
@@ -350,6 +350,14 @@ const ValueControl* ValueControlOfId(int id) {
 
 bool OverValueField(const AppState&, int x, int y) { return ValueControlAt(x, y) != nullptr; }
 
+void SampleView(AppState& app, const Event& e) {
+    if constexpr (profile::kEverydayEditing) LoopMarkerPress(app, e.x, e.y);
+}
+
+void LoopMode(AppState& app, const Event&) {
+    if constexpr (profile::kEverydayEditing) SwitchLoopMode(app);
+}
+
 // A drag up raises the value, as the playlist's fields do; a double-click resets it.
 void ValueField(AppState& app, const Event& e) {
     if constexpr (!profile::kEverydayEditing) return;
@@ -433,6 +441,10 @@ constexpr Region kRegions[] = {
     {kInstrumentPage, PlaceId::InstrumentValues, 300, Kind::kDrag, ValueField, OverValueField},
     {kInstrumentPage, PlaceId::ModulationValues, 310, Kind::kDrag, ValueField, OverValueField},
     {kInstrumentPage, PlaceId::EnvelopeValues, 320, Kind::kDrag, ValueField, OverValueField},
+    // Sample editor page: the loop markers in both views, the loop mode.
+    {kSamplePage, PlaceId::SampleDetail, 0, Kind::kClick, SampleView},
+    {kSamplePage, PlaceId::SampleOverview, 0, Kind::kClick, SampleView},
+    {kSamplePage, PlaceId::LoopModeButton, 0, Kind::kClick, LoopMode},
     // Master page.
     {kMasterPage, PlaceId::EqSwitch, 0, Kind::kClick, EqSwitch},
     FaderRegion(0), FaderRegion(1), FaderRegion(2), FaderRegion(3), FaderRegion(4),
@@ -537,6 +549,7 @@ void MouseMove(AppState& app, int x, int y) {
         r->action(app, e);
     }
     if (app.draggedFader >= 0 || app.selectingCells) PatternViewDrag(app, x, y, dy);
+    if (app.draggedLoopMarker != 0) LoopMarkerDrag(app, x);
     SetCursorFor(app, x, y);
     if (app.pressedControl != 0) RequestRedraw(app);
 }
@@ -559,6 +572,7 @@ void MouseUp(AppState& app, int x, int y, int button) {
     app.pressedControl = 0;
     app.repeatCounter = 0;
     PatternViewRelease(app);
+    app.draggedLoopMarker = 0;
     EndStep(app);
     RequestRedraw(app);
 }
@@ -580,6 +594,10 @@ void MouseWheel(AppState& app, int x, int y, int delta) {
     if (y >= place::kPatternRowsTop) {
         app.transport.row = Clamp(app.transport.row - n, 0, CurrentPattern(app).lastRow);
     }
+    const place::Place& detail = place::Get(PlaceId::SampleDetail);
+    if (app.screenPage == kSamplePage && profile::kEverydayEditing && x >= detail.x && x < detail.x + detail.w &&
+        y >= detail.y && y < detail.y + detail.h)
+        ZoomSampleView(app, x, n);
     if (app.screenPage == kInstrumentPage && profile::kEverydayEditing)
         if (const ValueControl* control = ValueControlAt(x, y)) {
             BeginStep(app);  // each notch of the wheel is a step of its own

@@ -10,6 +10,7 @@
 #include "app/profile.h"
 #include "engine/transport.h"
 #include "ui/draw.h"
+#include "ui/editing.h"
 #include "ui/page_controls.h"
 #include "ui/screen_places.h"
 
@@ -192,9 +193,28 @@ void DrawWaveform(Canvas& canvas, int x, int y, int w, int h, const Sample& samp
 void DrawSamplePage(AppState& app, Canvas& canvas) {
     canvas.Blit(494, 0, PieceId::SamplePage);
     const Sample& sample = app.song.instruments[app.currentInstrument & 0xFF].samples[app.currentSample & 0xFF];
-    const int64_t perColumn = std::max<int64_t>(UsableFrames(sample), 0) / 512 + 1;
-    DrawWaveform(canvas, 505, 23, 512, 128, sample, 0, perColumn);
-    DrawWaveform(canvas, 505, 153, 512, 32, sample, 0, perColumn);
+    const place::Place& detail = place::Get(PlaceId::SampleDetail);
+    const place::Place& overview = place::Get(PlaceId::SampleOverview);
+    const SampleSpan zoomed = DetailSpan(app), whole = OverviewSpan(app);
+    DrawWaveform(canvas, detail.x, detail.y, detail.w, detail.h, sample, zoomed.first, zoomed.perColumn);
+    DrawWaveform(canvas, overview.x, overview.y, overview.w, overview.h, sample, whole.first, whole.perColumn);
+    if constexpr (!profile::kEverydayEditing) return;
+    // A zoomed detail view: its span lit in the overview.
+    if (zoomed.perColumn != whole.perColumn && UsableFrames(sample) > 0) {
+        const int x0 = overview.x + static_cast<int>(zoomed.first / whole.perColumn);
+        const int w = std::max(1, static_cast<int>(512 * zoomed.perColumn / whole.perColumn));
+        const skin::Piece& tint = skin::Get(PieceId::ListTint);
+        canvas.Blend(x0, overview.y, std::min(w, overview.x + overview.w - x0), overview.h, tint.x, tint.y);
+    }
+    const int32_t frames = UsableFrames(sample);
+    const int32_t numbers[3] = {frames, frames ? sample.loopStart : 0, frames ? sample.loopLength : 0};
+    for (int k = 0; k < 3; ++k) {
+        const place::Box cell = place::CellOf(PlaceId::SampleNumbers, k);
+        Format(canvas, cell.x + 80, cell.y + place::kFieldInset, 2, "%d", numbers[k]);
+    }
+    static constexpr const char* kLoopModes[3] = {"Off", "Forward", "Ping-Pong"};
+    const place::Box loop = place::CellOf(PlaceId::LoopModeButton, 0);
+    canvas.Text(loop.x + place::kFieldInset, loop.y + place::kFieldInset, kLoopModes[std::clamp(sample.loopMode, 0, 2)], 2);
 }
 
 // ---- Master ----

@@ -75,6 +75,11 @@ struct Place {
     X(InstrumentValues, 561, 16, 56, 112, 56, 16)                    \
     X(ModulationValues, 720, 16, 32, 112, 32, 16)                    \
     X(EnvelopeValues, 826, 48, 56, 176, 56, 16)                      \
+    /* Sample editor page: the two views, the numbers, the loop */  \
+    X(SampleDetail, 505, 23, 512, 128, 512, 128)                     \
+    X(SampleOverview, 505, 153, 512, 32, 512, 32)                    \
+    X(SampleNumbers, 506, 206, 504, 16, 168, 16)                     \
+    X(LoopModeButton, 720, 232, 80, 16, 80, 16)                      \
     /* Master page: the switch, and band 0's fader knob at gain 0 */ \
     X(EqSwitch, 857, 3, 10, 10, 10, 10)                              \
     X(EqFader, 530, 60, 15, 32, 15, 32)                              \

@@ -127,10 +127,10 @@ TEST_F(EditingTest, ClicksFindTheirCellAtTwoWindowSizes) {
         {590, 600, 54, 403, true, 0, 0, 0},        {590, 600, 54 + 25, 403, true, 0, 0, 0},
         {590, 600, 54 + 26, 391, true, 0, 1, -1},  {590, 600, 54 + 126 + 111, 426, true, 1, 11, 2},
         {590, 600, 54 + 4 * 126, 402, true, 4, 0, 0},  // the fifth slot, of a track that exists
-        {590, 600, 30, 402, false},                 {590, 600, 100, 339, false},  // row numbers, headers
-        {590, 600, 100, 476, false},                                            // the mixer strips
+        {590, 600, 30, 402, false, 0, 0, 0},      {590, 600, 100, 339, false, 0, 0, 0},  // row numbers, headers
+        {590, 600, 100, 476, false, 0, 0, 0},                                            // the mixer strips
         {1920, 1080, 54 + 13 * 126 + 47, 645, true, 13, 3, 0},
-        {1920, 1080, 54 + 14 * 126 + 120, 645, false},  // between two slots
+        {1920, 1080, 54 + 14 * 126 + 120, 645, false, 0, 0, 0},  // between two slots
         {1920, 1080, 54, 345, true, 0, 0, -25},
     };
     for (const auto& c : cases) {
@@ -139,7 +139,9 @@ TEST_F(EditingTest, ClicksFindTheirCellAtTwoWindowSizes) {
         app->transport.row = 0;
         int track = -1, column = -1, row = -1;
         ASSERT_EQ(PatternCellAt(*app, c.x, c.y, track, column, row), c.hit) << c.w << " " << c.x << "," << c.y;
-        if (c.hit) EXPECT_EQ(std::make_tuple(track, column, row), std::make_tuple(c.track, c.column, c.row));
+        if (c.hit) {
+            EXPECT_EQ(std::make_tuple(track, column, row), std::make_tuple(c.track, c.column, c.row));
+        }
     }
     // A click puts the cursor there (the row too while stopped, which brings
     // it to the middle line); a drag selects what passes under the mouse.
@@ -236,12 +238,53 @@ TEST_F(EditingTest, InstrumentPageValuesAreControls) {
             const Envelope& e = fresh->envelopes[tab == 0 ? 0 : tab + 1];
             const uint8_t want = c.field ? fresh.get()->*c.field : c.envelopeField ? e.*c.envelopeField : 0;
             EXPECT_EQ(value, want) << c.what;
-            if (c.envelopeField)
+            if (c.envelopeField) {
                 EXPECT_EQ(&value, &(app->song.instruments[3].envelopes[tab == 0 ? 0 : tab + 1].*c.envelopeField));
+            }
             Undo(*app);
             EXPECT_EQ(value, 2) << c.what << ": the reset is one step";
         }
     }
+}
+
+TEST_F(EditingTest, SampleLoopMarkersLoopModeAndZoom) {
+    app->screenPage = 4;
+    app->currentInstrument = 2;
+    Sample& s = AddSample(*app, 2, 0, 10000, 1, [](int, int f) { return (f % 100) / 100.0; });
+    const auto click = [&](int x, int y) {
+        MouseDown(*app, x, y, 0, false);
+        MouseUp(*app, x, y, 0);
+    };
+    click(730, 240);  // the loop label: forward, over the whole sample
+    EXPECT_EQ(std::make_tuple(s.loopMode, s.loopStart, s.loopLength), std::make_tuple(1, 0, 10000));
+    // 10000 / 512 + 1 = 20 frames a column: the end marker stands at 505 + 500.
+    const auto drag = [&](int x, int y, int to) {
+        MouseDown(*app, x, y, 0, false);
+        MouseMove(*app, to, y);
+        MouseUp(*app, to, y, 0);
+    };
+    drag(1005, 60, 2000);  // the end, past the view: held at the last frame
+    EXPECT_EQ(s.loopLength, 10000);
+    drag(505, 60, 100);    // the start, before the view: held at the first frame
+    EXPECT_EQ(s.loopStart, 0);
+    drag(505, 60, 505 + 100);  // the start to frame 2000
+    drag(1005, 160, 505 + 50);  // the end, in the overview, dragged before the start: one frame after it
+    EXPECT_EQ(std::make_tuple(s.loopStart, s.loopLength), std::make_tuple(2000, 1));
+    Undo(*app);
+    EXPECT_EQ(std::make_tuple(s.loopStart, s.loopLength), std::make_tuple(2000, 8000));
+
+    // The wheel zooms the detail view around the mouse, down to a frame a
+    // column and back out to the whole sample, never past its ends.
+    for (int n = 0; n < 8; ++n) MouseWheel(*app, 505 + 100, 60, 120);
+    EXPECT_EQ(DetailSpan(*app).perColumn, 1);
+    EXPECT_EQ(DetailSpan(*app).first, 2000 - 100);
+    drag(505 + 100, 60, 505 + 103);  // the start marker, now moved frame by frame
+    EXPECT_EQ(s.loopStart, 2003);
+    MouseWheel(*app, 1000, 60, -120 * 20);
+    EXPECT_EQ(std::make_tuple(DetailSpan(*app).first, DetailSpan(*app).perColumn), std::make_tuple(0, 20));
+    click(730, 240);
+    click(730, 240);  // ping-pong, then off
+    EXPECT_EQ(s.loopMode, 0);
 }
 
 TEST_F(EditingTest, TheExportIsTheRendererOfTheSongAsSaved) {
