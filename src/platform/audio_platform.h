@@ -76,4 +76,9 @@ IAsioDriver* CreateSubstitute(int32_t index);
 // false when SDL's audio cannot be initialised.
 bool AddSdlAudioDrivers();
 
+// The JACK driver, "JACK: <server name>", added when a JACK server runs (it is
+// never started for the asking). Defined only where the JACK library is built;
+// false when no server answers.
+bool AddJackDriver();
+
 }  // namespace zelmora

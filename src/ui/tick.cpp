@@ -1,8 +1,11 @@
 // The 16 ms tick's work apart from the meters. Main thread: the shells hand
 // the tick over from their timers.
 #include "app/app_state.h"
+#include "app/profile.h"
+#include "audio/driver_notice.h"
 #include "ui/mouse.h"
 #include "ui/screen.h"
+#include "ui/shell_services.h"
 
 namespace zelmora {
 
@@ -17,6 +20,9 @@ void TickAutorepeat(AppState& app) {
 }
 
 bool TickFinish(AppState& app) {
+    if constexpr (profile::kDriverNotices) {
+        if (ServiceDriverNotice(app, Shell().window)) app.redrawRequest.store(1, std::memory_order_relaxed);
+    }
     const bool redraw = app.redrawRequest.exchange(0, std::memory_order_relaxed) != 0;
     app.tickCounter.fetch_add(1, std::memory_order_relaxed);
     return redraw;

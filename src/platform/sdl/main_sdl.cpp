@@ -337,7 +337,11 @@ int main(int, char**) {
     ShellSteps steps;
     steps.loadCursors = LoadCursors;
     steps.settingsPath = SettingsPath;
-    steps.beforeState = [] { AddSdlAudioDrivers(); };
+    steps.beforeState = [] {
+        // JACK, where a server runs, comes first: a musician who started one wants it.
+        if constexpr (profile::kJackDriver) AddJackDriver();
+        AddSdlAudioDrivers();
+    };
     steps.openWindow = OpenWindow;
     steps.startAudio = StartAudioDriver;
     steps.startTick = StartTick;
