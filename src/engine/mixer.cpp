@@ -271,7 +271,7 @@ double InterpolateFrame(const double* w, int k, uint32_t fraction) {
 }
 
 void StartVoice(AppState& app, Voice& v, int track, int instrument, int slot, int note, int transpose,
-                int32_t startOffset) {
+                int32_t startOffset, double gain) {
     const Sample& s = app.song.instruments[instrument & 255].samples[slot & 255];
     const TrackSettings& ts = app.song.tracks[track & 31];
     int64_t position = startOffset;
@@ -295,7 +295,8 @@ void StartVoice(AppState& app, Voice& v, int track, int instrument, int slot, in
     v.positionFraction = 0;
     v.pitch = note;
     const double mixer = ts.mixerVolume;
-    v.volume = mixer * mixer / 4096.0 * (ts.channel.volume / 64.0);
+    v.gain = gain;
+    v.volume = mixer * mixer / 4096.0 * (ts.channel.volume / 64.0) * gain;
     v.pan = ts.channel.pan / 256.0;
     v.envelopeValue = 0.0;
     v.envelopeStage = kStageAttack;
@@ -318,7 +319,7 @@ void ReleaseTrackVoices(AppState& app, int track) {
 }
 
 int StartNoteVoices(AppState& app, int track, int instrument, int note, int transpose, int velocity,
-                    int32_t startOffset) {
+                    int32_t startOffset, double gain) {
     if (instrument <= 0 || instrument >= kMaxInstruments || track < 0 || track >= kMaxTracks) return 0;
     const Instrument& ins = app.song.instruments[instrument];
     int started = 0;
@@ -329,7 +330,7 @@ int StartNoteVoices(AppState& app, int track, int instrument, int note, int tran
         if (note < s.keyLow || note > s.keyHigh || velocity < s.velocityLow || velocity > s.velocityHigh) continue;
         while (nextFree < kVoiceCount && app.voices[nextFree].envelopeStage != kStageOff) ++nextFree;
         if (nextFree == kVoiceCount) break;  // no voice left for this or any later slot
-        StartVoice(app, app.voices[nextFree], track, instrument, slot, note, transpose, startOffset);
+        StartVoice(app, app.voices[nextFree], track, instrument, slot, note, transpose, startOffset, gain);
         ++started;
     }
     return started;
@@ -366,7 +367,7 @@ void MixVoice(Voice& v, double* left, double* right, int n, Song& song, double s
     const double mixer = ts.mixerVolume;
     const double volumeTarget =
         ClampValue(c.volume + c.tremoloDepth * SineTable[c.tremoloPosition & 63] / 128.0, 0.0, 64.0) / 64.0 *
-        (mixer * mixer / 4096.0);
+        (mixer * mixer / 4096.0) * v.gain;
     const double panTarget = ClampValue((c.pan + s.pan - 128) / 256.0, 0.0, 1.0);
     const double pitch = c.vibratoDepth * SineTable[c.vibratoPosition & 63] / 3825.0 + c.arpeggioOffset +
                          s.coarseTune + s.fineTune * 0.01 - s.baseNote + v.transpose + v.pitch;

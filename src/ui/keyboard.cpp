@@ -445,6 +445,11 @@ void KeyUp(AppState& app, int virtualKey) {
     RequestRedraw(app);
 }
 
+void KeepCursorOnPattern(AppState& app) { KeepCursorInPattern(app); }
+PatternCell& CellUnderCursor(AppState& app) { return CursorCell(app); }
+void StepCursorRow(AppState& app) { StepRow(app); }
+void EnterHeldChord(AppState& app) { ChordEntry(app); }
+
 void OpenTextField(AppState& app, char* target, int x, int y, int size) {
     // SANITY: a field with no buffer or no room for its terminator is not opened.
     if (target == nullptr || size < 1) {
