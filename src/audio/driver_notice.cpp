@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "app/app_state.h"
+#include "app/status_line.h"
 #include "audio/asio_host.h"
 
 namespace zelmora {
@@ -69,6 +70,8 @@ bool ServiceDriverNotice(AppState& app, void* window) {
             break;
     }
     std::snprintf(host.statusText, sizeof host.statusText, "%s", text);
+    // A stream that ended or changed by itself is news on every page.
+    if (action != DriverNotice::kShow) SetStatus(app, "%s", text);
     return true;
 }
 

@@ -24,7 +24,9 @@ enum class DriverNotice : int32_t {
 // closed is dropped.
 void PostDriverNotice(const IAsioDriver* driver, DriverNotice action, const char* text);
 
-// Main thread: acts on the waiting notice, if any. True when it did something.
+// Main thread: acts on the waiting notice, if any, and shows its text in the
+// driver's status (a stop or restart also in the status line). True when it
+// did something.
 bool ServiceDriverNotice(AppState& app, void* window);
 
 // Tests: drops a waiting notice.

@@ -169,6 +169,7 @@ TEST_F(JackDriverTest, ServerShutdownStopsTheDriverWithAMessage) {
     ASSERT_TRUE(WaitFor([&] { return ServiceDriverNotice(*app, nullptr); }));
     EXPECT_EQ(app->asioHost.driver, nullptr);
     EXPECT_EQ(std::string(app->asioHost.statusText).rfind("JACK Server Stopped: ", 0), 0u) << app->asioHost.statusText;
+    EXPECT_STREQ(app->statusLine, app->asioHost.statusText);
     // The Setup page's restart finds no server, says so at once, and can be tried again.
     const auto start = std::chrono::steady_clock::now();
     RestartAudio(*app, nullptr);
@@ -177,6 +178,21 @@ TEST_F(JackDriverTest, ServerShutdownStopsTheDriverWithAMessage) {
     ASSERT_TRUE(server.Start(kRate, kPeriod));
     RestartAudio(*app, nullptr);
     EXPECT_EQ(std::string(app->asioHost.statusText).rfind("ASIO Running", 0), 0u) << app->asioHost.statusText;
+}
+
+// Another program changes the server's period: the driver starts again with it.
+TEST_F(JackDriverTest, APeriodChangeRestartsAtTheNewPeriod) {
+    StartAudio(*app, nullptr);
+    ASSERT_EQ(app->asioHost.preferredSize, kPeriod);
+    jack_status_t status{};
+    jack_client_t* other = jack_client_open("zelmora-other", JackNoStartServer, &status);
+    ASSERT_NE(other, nullptr);
+    EXPECT_EQ(jack_set_buffer_size(other, 2 * kPeriod), 0);
+    jack_client_close(other);
+    ASSERT_TRUE(WaitFor([&] { return ServiceDriverNotice(*app, nullptr); }));
+    EXPECT_STREQ(app->asioHost.statusText, "JACK Period Now 512 Samples: Restarted");
+    EXPECT_EQ(app->asioHost.preferredSize, 2 * kPeriod);
+    EXPECT_NE(app->asioHost.driver, nullptr);
 }
 
 // The engine held up past a period: the server counts an xrun, the driver shows it.

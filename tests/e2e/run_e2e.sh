@@ -32,6 +32,9 @@ run() {  # run SCRIPT ARGUMENTS...
 }
 run "$here/sdl_e2e.sh" "$native/src/platform/zelmora" "$check"
 run "$here/mouse_e2e.sh" "$native/src/platform/zelmora" "$check" "$native/tools/zelmora-render"
+if [[ -x $native/tests/drivers/zelmora_jack_midi_send ]]; then
+  run "$here/jack_e2e.sh" "$native/src/platform/zelmora" "$check" "$native/tests/drivers/zelmora_jack_midi_send"
+fi
 if [[ -n $windows ]]; then
   run "$here/wine_e2e.sh" "$windows/src/platform/zelmora.exe" "$windows/tests/drivers/zelmora_test_asio.dll" "$check"
 fi
