@@ -12,6 +12,7 @@
 #include "audio/asio_host.h"
 #include "platform/folder_chooser.h"
 #include "platform/platform.h"
+#include "platform/win32/wasapi_driver.h"
 #include "ui/canvas.h"
 #include "ui/keyboard.h"
 #include "ui/mouse.h"
@@ -315,6 +316,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     ShellSteps steps;
     steps.loadCursors = LoadCursors;
     steps.settingsPath = SettingsPath;
+    // Machines without an ASIO driver play through the system's outputs.
+    if constexpr (profile::kWasapiDriver) steps.beforeState = [] { AddWasapiDrivers(); };
     steps.openWindow = OpenWindow;
     steps.startAudio = StartAudioDriver;
     steps.startTick = StartTick;
