@@ -125,6 +125,10 @@ TEST_F(JackDriverTest, ListedFirstOnlyWhileAServerRuns) {
     ResetSubstituteDrivers();
     const auto start = std::chrono::steady_clock::now();
     EXPECT_FALSE(AddJackDriver());
+    if constexpr (profile::kMidiInput) {
+        EXPECT_EQ(OpenMidiInputs(nullptr), 0);  // no sequencer device here, and no server now
+        EXPECT_STREQ(MidiInputNames(), "None");
+    }
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));  // nothing waits
 }
 

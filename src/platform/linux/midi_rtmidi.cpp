@@ -30,8 +30,13 @@ void Receive(double, std::vector<unsigned char>* message, void*) {
     if (QueueMidiMessage((*message)[0], (*message)[1], (*message)[2]) && g_wake) g_wake();
 }
 
-// RtMidi writes its warnings to the standard error otherwise.
-void Ignore(RtMidiError::Type, const std::string&, void*) {}
+// With an error callback RtMidi neither prints nor throws: a failed open is
+// only known from the callback, which marks it here (main thread: RtMidi
+// reports the errors of opening on the caller's thread).
+bool g_failed = false;
+void MarkFailure(RtMidiError::Type type, const std::string&, void*) {
+    if (type != RtMidiError::WARNING && type != RtMidiError::DEBUG_WARNING) g_failed = true;
+}
 
 bool Usable(RtMidi::Api api) {
     // Without the sequencer device the ALSA library prints its own complaint
@@ -42,7 +47,7 @@ bool Usable(RtMidi::Api api) {
 
 std::unique_ptr<RtMidiIn> NewInput(RtMidi::Api api) {
     auto in = std::make_unique<RtMidiIn>(api, kClientName);
-    in->setErrorCallback(Ignore, nullptr);
+    in->setErrorCallback(MarkFailure, nullptr);
     in->ignoreTypes(true, true, true);
     in->setCallback(Receive, nullptr);
     return in;
@@ -72,15 +77,17 @@ int OpenMidiInputs(MidiWake wake) {
                 // Our own virtual input, seen from another system, is not an input.
                 if (name.find(kClientName) != std::string::npos) continue;
                 auto in = NewInput(api);
+                g_failed = false;
                 in->openPort(p, "in");
-                if (!in->isPortOpen()) continue;
+                if (g_failed || !in->isPortOpen()) continue;
                 g_inputs.push_back(std::move(in));
                 AddName(names, name);
             }
             if (!haveVirtual) {
-                // A virtual port does not count as an open one to RtMidi; it
-                // throws when it cannot be made.
+                // A virtual port does not count as an open one to RtMidi.
+                g_failed = false;
                 lister->openVirtualPort(kClientName);
+                if (g_failed) continue;
                 haveVirtual = true;
                 g_inputs.push_back(std::move(lister));
                 AddName(names, std::string(kClientName) + " (" + RtMidi::getApiDisplayName(api) + ")");
