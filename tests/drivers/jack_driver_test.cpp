@@ -1,6 +1,7 @@
 // The JACK driver against a private JACK server (dummy backend): listed only
 // while a server runs, plays the engine's render bit for bit, and a server
 // that goes away stops the driver with a message and leaves it restartable.
+// (MIDI through JACK into the running program: tests/e2e/jack_e2e.sh.)
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -9,8 +10,6 @@
 #include <filesystem>
 #include <thread>
 #include <vector>
-
-#include <jack/midiport.h>
 
 #include "app/profile.h"
 #include "audio/driver_notice.h"
@@ -210,95 +209,6 @@ TEST_F(JackDriverTest, CountsXruns) {
     ASSERT_TRUE(WaitFor([&] { return ServiceDriverNotice(*app, nullptr); }, 5));
     EXPECT_EQ(std::string(app->asioHost.statusText).find("JACK Running, "), 0u) << app->asioHost.statusText;
     EXPECT_NE(app->asioHost.driver, nullptr);  // still running
-}
-
-// A JACK client with one MIDI output that sends the messages given to it, a
-// message a period.
-class MidiSender {
-public:
-    MidiSender() {
-        jack_status_t status{};
-        client_ = jack_client_open("zelmora-keyboard", JackNoStartServer, &status);
-        if (!client_) return;
-        out_ = jack_port_register(client_, "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
-        jack_set_process_callback(client_, &MidiSender::Process, this);
-        jack_activate(client_);
-    }
-    ~MidiSender() {
-        if (client_) jack_client_close(client_);
-    }
-    // To every MIDI input whose name ends in `suffix`; the number connected.
-    int ConnectTo(const char* suffix) {
-        int n = 0;
-        if (const char** ports = jack_get_ports(client_, suffix, JACK_DEFAULT_MIDI_TYPE, JackPortIsInput)) {
-            for (const char** p = ports; *p; ++p) n += jack_connect(client_, jack_port_name(out_), *p) == 0;
-            jack_free(ports);
-        }
-        return n;
-    }
-    void Send(uint8_t status, uint8_t note, uint8_t velocity) {
-        const int at = queued_.load();
-        messages_[at][0] = status;
-        messages_[at][1] = note;
-        messages_[at][2] = velocity;
-        queued_.store(at + 1);
-    }
-    bool AllSent() const { return sent_.load() == queued_.load(); }
-
-private:
-    static int Process(jack_nframes_t frames, void* self) {
-        auto* s = static_cast<MidiSender*>(self);
-        void* buffer = jack_port_get_buffer(s->out_, frames);
-        jack_midi_clear_buffer(buffer);
-        const int at = s->sent_.load();
-        if (at < s->queued_.load() && jack_midi_event_write(buffer, 0, s->messages_[at], 3) == 0)
-            s->sent_.store(at + 1);
-        return 0;
-    }
-
-    jack_client_t* client_ = nullptr;
-    jack_port_t* out_ = nullptr;
-    uint8_t messages_[16][3] = {};
-    std::atomic<int> queued_{0}, sent_{0};
-};
-
-std::atomic<int> g_wakes{0};
-
-// Notes from a JACK MIDI client into the virtual input "Zelmora" are entered
-// as the note keys would enter them: C-4 E-4 G-4 a row apart, then a chord
-// of C-5 and E-5 while Shift is held.
-TEST_F(JackDriverTest, MidiNotesArriveThroughTheVirtualInput) {
-    if constexpr (!profile::kMidiInput) GTEST_SKIP() << "built without MIDI input";
-    ClearMidiQueue();
-    ASSERT_GE(OpenMidiInputs([] { g_wakes.fetch_add(1); }), 1);
-    EXPECT_NE(std::string(MidiInputNames()).find("Zelmora (Jack)"), std::string::npos) << MidiInputNames();
-    MidiSender keyboard;
-    ASSERT_EQ(keyboard.ConnectTo(":Zelmora$"), 1);
-    app->editMode = 1;
-    const auto take = [&](bool shift) {
-        EXPECT_TRUE(WaitFor([&] { return keyboard.AllSent() && g_wakes.load() > 0; }));
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));  // the last message's way through
-        g_wakes.store(0);
-        TakeMidiMessages(*app, shift);
-    };
-    for (uint8_t note : {48, 52, 55}) {
-        keyboard.Send(0x90, note, 100);
-        keyboard.Send(0x80, note, 64);
-    }
-    take(false);
-    keyboard.Send(0x91, 60, 90);
-    keyboard.Send(0x91, 64, 90);
-    take(true);
-    CloseMidiInputs();
-    const auto& cells = app->song.patterns[0].cells;
-    EXPECT_EQ(cells[0][0].note, 49);
-    EXPECT_EQ(cells[1][0].note, 53);
-    EXPECT_EQ(cells[2][0].note, 56);
-    EXPECT_EQ(cells[3][0].note, 61);  // the chord: C-5 with +4 semitones
-    EXPECT_EQ(cells[3][0].command1, 192);
-    EXPECT_EQ(cells[3][0].parameter1, 4);
-    EXPECT_EQ(app->transport.row, 3);
-    EXPECT_EQ(app->heldNotes[60] + app->heldNotes[64], 2 * 127);
 }
 
 }  // namespace
