@@ -3,10 +3,12 @@
 // notes and sounding voices behind.
 #include "ui/midi_notes.h"
 
+#include <cmath>
 #include <cstring>
 
 #include "app/profile.h"
 #include "engine/engine_fixture.h"
+#include "engine/sequencer.h"
 #include "engine/transport.h"
 #include "ui/keyboard.h"
 
@@ -71,14 +73,23 @@ TEST(MidiNotes, EnterAndPlayAsTheNoteKeysDo) {
     }
 }
 
+// The sound, not only the voice: a third of full velocity is a third of the
+// level (the sample is a constant 0.5, so every frame shows it); the cell
+// holds the note alone.
 TEST(MidiNotes, VelocityScalesOnlyThePreview) {
-    Twin midi(true, false, 1);
-    QueueMidiMessage(0x90, 127, 32);  // the top MIDI note, a third of full velocity
-    TakeMidiMessages(*midi.app, false);
-    EXPECT_DOUBLE_EQ(midi.app->voices[0].gain, 32 / 127.0);
-    EXPECT_EQ(midi.app->voices[0].note, 127);
-    EXPECT_EQ(midi.app->heldNotes[127], 127);
-    EXPECT_EQ(midi.app->song.patterns[0].cells[2][1].note, 128);  // the cell holds the note alone
+    if constexpr (profile::kLinearVoices) GTEST_SKIP() << "the earlier build's voices have no velocity gain";
+    double level[2] = {};
+    for (int soft = 0; soft < 2; ++soft) {
+        Twin midi(true, false, 1);
+        QueueMidiMessage(0x90, 127, soft ? 42 : 126);  // the top MIDI note
+        TakeMidiMessages(*midi.app, false);
+        EXPECT_EQ(midi.app->heldNotes[127], 127);
+        EXPECT_EQ(midi.app->song.patterns[0].cells[2][1].note, 128);
+        for (int i = 0; i < 64; ++i) RenderBuffer(*midi.app);  // past the attack
+        level[soft] = std::fabs(midi.app->mixLeft[255]) + std::fabs(midi.app->mixRight[255]);
+    }
+    ASSERT_GT(level[0], 0.0);
+    EXPECT_NEAR(level[1] / level[0], 42.0 / 126.0, 1e-9);
 }
 
 // A flood from a device: what does not fit is dropped, the rest arrives in
