@@ -18,7 +18,9 @@ enum : int32_t { kEmpty = 0, kBusy = 1, kReady = 2 };
 struct NoticeSlot {
     std::atomic<int32_t> state{kEmpty};
     const IAsioDriver* driver = nullptr;
-    DriverNotice action = DriverNotice::kShow;
+    // Read by a writer deciding whether to replace the waiting notice while
+    // another thread may hold the slot: atomic, the rest is guarded by `state`.
+    std::atomic<int32_t> action{static_cast<int32_t>(DriverNotice::kShow)};
     char text[128] = {};
 };
 
@@ -32,11 +34,13 @@ void PostDriverNotice(const IAsioDriver* driver, DriverNotice action, const char
         // A waiting notice is replaced by a stronger one; while another thread
         // holds the slot this notice is dropped (a stop is posted once more
         // by its driver's next try, and a count is shown again later).
-        if (expected != kReady || static_cast<int32_t>(action) <= static_cast<int32_t>(g_slot.action)) return;
+        if (expected != kReady ||
+            static_cast<int32_t>(action) <= g_slot.action.load(std::memory_order_relaxed))
+            return;
         if (!g_slot.state.compare_exchange_strong(expected, kBusy, std::memory_order_acquire)) return;
     }
     g_slot.driver = driver;
-    g_slot.action = action;
+    g_slot.action.store(static_cast<int32_t>(action), std::memory_order_relaxed);
     std::snprintf(g_slot.text, sizeof g_slot.text, "%s", text ? text : "");
     g_slot.state.store(kReady, std::memory_order_release);
 }
@@ -51,7 +55,7 @@ bool ServiceDriverNotice(AppState& app, void* window) {
     int32_t expected = kReady;
     if (!g_slot.state.compare_exchange_strong(expected, kBusy, std::memory_order_acquire)) return false;
     const IAsioDriver* driver = g_slot.driver;
-    const DriverNotice action = g_slot.action;
+    const auto action = static_cast<DriverNotice>(g_slot.action.load(std::memory_order_relaxed));
     char text[sizeof g_slot.text];
     std::memcpy(text, g_slot.text, sizeof text);
     g_slot.state.store(kEmpty, std::memory_order_release);

@@ -29,7 +29,7 @@ namespace zelmora {
 namespace {
 
 constexpr int32_t kMaxOutputs = 8;
-constexpr DWORD kSilenceTimeoutMs = 2000;  // no event this long: the endpoint has stopped
+constexpr DWORD kSilenceTimeoutMs = 4000;  // no event this long: the endpoint has stopped
 constexpr GUID kFloatSubtype = {0x00000003, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
 constexpr GUID kPcmSubtype = {0x00000001, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
 // The endpoint's name as the system shows it (PKEY_Device_FriendlyName).
