@@ -8,6 +8,13 @@
 #ifndef ZELMORA_EARLIER_BUILD
 #define ZELMORA_EARLIER_BUILD 0
 #endif
+// Set by the build where the system's JACK and MIDI libraries were found.
+#ifndef ZELMORA_HAVE_JACK
+#define ZELMORA_HAVE_JACK 0
+#endif
+#ifndef ZELMORA_HAVE_MIDI
+#define ZELMORA_HAVE_MIDI 0
+#endif
 
 namespace zelmora::profile {
 
@@ -107,5 +114,15 @@ inline constexpr bool kHistory = !kEarlierBuild;
 // Beyond the earlier program: block selection and its keys, the pattern view
 // under the mouse (cells, mute and solo, faders) and the export to WAV.
 inline constexpr bool kEverydayEditing = !kEarlierBuild;
+
+// Drivers beyond ASIO and SDL: JACK on Linux, WASAPI on Windows, and a
+// driver's own word to the main thread (its server went away, its period or
+// rate changed), which stops or restarts it with a status message.
+inline constexpr bool kJackDriver = !kEarlierBuild && ZELMORA_HAVE_JACK != 0;
+inline constexpr bool kWasapiDriver = !kEarlierBuild;
+inline constexpr bool kDriverNotices = !kEarlierBuild;
+
+// Notes from MIDI keyboards play and enter notes like the note keys.
+inline constexpr bool kMidiInput = !kEarlierBuild && ZELMORA_HAVE_MIDI != 0;
 
 }  // namespace zelmora::profile

@@ -122,6 +122,12 @@ void DriverList::Build(RegistryView* registry) {
             AddRegistryDriver(*registry, asio, keyName);
         registry->CloseKey(asio);
     }
+    if (factory_->FollowsWithSubstitutes()) {
+        for (int32_t i = 0; i < SubstituteDriverCount(); ++i) {
+            const char* name = SubstituteDriverName(i);
+            Append(SubstituteClassId(i), name ? name : "");
+        }
+    }
     if (count > 0) {
         factory_->InitialiseObjects();
         objectsInitialised_ = true;

@@ -299,7 +299,7 @@ double InterpolateFrame(const double* w, int k, uint32_t fraction) {
 }
 
 void StartVoice(AppState& app, Voice& v, int track, int instrument, int slot, int note, int transpose,
-                int32_t startOffset) {
+                int32_t startOffset, double gain) {
     const Sample& s = app.song.instruments[instrument & 255].samples[slot & 255];
     const TrackSettings& ts = app.song.tracks[track & 31];
     int64_t position = startOffset;
@@ -323,7 +323,8 @@ void StartVoice(AppState& app, Voice& v, int track, int instrument, int slot, in
     v.positionFraction = 0;
     v.pitch = note;
     const double mixer = ts.mixerVolume;
-    v.volume = mixer * mixer / 4096.0 * (ts.channel.volume / 64.0);
+    v.gain = gain;
+    v.volume = mixer * mixer / 4096.0 * (ts.channel.volume / 64.0) * gain;
     v.pan = ts.channel.pan / 256.0;
     v.envelopeValue = 0.0;
     v.envelopeStage = kStageAttack;
@@ -346,7 +347,7 @@ void ReleaseTrackVoices(AppState& app, int track) {
 }
 
 int StartNoteVoices(AppState& app, int track, int instrument, int note, int transpose, int velocity,
-                    int32_t startOffset) {
+                    int32_t startOffset, double gain) {
     if (instrument <= 0 || instrument >= kMaxInstruments || track < 0 || track >= kMaxTracks) return 0;
     const Instrument& ins = app.song.instruments[instrument];
     int started = 0;
@@ -357,7 +358,7 @@ int StartNoteVoices(AppState& app, int track, int instrument, int note, int tran
         if (note < s.keyLow || note > s.keyHigh || velocity < s.velocityLow || velocity > s.velocityHigh) continue;
         while (nextFree < kVoiceCount && app.voices[nextFree].envelopeStage != kStageOff) ++nextFree;
         if (nextFree == kVoiceCount) break;  // no voice left for this or any later slot
-        StartVoice(app, app.voices[nextFree], track, instrument, slot, note, transpose, startOffset);
+        StartVoice(app, app.voices[nextFree], track, instrument, slot, note, transpose, startOffset, gain);
         ++started;
     }
     return started;
@@ -388,7 +389,7 @@ void MixVoice(Voice& v, double* left, double* right, int n, Song& song, double s
     }
     const TrackSettings& ts = song.tracks[v.track & 31];
     const Smoothing& sm = SmoothingFor(sampleRate);
-    const double volumeTarget = VoiceVolumeTarget(ts);
+    const double volumeTarget = VoiceVolumeTarget(ts) * v.gain;
     const double panTarget = ClampValue((ts.channel.pan + s.pan - 128) / 256.0, 0.0, 1.0);
     const double rateTarget = AimVoiceRate(v, s, ts, sampleRate);
 

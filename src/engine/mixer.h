@@ -146,9 +146,10 @@ double SmoothingCoefficient(double seconds, double sampleRate);
 double InterpolateFrame(const double* window, int cutoffSet, uint32_t fraction);
 
 // Starts one voice on one sample slot. startOffset >= 0 is a frame; -p means
-// p/256 of the sample's length.
+// p/256 of the sample's length. `gain` scales the voice's volume (a preview
+// played from a MIDI keyboard, by its velocity).
 void StartVoice(AppState& app, Voice& voice, int track, int instrument, int slot, int note,
-                int transpose, int32_t startOffset);
+                int transpose, int32_t startOffset, double gain = 1.0);
 
 // Attack and Sustain become Release; Off and Release are left alone.
 void ReleaseVoice(Voice& voice);
@@ -163,7 +164,7 @@ void ReleaseTrackVoices(AppState& app, int track);
 // ranges hold the note, each on the lowest free voice; slots without a free
 // voice are skipped. Returns the number of voices started.
 int StartNoteVoices(AppState& app, int track, int instrument, int note, int transpose,
-                    int velocity, int32_t startOffset);
+                    int velocity, int32_t startOffset, double gain = 1.0);
 
 // Adds n frames of the voice into left and right.
 void RenderVoice(Voice& voice, double* left, double* right, int n, Song& song, double sampleRate);

@@ -1,5 +1,6 @@
 #include "engine/transport.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -45,7 +46,10 @@ void PreviewNoteOn(AppState& app, int track, int instrument, int note, int trans
     // SANITY: a note outside 0..127 or a track outside the song sounds nothing.
     if (track < 0 || track >= kMaxTracks || note < 0 || note > 127) return;
     StateGuard lock(app.stateLock);
-    StartNoteVoices(app, track, instrument, note, transpose, velocity, startOffset);
+    // A key's full velocity (127) sounds the note as played; a softer one,
+    // from a MIDI keyboard, scales the preview in proportion.
+    StartNoteVoices(app, track, instrument, note, transpose, velocity, startOffset,
+                    std::clamp(velocity, 0, 127) / 127.0);
 }
 
 void PreviewNoteOff(AppState& app, int track, int note) {

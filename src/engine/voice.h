@@ -30,6 +30,7 @@ struct Voice {
     int32_t loopWrapped = 0;
     double pitchOfRatio = 0.0;  // pitchRatio is 2^(pitchOfRatio / 12), or 0 for none yet
     double pitchRatio = 0.0;
+    double gain = 1.0;  // a preview's loudness by its key velocity; 1 for every played note
 };
 
 }  // namespace zelmora

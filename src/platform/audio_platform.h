@@ -44,7 +44,23 @@ public:
     virtual int32_t CreateDriver(int32_t id, const AsioGuid& classId, IAsioDriver** driver) = 0;
     virtual void InitialiseObjects() {}
     virtual void UninitialiseObjects() {}
+    // Whether the substitute drivers follow the registry's drivers in the
+    // list (Windows, full build: WASAPI endpoints and the recording driver).
+    virtual bool FollowsWithSubstitutes() const { return false; }
 };
+
+// The identifier of substitute driver `index` in a list that also holds
+// registry drivers: a fixed identifier of our own that carries the index.
+inline AsioGuid SubstituteClassId(int32_t index) {
+    return AsioGuid{static_cast<uint32_t>(index), 0x5a4c, 0x4d52, {'s', 'u', 'b', 's', 't', 'i', 't', 'u'}};
+}
+inline bool IsSubstituteClassId(const AsioGuid& id) {
+    const AsioGuid mark = SubstituteClassId(0);
+    if (id.data2 != mark.data2 || id.data3 != mark.data3) return false;
+    for (int i = 0; i < 8; ++i)
+        if (id.data4[i] != mark.data4[i]) return false;
+    return true;
+}
 
 // The portable parser behind DriverFactory::ParseClassId.
 bool ParseClassIdText(const char* text, AsioGuid* id);
@@ -75,5 +91,10 @@ IAsioDriver* CreateSubstitute(int32_t index);
 // and one per output device. Defined only where the SDL audio library is built;
 // false when SDL's audio cannot be initialised.
 bool AddSdlAudioDrivers();
+
+// The JACK driver, "JACK: <server name>", added when a JACK server runs (it is
+// never started for the asking). Defined only where the JACK library is built;
+// false when no server answers.
+bool AddJackDriver();
 
 }  // namespace zelmora

@@ -529,6 +529,11 @@ void ReleaseHeldNotes(AppState& app) {
     std::memset(app.heldNotes, 0, sizeof app.heldNotes);
 }
 
+void KeepCursorOnPattern(AppState& app) { KeepCursorInPattern(app); }
+PatternCell& CellUnderCursor(AppState& app) { return CursorCell(app); }
+void StepCursorRow(AppState& app) { StepRow(app); }
+void EnterHeldChord(AppState& app) { ChordEntry(app); }
+
 void OpenTextField(AppState& app, char* target, int x, int y, int size) {
     // SANITY: a field with no buffer or no room for its terminator is not opened.
     if (target == nullptr || size < 1) {

@@ -28,6 +28,15 @@ void KeyUp(AppState& app, int virtualKey);
 // key's own release will not arrive) and HeldNotes is cleared.
 void ReleaseHeldNotes(AppState& app);
 
+// The note keys' steps, for the other note sources (MIDI keyboards): the
+// cursor brought back onto the pattern, the cell under it, one edit step
+// down, and the held notes written into the cell as a chord.
+struct PatternCell;
+void KeepCursorOnPattern(AppState& app);
+PatternCell& CellUnderCursor(AppState& app);
+void StepCursorRow(AppState& app);
+void EnterHeldChord(AppState& app);
+
 // Opens a text field over target (size bytes) at screen position x, y with the
 // caret under the last stored mouse position.
 void OpenTextField(AppState& app, char* target, int x, int y, int size);

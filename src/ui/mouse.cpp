@@ -285,6 +285,10 @@ void ControlPanel(AppState& app, const Event&) { OpenDriverControlPanel(app); }
 void Restart(AppState& app, const Event&) {
     ShellSetCursor(CursorShape::kHourglass);
     RestartAudio(app, Shell().window);
+    // The restart also looks for MIDI keyboards plugged in since the start.
+    if constexpr (profile::kMidiInput) {
+        if (Shell().reopenMidi) Shell().reopenMidi();
+    }
 }
 
 // -- the Browser page ---------------------------------------------------------

@@ -11,6 +11,7 @@
 #include "engine/transport.h"
 #include "ui/draw.h"
 #include "ui/editing.h"
+#include "ui/midi_notes.h"
 #include "ui/page_controls.h"
 #include "ui/screen_places.h"
 
@@ -83,6 +84,12 @@ void DrawSetupPage(AppState& app, Canvas& canvas) {
     const double rate = std::isfinite(s.sampleRate) ? std::clamp(s.sampleRate, 0.0, 1e9) : 0.0;
     Format(canvas, 916, 20, 2, "%d Hz", static_cast<int>(rate));
     Format(canvas, 916, 36, 2, "%d", app.asioHost.preferredSize);
+    if constexpr (profile::kMidiInput) {
+        // Under the page's greeting, in its colours: the page is 75 characters wide.
+        char text[76];
+        std::snprintf(text, sizeof text, "MIDI In: %s", MidiInputNames());
+        canvas.Text(505, 248, text, 1);
+    }
 }
 
 // ---- Instrument ----

@@ -17,6 +17,8 @@ struct ShellServices {
     // folder's full path in folder (size bytes), false when cancelled or when
     // there is none (then status holds why, or is empty for a cancel).
     bool (*chooseFolder)(char* folder, std::size_t size, char* status, std::size_t statusSize) = nullptr;
+    // Closes and opens the MIDI inputs again, finding devices added since.
+    void (*reopenMidi)() = nullptr;
 };
 
 ShellServices& Shell();

@@ -8,8 +8,11 @@
 #include "app/autosave.h"
 #include "app/export.h"
 #include "app/history.h"
+#include "app/profile.h"
+#include "audio/driver_notice.h"
 #include "ui/mouse.h"
 #include "ui/screen.h"
+#include "ui/shell_services.h"
 
 namespace zelmora {
 
@@ -28,6 +31,9 @@ bool TickFinish(AppState& app) {
     if (app.history.open && app.history.loose) EndStep(app);
     AutosaveTick(app);
     ExportTick(app);
+    if constexpr (profile::kDriverNotices) {
+        if (ServiceDriverNotice(app, Shell().window)) app.redrawRequest.store(1, std::memory_order_relaxed);
+    }
     const bool redraw = app.redrawRequest.exchange(0, std::memory_order_relaxed) != 0;
     app.tickCounter.fetch_add(1, std::memory_order_relaxed);
     return redraw;

@@ -119,6 +119,34 @@ TEST(DriverList, OpenCloseAndNamesFollowTheResultCodes) {
     EXPECT_EQ(driver.references, 1);  // the list releases the driver left open
 }
 
+// Windows without ASIO still plays: the other outputs and the recorder come
+// after the registry's drivers, under identifiers that name their place in
+// the substitute list, and the object runtime is started for them too.
+TEST(DriverList, SubstitutesFollowTheRegistryWhereTheFactoryAsks) {
+    ResetSubstituteDrivers();
+    AddSubstituteDriver("WASAPI: Speakers", [](int32_t) -> IAsioDriver* { return nullptr; }, 0);
+    MemoryRegistry registry;
+    ScriptedFactory factory;
+    factory.substitutesFollow = true;
+    {
+        DriverList list(&registry, factory);
+        ASSERT_EQ(list.DriverCount(), 2);
+        EXPECT_EQ(Name(list, 0), "WASAPI: Speakers");
+        EXPECT_EQ(Name(list, 1), "WAV Recorder");
+        EXPECT_TRUE(IsSubstituteClassId(list.Find(1)->classId));
+        EXPECT_EQ(list.Find(1)->classId.data1, 1u);
+    }
+    EXPECT_EQ(factory.initialised, 1);
+    registry.AddDriver("First", kClassA, "First Driver", "first.dll");
+    registry.files = {"first.dll"};
+    DriverList list(&registry, factory);
+    ASSERT_EQ(list.DriverCount(), 3);
+    EXPECT_EQ(Name(list, 0), "First Driver");
+    EXPECT_FALSE(IsSubstituteClassId(list.Find(0)->classId));
+    EXPECT_EQ(Name(list, 2), "WAV Recorder");
+    ResetSubstituteDrivers();
+}
+
 #ifndef _WIN32
 TEST(DriverList, SubstituteDriversFormTheListWhereThereIsNoRegistry) {
     ResetSubstituteDrivers();

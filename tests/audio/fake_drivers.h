@@ -188,6 +188,8 @@ public:
     }
     void InitialiseObjects() override { ++initialised; }
     void UninitialiseObjects() override { ++uninitialised; }
+    bool FollowsWithSubstitutes() const override { return substitutesFollow; }
+    bool substitutesFollow = false;
 };
 
 }  // namespace zelmora::testing

@@ -7,6 +7,8 @@
 //   zelmora_e2e_check text SHOT.ppm TEXT     TEXT as the screen draws it, anywhere
 //   zelmora_e2e_check sound REC.wav          the recording holds more than silence
 //   zelmora_e2e_check module OUT.mod         a ProTracker module: one looping note on track 0
+//   zelmora_e2e_check like REC.f32 REF.wav   a raw float stereo recording (made through a sound
+//                                            server) has the level and pitch of a 32-bit render
 //
 // The typed notes are C-4, E-4, G-4 and C-5 on rows 0 to 3 of a new song
 // (speed 6, tempo 125: a row is 6 x 882 frames at 44100 Hz).
@@ -255,6 +257,54 @@ int Sound(const char* path) {
     return 1;
 }
 
+// The level (RMS of the frames that sound) and the pitch (median period
+// between upward zero crossings) of a channel, where a sound server may
+// have dropped or delayed stretches of it.
+struct Measure {
+    std::size_t sounding = 0;
+    double rms = 0.0, hz = 0.0;
+};
+
+Measure MeasureChannel(const std::vector<double>& x, double rate) {
+    Measure m;
+    double sum = 0.0;
+    std::vector<double> periods;
+    double previous = -1.0;
+    for (std::size_t i = 0; i < x.size(); ++i) {
+        if (std::fabs(x[i]) > 1e-4) {
+            sum += x[i] * x[i];
+            ++m.sounding;
+        }
+        if (i == 0 || !(x[i - 1] < 0.0 && x[i] >= 0.0)) continue;
+        const double t = i - 1 + x[i - 1] / (x[i - 1] - x[i]);
+        if (previous >= 0.0) periods.push_back(t - previous);
+        previous = t;
+    }
+    if (m.sounding > 0) m.rms = std::sqrt(sum / m.sounding);
+    if (!periods.empty()) {
+        std::nth_element(periods.begin(), periods.begin() + periods.size() / 2, periods.end());
+        m.hz = rate / periods[periods.size() / 2];
+    }
+    return m;
+}
+
+int Like(const char* recording, const char* reference) {
+    constexpr double kServerRate = 48000.0;
+    const std::vector<uint8_t> b = ReadAll(recording);
+    std::vector<double> left;
+    for (std::size_t p = 0; p + 8 <= b.size(); p += 8) {
+        float v;
+        std::memcpy(&v, &b[p], 4);
+        left.push_back(v);
+    }
+    const Measure got = MeasureChannel(left, kServerRate), want = MeasureChannel(ReadLeft(reference), kServerRate);
+    const double db = got.rms > 0.0 && want.rms > 0.0 ? 20.0 * std::log10(got.rms / want.rms) : 99.0;
+    const double pitch = want.hz > 0.0 ? got.hz / want.hz - 1.0 : 1.0;
+    std::printf("like: %zu frames sound, level %.4f against %.4f (%+.2f dB), pitch %.2f Hz against %.2f Hz (%+.3f%%)\n",
+                got.sounding, got.rms, want.rms, db, got.hz, want.hz, 100.0 * pitch);
+    return got.sounding >= kServerRate && std::fabs(db) < 0.5 && std::fabs(pitch) < 0.005 ? 0 : 1;
+}
+
 // Four channels, one pattern of 64 rows: a looping square wave starts at
 // period 428 on row 0 of track 0 and sounds for as long as the song plays.
 int WriteModule(const char* path) {
@@ -284,6 +334,7 @@ int main(int argc, char** argv) {
         return argc == 3 ? Screen(shot) : Text(shot, argv[3]);
     }
     if (argc == 3 && std::strcmp(argv[1], "sound") == 0) return Sound(argv[2]);
+    if (argc == 4 && std::strcmp(argv[1], "like") == 0) return Like(argv[2], argv[3]);
     std::fprintf(stderr, "usage: zelmora_e2e_check tone|recording|screen|sound|module FILE | text SHOT TEXT\n");
     return 2;
 }

@@ -16,10 +16,12 @@
 #include "audio/asio_host.h"
 #include "platform/audio_platform.h"
 #include "platform/folder_chooser.h"
+#include "platform/midi_platform.h"
 #include "platform/platform.h"
 #include "platform/sdl/sdl_keys.h"
 #include "ui/canvas.h"
 #include "ui/keyboard.h"
+#include "ui/midi_notes.h"
 #include "ui/mouse.h"
 #include "ui/screen.h"
 #include "ui/shell_services.h"
@@ -45,6 +47,7 @@ struct SdlShell {
     int scale = 1;
     SDL_TimerID timer = 0;
     Uint32 tickEvent = 0;
+    Uint32 midiEvent = 0;  // notes from a MIDI keyboard are waiting
     // Set by the timer's thread when it queues a tick, cleared when the main
     // thread takes it, so a busy main thread never finds a backlog of ticks.
     std::atomic<bool> tickQueued{false};
@@ -269,14 +272,45 @@ Uint32 QueueTick(Uint32 interval, void*) {
     return interval;
 }
 
+// -- MIDI keyboards --
+
+// A MIDI input's thread: the main thread is to take the queued notes.
+void WakeForMidi() {
+    SDL_Event event{};
+    event.type = g_shell.midiEvent;
+    SDL_PushEvent(&event);
+}
+
+void OpenMidi() {
+    if constexpr (profile::kMidiInput) {
+        if (g_shell.midiEvent != 0) OpenMidiInputs(WakeForMidi);
+    }
+}
+
+void TakeMidi(AppState& app) {
+    if constexpr (profile::kMidiInput) {
+        if (TakeMidiMessages(app, (SDL_GetModState() & KMOD_SHIFT) != 0)) app.redrawRequest.store(1);
+    }
+}
+
 bool StartTick(AppState&) {
     g_shell.tickEvent = SDL_RegisterEvents(1);
     if (g_shell.tickEvent == static_cast<Uint32>(-1)) return false;
     g_shell.timer = SDL_AddTimer(kTickMilliseconds, QueueTick, nullptr);
+    if constexpr (profile::kMidiInput) {
+        g_shell.midiEvent = SDL_RegisterEvents(1);
+        if (g_shell.midiEvent == static_cast<Uint32>(-1)) g_shell.midiEvent = 0;
+        OpenMidi();
+        Shell().reopenMidi = OpenMidi;
+    }
     return g_shell.timer != 0;
 }
 
 void StopTick() {
+    if constexpr (profile::kMidiInput) {
+        Shell().reopenMidi = nullptr;
+        CloseMidiInputs();
+    }
     if (g_shell.timer) SDL_RemoveTimer(g_shell.timer);
     g_shell.timer = 0;
 }
@@ -288,6 +322,7 @@ void Tick(AppState& app) {
     int width = 0, height = 0;
     ClientSize(width, height);
     TickAutorepeat(app);
+    TakeMidi(app);  // also here, should a wake-up have been lost
     const Rect meters = DrawLiveMeters(app, *g_shell.backBuffer, width, height);
     if (TickFinish(app)) {
         Paint(app);
@@ -370,6 +405,7 @@ bool HandleEvent(AppState& app, const SDL_Event& event) {
         }
         default:
             if (event.type == g_shell.tickEvent) Tick(app);
+            if (g_shell.midiEvent != 0 && event.type == g_shell.midiEvent) TakeMidi(app);
             return true;
     }
 }
@@ -419,7 +455,11 @@ int main(int, char**) {
     steps.loadCursors = LoadCursors;
     steps.settingsPath = SettingsPath;
     steps.autosaveFolder = AutosaveFolder;
-    steps.beforeState = [] { AddSdlAudioDrivers(); };
+    steps.beforeState = [] {
+        // JACK, where a server runs, comes first: a musician who started one wants it.
+        if constexpr (profile::kJackDriver) AddJackDriver();
+        AddSdlAudioDrivers();
+    };
     steps.openWindow = OpenWindow;
     steps.startAudio = StartAudioDriver;
     steps.startTick = StartTick;

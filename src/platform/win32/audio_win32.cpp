@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "app/profile.h"
 #include "platform/audio_platform.h"
 
 namespace zelmora {
@@ -84,6 +85,12 @@ public:
     }
 
     int32_t CreateDriver(int32_t, const AsioGuid& classId, IAsioDriver** driver) override {
+        if (IsSubstituteClassId(classId)) {
+            IAsioDriver* created = CreateSubstitute(static_cast<int32_t>(classId.data1));
+            if (!created) return ASE_NotPresent;
+            *driver = created;
+            return 0;
+        }
         CLSID clsid{};
         std::memcpy(&clsid, &classId, sizeof clsid);
         void* object = nullptr;
@@ -96,6 +103,7 @@ public:
 
     void InitialiseObjects() override { CoInitialize(nullptr); }
     void UninitialiseObjects() override { CoUninitialize(); }
+    bool FollowsWithSubstitutes() const override { return profile::kWasapiDriver; }
 };
 
 }  // namespace
@@ -109,12 +117,5 @@ DriverFactory& PlatformDriverFactory() {
     static ComFactory factory;
     return factory;
 }
-
-// Windows has real drivers; the substitute list stays empty.
-void AddSubstituteDriver(const char*, CreateSubstituteDriver, int32_t) {}
-void ResetSubstituteDrivers() {}
-int32_t SubstituteDriverCount() { return 0; }
-const char* SubstituteDriverName(int32_t) { return nullptr; }
-IAsioDriver* CreateSubstitute(int32_t) { return nullptr; }
 
 }  // namespace zelmora

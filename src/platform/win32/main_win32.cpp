@@ -12,9 +12,12 @@
 #include "app/profile.h"
 #include "audio/asio_host.h"
 #include "platform/folder_chooser.h"
+#include "platform/midi_platform.h"
 #include "platform/platform.h"
+#include "platform/win32/wasapi_driver.h"
 #include "ui/canvas.h"
 #include "ui/keyboard.h"
+#include "ui/midi_notes.h"
 #include "ui/mouse.h"
 #include "ui/screen.h"
 #include "ui/shell_services.h"
@@ -26,6 +29,7 @@ namespace {
 constexpr const char* kClassName = "ZelmoraMainWindow";
 constexpr UINT kTickMilliseconds = 16;
 constexpr UINT kTickMessage = WM_APP + 1;
+constexpr UINT kMidiMessage = WM_APP + 2;  // notes from a MIDI keyboard are waiting
 constexpr int kSkinResource = 101;
 constexpr int kCursorResource = 102;
 
@@ -129,6 +133,21 @@ void Paint(AppState& app) {
     EndPaint(g_shell.window, &paint);
 }
 
+// -- MIDI keyboards --
+
+// The MIDI thread: the main thread is to take the queued notes.
+void WakeForMidi() { PostMessageA(g_shell.window, kMidiMessage, 0, 0); }
+
+void OpenMidi() {
+    if constexpr (profile::kMidiInput) OpenMidiInputs(WakeForMidi);
+}
+
+void TakeMidi(AppState& app) {
+    if constexpr (profile::kMidiInput) {
+        if (TakeMidiMessages(app, GetKeyState(VK_SHIFT) < 0)) InvalidateRect(g_shell.window, nullptr, FALSE);
+    }
+}
+
 // -- the tick --
 
 // The multimedia timer's thread: posts one tick unless one is still waiting.
@@ -145,6 +164,7 @@ void Tick(AppState& app) {
     int width = 0, height = 0;
     ClientSize(width, height);
     TickAutorepeat(app);
+    TakeMidi(app);  // also here, should a wake-up have been lost
     const Rect meters = DrawLiveMeters(app, *g_shell.backBuffer, width, height);
     if (meters.w > 0 && meters.h > 0) {
         const HDC dc = GetDC(g_shell.window);
@@ -157,10 +177,18 @@ void Tick(AppState& app) {
 bool StartTick(AppState&) {
     g_shell.timer = timeSetEvent(kTickMilliseconds, 0, PostTick, reinterpret_cast<DWORD_PTR>(g_shell.window),
                                  TIME_PERIODIC | TIME_CALLBACK_FUNCTION | TIME_KILL_SYNCHRONOUS);
+    if constexpr (profile::kMidiInput) {
+        OpenMidi();
+        Shell().reopenMidi = OpenMidi;
+    }
     return g_shell.timer != 0;
 }
 
 void StopTick() {
+    if constexpr (profile::kMidiInput) {
+        Shell().reopenMidi = nullptr;
+        CloseMidiInputs();
+    }
     if (g_shell.timer) timeKillEvent(g_shell.timer);
     g_shell.timer = 0;
 }
@@ -254,6 +282,9 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
             return DefWindowProcA(window, message, wParam, lParam);
         case kTickMessage:
             Tick(*app);
+            return 0;
+        case kMidiMessage:
+            TakeMidi(*app);
             return 0;
         default:
             return DefWindowProcA(window, message, wParam, lParam);
@@ -351,6 +382,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     steps.loadCursors = LoadCursors;
     steps.settingsPath = SettingsPath;
     steps.autosaveFolder = AutosaveFolder;
+    // Machines without an ASIO driver play through the system's outputs.
+    if constexpr (profile::kWasapiDriver) steps.beforeState = [] { AddWasapiDrivers(); };
     steps.openWindow = OpenWindow;
     steps.startAudio = StartAudioDriver;
     steps.startTick = StartTick;

@@ -1,0 +1,286 @@
+// The WASAPI driver against a scripted endpoint (enumerator, device, audio
+// client and render client in one object): a start refused at any step
+// releases everything and can be tried again, an endpoint removed while
+// playing stops the driver with a message, and the sound reaches the
+// endpoint's buffer in its float mix format.
+#ifdef _WIN32
+
+#include <windows.h>
+#include <audioclient.h>
+#include <mmdeviceapi.h>
+#include <mmreg.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "audio/asio_host.h"
+#include "audio/driver_notice.h"
+#include "audio/sample_convert.h"
+#include "engine/sequencer.h"
+#include "drivers/recording_check.h"
+#include "platform/audio_platform.h"
+#include "platform/win32/wasapi_driver.h"
+
+namespace zelmora {
+namespace {
+
+enum Step { kNone, kGetDevice, kActivate, kGetMixFormat, kInitialize, kGetBufferSize, kGetService, kStart, kPadding };
+
+constexpr UINT32 kBufferFrames = 960;  // two 10 ms periods at 48 kHz
+
+class FakeEndpoint final : public IMMDeviceEnumerator, public IMMDevice, public IAudioClient, public IAudioRenderClient {
+public:
+    Step failAt = kNone;
+    HRESULT failure = E_FAIL;
+    int paddingCallsBeforeFailure = 0;  // for kPadding: calls that answer before it fails
+    std::atomic<long> references{0};
+    std::vector<float> played;  // every frame released, interleaved
+
+    // IUnknown
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** object) override {
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++references); }
+    ULONG STDMETHODCALLTYPE Release() override { return static_cast<ULONG>(--references); }
+
+    // IMMDeviceEnumerator
+    HRESULT STDMETHODCALLTYPE EnumAudioEndpoints(EDataFlow, DWORD, IMMDeviceCollection**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetDefaultAudioEndpoint(EDataFlow, ERole, IMMDevice** device) override {
+        return GetDevice(L"", device);
+    }
+    HRESULT STDMETHODCALLTYPE GetDevice(LPCWSTR, IMMDevice** device) override {
+        if (failAt == kGetDevice) return HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
+        AddRef();
+        *device = this;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE RegisterEndpointNotificationCallback(IMMNotificationClient*) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE UnregisterEndpointNotificationCallback(IMMNotificationClient*) override { return S_OK; }
+
+    // IMMDevice
+    HRESULT STDMETHODCALLTYPE Activate(REFIID, DWORD, PROPVARIANT*, void** object) override {
+        if (failAt == kActivate) return E_ACCESSDENIED;
+        AddRef();
+        *object = static_cast<IAudioClient*>(this);
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE OpenPropertyStore(DWORD, IPropertyStore**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetId(LPWSTR*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetState(DWORD* state) override {
+        *state = DEVICE_STATE_ACTIVE;
+        return S_OK;
+    }
+
+    // IAudioClient
+    HRESULT STDMETHODCALLTYPE Initialize(AUDCLNT_SHAREMODE, DWORD, REFERENCE_TIME, REFERENCE_TIME, const WAVEFORMATEX*,
+                                         LPCGUID) override {
+        return failAt == kInitialize ? AUDCLNT_E_UNSUPPORTED_FORMAT : S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetBufferSize(UINT32* frames) override {
+        *frames = kBufferFrames;
+        return failAt == kGetBufferSize ? failure : S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetStreamLatency(REFERENCE_TIME* latency) override {
+        *latency = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetCurrentPadding(UINT32* padding) override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (failAt == kPadding && paddingCallsBeforeFailure-- <= 0) return AUDCLNT_E_DEVICE_INVALIDATED;
+        *padding = padding_;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE IsFormatSupported(AUDCLNT_SHAREMODE, const WAVEFORMATEX*, WAVEFORMATEX**) override {
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetMixFormat(WAVEFORMATEX** format) override {
+        if (failAt == kGetMixFormat) return AUDCLNT_E_DEVICE_INVALIDATED;
+        auto* x = static_cast<WAVEFORMATEXTENSIBLE*>(CoTaskMemAlloc(sizeof(WAVEFORMATEXTENSIBLE)));
+        *x = WAVEFORMATEXTENSIBLE{};
+        x->Format = {WAVE_FORMAT_EXTENSIBLE, 2, 48000, 48000 * 8, 8, 32, 22};
+        x->Samples.wValidBitsPerSample = 32;
+        x->dwChannelMask = SPEAKER_FRONT_LEFT | SPEAKER_FRONT_RIGHT;
+        x->SubFormat = {0x00000003, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
+        *format = &x->Format;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetDevicePeriod(REFERENCE_TIME* period, REFERENCE_TIME* minimum) override {
+        *period = 100000;  // 10 ms
+        *minimum = 30000;
+        return S_OK;
+    }
+    // The endpoint's clock: an event and a period played every 2 ms.
+    HRESULT STDMETHODCALLTYPE Start() override {
+        if (failAt == kStart) return AUDCLNT_E_NOT_INITIALIZED;
+        running_ = true;
+        clock_ = std::thread([this] {
+            while (running_) {
+                {
+                    std::lock_guard<std::mutex> lock(mutex_);
+                    padding_ = padding_ > 480 ? padding_ - 480 : 0;
+                }
+                SetEvent(event_);
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            }
+        });
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Stop() override {
+        running_ = false;
+        if (clock_.joinable()) clock_.join();
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Reset() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE SetEventHandle(HANDLE event) override {
+        event_ = event;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetService(REFIID, void** object) override {
+        if (failAt == kGetService) return E_NOINTERFACE;
+        AddRef();
+        *object = static_cast<IAudioRenderClient*>(this);
+        return S_OK;
+    }
+
+    // IAudioRenderClient
+    HRESULT STDMETHODCALLTYPE GetBuffer(UINT32 frames, BYTE** data) override {
+        buffer_.assign(frames * 2, 0.0f);
+        *data = reinterpret_cast<BYTE*>(buffer_.data());
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE ReleaseBuffer(UINT32 frames, DWORD flags) override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!(flags & AUDCLNT_BUFFERFLAGS_SILENT)) played.insert(played.end(), buffer_.begin(), buffer_.end());
+        padding_ += frames;
+        return S_OK;
+    }
+
+    ~FakeEndpoint() { Stop(); }
+
+private:
+    std::mutex mutex_;
+    UINT32 padding_ = 0;
+    HANDLE event_ = nullptr;
+    std::vector<float> buffer_;
+    std::atomic<bool> running_{false};
+    std::thread clock_;
+};
+
+FakeEndpoint* g_endpoint = nullptr;
+
+class SubstitutesOnly final : public DriverFactory {
+public:
+    int32_t CreateDriver(int32_t, const AsioGuid& classId, IAsioDriver** driver) override {
+        *driver = CreateSubstitute(static_cast<int32_t>(classId.data1));
+        return *driver ? 0 : ASE_NotPresent;
+    }
+};
+
+class WasapiDriverTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        g_endpoint = &endpoint;
+        ResetSubstituteDrivers();
+        AddSubstituteDriver(
+            "WASAPI: Scripted",
+            [](int32_t) { return CreateWasapiDriver(g_endpoint, L"scripted", "WASAPI: Scripted"); }, 0);
+        app->driverList.Rebuild(nullptr, factory);
+        app->settings.driverIndex = 0;
+        ClearDriverNotice();
+    }
+    void TearDown() override {
+        if (app->asioHost.driver) StopAudio(*app);
+        ResetSubstituteDrivers();
+    }
+    std::string Status() const { return app->asioHost.statusText; }
+
+    FakeEndpoint endpoint;
+    SubstitutesOnly factory;
+    std::unique_ptr<AppState> app = MakeTestApp();
+};
+
+constexpr const char* kRunning = "ASIO Running (0 Ins, 2 Outs, 480:480:480:1 Samples, 1 Po)";
+
+TEST_F(WasapiDriverTest, ARefusedStartReleasesEverythingAndCanBeTriedAgain) {
+    const struct {
+        Step step;
+        const char* status;
+    } cases[] = {
+        {kGetDevice, "WASAPI: The Endpoint Is Not There (0x80070490)."},
+        {kActivate, "WASAPI: The Endpoint Cannot Be Activated (0x80070005)."},
+        {kGetMixFormat, "WASAPI: The Mix Format Cannot Be Read (0x88890004)."},
+        {kInitialize, "WASAPI: The Stream Cannot Be Made (0x88890008)."},
+        {kGetBufferSize, "WASAPI: The Stream Cannot Be Set Up (0x80004005)."},
+        {kGetService, "WASAPI: The Stream Cannot Be Set Up (0x80004002)."},
+        {kStart, "Error: asio_driver->start() Failed"},
+    };
+    for (const auto& c : cases) {
+        endpoint.failAt = c.step;
+        StartAudio(*app, nullptr);
+        EXPECT_EQ(Status(), c.status);
+        EXPECT_EQ(app->asioHost.driver, nullptr);
+        EXPECT_EQ(endpoint.references.load(), 0) << c.status;  // every object it was given, released
+        endpoint.failAt = kNone;
+        RestartAudio(*app, nullptr);
+        EXPECT_EQ(Status(), kRunning) << "after " << c.status;
+        StopAudio(*app);
+        EXPECT_EQ(endpoint.references.load(), 0);
+    }
+}
+
+TEST_F(WasapiDriverTest, PlaysTheRenderInTheMixFormat) {
+    testing::PlayRecordingSong(*app);
+    StartAudio(*app, nullptr);
+    ASSERT_EQ(Status(), kRunning);
+    EXPECT_EQ(app->settings.sampleRate, 48000.0);
+    EXPECT_STREQ(app->asioHost.channelInfos[0].name, "Front Left");
+    EXPECT_STREQ(app->asioHost.channelInfos[1].name, "Front Right");
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (app->asioHost.halfBuffers.load() < 8 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    StopAudio(*app);
+    ASSERT_GE(endpoint.played.size(), 8u * 480 * 2);
+
+    auto reference = MakeTestApp();
+    reference->settings.sampleRate = 48000.0;
+    reference->asioHost.preferredSize = 480;
+    testing::PlayRecordingSong(*reference);
+    bool sound = false;
+    for (std::size_t half = 0; half < 8; ++half) {
+        RenderBuffer(*reference);
+        for (std::size_t i = 0; i < 480; ++i) {
+            const float left = static_cast<float>(ConvertToInt32(reference->mixLeft[i])) * (1.0f / 2147483648.0f);
+            const float right = static_cast<float>(ConvertToInt32(reference->mixRight[i])) * (1.0f / 2147483648.0f);
+            ASSERT_EQ(endpoint.played[2 * (480 * half + i)], left) << "frame " << 480 * half + i;
+            ASSERT_EQ(endpoint.played[2 * (480 * half + i) + 1], right) << "frame " << 480 * half + i;
+            sound = sound || left != 0.0f;
+        }
+    }
+    EXPECT_TRUE(sound);
+}
+
+TEST_F(WasapiDriverTest, AnEndpointRemovedWhilePlayingStopsTheDriver) {
+    endpoint.failAt = kPadding;
+    endpoint.paddingCallsBeforeFailure = 5;
+    StartAudio(*app, nullptr);
+    ASSERT_EQ(Status(), kRunning);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!ServiceDriverNotice(*app, nullptr) && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_EQ(Status(), "WASAPI: The Endpoint Was Removed.");
+    EXPECT_EQ(app->asioHost.driver, nullptr);
+    EXPECT_EQ(endpoint.references.load(), 0);
+}
+
+}  // namespace
+}  // namespace zelmora
+
+#endif

@@ -1,0 +1,215 @@
+// The JACK driver against a private JACK server (dummy backend): listed only
+// while a server runs, plays the engine's render bit for bit, and a server
+// that goes away stops the driver with a message and leaves it restartable.
+// (MIDI through JACK into the running program: tests/e2e/jack_e2e.sh.)
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <thread>
+#include <vector>
+
+#include "app/profile.h"
+#include "audio/driver_notice.h"
+#include "drivers/jack_server.h"
+#include "drivers/recording_check.h"
+#include "platform/audio_platform.h"
+#include "platform/midi_platform.h"
+#include "ui/midi_notes.h"
+
+namespace zelmora {
+namespace {
+
+constexpr int kRate = 48000;
+constexpr int kPeriod = 256;
+
+// A JACK client with two input ports that keeps what arrives while recording.
+class Recorder {
+public:
+    explicit Recorder(std::size_t frames) : left_(frames), right_(frames) {
+        jack_status_t status{};
+        client_ = jack_client_open("zelmora-recorder", JackNoStartServer, &status);
+        if (!client_) return;
+        in_[0] = jack_port_register(client_, "in_1", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
+        in_[1] = jack_port_register(client_, "in_2", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
+        jack_set_process_callback(client_, &Recorder::Process, this);
+        jack_activate(client_);
+    }
+    ~Recorder() {
+        if (client_) jack_client_close(client_);
+    }
+    bool Connect(const char* from1, const char* from2) {
+        return client_ && jack_connect(client_, from1, jack_port_name(in_[0])) == 0 &&
+               jack_connect(client_, from2, jack_port_name(in_[1])) == 0;
+    }
+    void Record() { recording_.store(true); }
+    bool Full() const { return filled_.load() >= left_.size(); }
+    // Interleaved.
+    std::vector<float> Frames() const {
+        std::vector<float> out;
+        for (std::size_t i = 0; i < filled_.load(); ++i) out.insert(out.end(), {left_[i], right_[i]});
+        return out;
+    }
+
+private:
+    static int Process(jack_nframes_t frames, void* self) {
+        auto* r = static_cast<Recorder*>(self);
+        if (!r->recording_.load()) return 0;
+        const auto* a = static_cast<const float*>(jack_port_get_buffer(r->in_[0], frames));
+        const auto* b = static_cast<const float*>(jack_port_get_buffer(r->in_[1], frames));
+        std::size_t at = r->filled_.load();
+        for (jack_nframes_t i = 0; i < frames && at < r->left_.size(); ++i, ++at) {
+            r->left_[at] = a[i];
+            r->right_[at] = b[i];
+        }
+        r->filled_.store(at);
+        return 0;
+    }
+
+    jack_client_t* client_ = nullptr;
+    jack_port_t* in_[2] = {};
+    std::vector<float> left_, right_;
+    std::atomic<bool> recording_{false};
+    std::atomic<std::size_t> filled_{0};
+};
+
+template <typename Done>
+bool WaitFor(Done done, int seconds = 10) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+
+std::size_t FirstSound(const std::vector<float>& v) {
+    std::size_t i = 0;
+    while (i < v.size() && v[i] == 0.0f) ++i;
+    return i & ~std::size_t{1};  // the frame's left sample
+}
+
+class JackDriverTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::filesystem::current_path(folder);
+        ResetSubstituteDrivers();
+        ClearDriverNotice();
+        if (!server.Start(kRate, kPeriod)) GTEST_SKIP() << "no JACK server could be started (jackd missing?)";
+        ASSERT_TRUE(AddJackDriver());
+        app = MakeTestApp();
+    }
+    void TearDown() override {
+        if (app && app->asioHost.driver) StopAudio(*app);
+        app.reset();
+        server.Stop();
+        ResetSubstituteDrivers();
+        std::filesystem::current_path(previous);
+        std::error_code ignored;
+        std::filesystem::remove_all(folder, ignored);
+    }
+    std::filesystem::path previous = std::filesystem::current_path();
+    std::string folder = MakeTempDir();
+    testing::JackServer server;
+    std::unique_ptr<AppState> app;
+};
+
+TEST_F(JackDriverTest, ListedFirstOnlyWhileAServerRuns) {
+    char name[kDriverNameLength];
+    app->driverList.DriverName(0, name, sizeof name);
+    EXPECT_EQ(std::string(name), "JACK: " + server.name());
+    server.Stop();
+    ResetSubstituteDrivers();
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(AddJackDriver());
+    if constexpr (profile::kMidiInput) {
+        EXPECT_EQ(OpenMidiInputs(nullptr), 0);  // no sequencer device here, and no server now
+        EXPECT_STREQ(MidiInputNames(), "None");
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));  // nothing waits
+}
+
+// The song through the JACK driver, recorded by another client, equals
+// zelmora-render of the same song at the server's rate and period, passed
+// through the driver's one conversion (32-bit integer to float).
+TEST_F(JackDriverTest, PlaysTheRenderAtTheServersRateAndPeriod) {
+    constexpr std::size_t kFrames = kRate;  // one second
+    Recorder recorder(kFrames);
+    StartAudio(*app, nullptr);
+    ASSERT_STREQ(app->asioHost.statusText, "ASIO Running (0 Ins, 2 Outs, 256:256:256:1 Samples, 1 Po)");
+    EXPECT_EQ(app->settings.sampleRate, kRate);
+    ASSERT_TRUE(recorder.Connect("Zelmora:Out 1", "Zelmora:Out 2"));
+    recorder.Record();
+    testing::PlayRecordingSong(*app);
+    ASSERT_TRUE(WaitFor([&] { return recorder.Full(); }));
+    StopAudio(*app);
+    EXPECT_STREQ(app->asioHost.statusText, "ASIO Stopped");
+
+#ifdef ZELMORA_RENDER_EXE
+    WriteFile("song.mod", testing::RecordingSongBytes());
+    const std::string command = std::string("\"") + ZELMORA_RENDER_EXE +
+                                "\" --rate 48000 --bits 32 --buffer 256 --seconds 1.2 song.mod rendered.wav 2>/dev/null";
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    std::vector<float> expected;
+    for (int32_t v : testing::ReadStereo32("rendered.wav")) expected.push_back(static_cast<float>(v) * (1.0f / 2147483648.0f));
+    const std::vector<float> recorded = recorder.Frames();
+    const std::size_t r0 = FirstSound(recorded), e0 = FirstSound(expected);
+    ASSERT_LT(r0, recorded.size() / 2) << "the recording stayed silent";
+    const std::size_t n = recorded.size() - r0;
+    ASSERT_LE(e0 + n, expected.size());
+    EXPECT_EQ(std::memcmp(recorded.data() + r0, expected.data() + e0, n * sizeof(float)), 0);
+    EXPECT_EQ(r0 % (2 * kPeriod), 0u) << "the song starts on a period";
+#endif
+}
+
+TEST_F(JackDriverTest, ServerShutdownStopsTheDriverWithAMessage) {
+    StartAudio(*app, nullptr);
+    ASSERT_NE(app->asioHost.driver, nullptr);
+    testing::PlayRecordingSong(*app);
+    server.Stop();
+    ASSERT_TRUE(WaitFor([&] { return ServiceDriverNotice(*app, nullptr); }));
+    EXPECT_EQ(app->asioHost.driver, nullptr);
+    EXPECT_EQ(std::string(app->asioHost.statusText).rfind("JACK Server Stopped: ", 0), 0u) << app->asioHost.statusText;
+    EXPECT_STREQ(app->statusLine, app->asioHost.statusText);
+    // The Setup page's restart finds no server, says so at once, and can be tried again.
+    const auto start = std::chrono::steady_clock::now();
+    RestartAudio(*app, nullptr);
+    EXPECT_STREQ(app->asioHost.statusText, "JACK: The Server Is Not Running.");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    ASSERT_TRUE(server.Start(kRate, kPeriod));
+    RestartAudio(*app, nullptr);
+    EXPECT_EQ(std::string(app->asioHost.statusText).rfind("ASIO Running", 0), 0u) << app->asioHost.statusText;
+}
+
+// Another program changes the server's period: the driver starts again with it.
+TEST_F(JackDriverTest, APeriodChangeRestartsAtTheNewPeriod) {
+    StartAudio(*app, nullptr);
+    ASSERT_EQ(app->asioHost.preferredSize, kPeriod);
+    jack_status_t status{};
+    jack_client_t* other = jack_client_open("zelmora-other", JackNoStartServer, &status);
+    ASSERT_NE(other, nullptr);
+    EXPECT_EQ(jack_set_buffer_size(other, 2 * kPeriod), 0);
+    jack_client_close(other);
+    ASSERT_TRUE(WaitFor([&] { return ServiceDriverNotice(*app, nullptr); }));
+    EXPECT_STREQ(app->asioHost.statusText, "JACK Period Now 512 Samples: Restarted");
+    EXPECT_EQ(app->asioHost.preferredSize, 2 * kPeriod);
+    EXPECT_NE(app->asioHost.driver, nullptr);
+}
+
+// The engine held up past a period: the server counts an xrun, the driver shows it.
+TEST_F(JackDriverTest, CountsXruns) {
+    StartAudio(*app, nullptr);
+    ASSERT_NE(app->asioHost.driver, nullptr);
+    {
+        StateGuard hold(app->stateLock);
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+    ASSERT_TRUE(WaitFor([&] { return ServiceDriverNotice(*app, nullptr); }, 5));
+    EXPECT_EQ(std::string(app->asioHost.statusText).find("JACK Running, "), 0u) << app->asioHost.statusText;
+    EXPECT_NE(app->asioHost.driver, nullptr);  // still running
+}
+
+}  // namespace
+}  // namespace zelmora
