@@ -1085,25 +1085,24 @@ void DrawInstrumentPage(Pen& pen) {
 void DrawRegionPage(Pen& pen) {
     PageFrame(pen, PieceId::RegionPage, "REGION");
     Well(pen, 510, 28, 498, 228, 0x0A0C10);
-    LabelCentred(pen, 510, 60, 498, "REGION SETTINGS", kYellow, 0x0A0C10);
-    LabelCentred(pen, 510, 76, 498, "Keys, velocities and tuning of the region chosen in the list", Mix(kGold, kBlack, 0.2), 0x0A0C10);
-    // A keyboard with a region's key range marked above it.
-    const int kx = 560, ky = 120, keys = 28;
-    for (int i = 0; i < keys; ++i) {
-        pen.Fill(kx + 14 * i, ky, 13, 60, 0xD8DCE2);
-        pen.VLine(kx + 14 * i + 13, ky, 60, 0x30343A);
+    LabelCentred(pen, 510, 40, 498, "REGION SETTINGS", kYellow, 0x0A0C10);
+    LabelCentred(pen, 510, 56, 498, "Keys, velocities and tuning of the region chosen in the list", Mix(kGold, kBlack, 0.2), 0x0A0C10);
+    LabelCentred(pen, 510, 72, 498, "Drag the ends of the lit keys; click a key to hear it", Mix(kGold, kBlack, 0.35), 0x0A0C10);
+    // The keyboard's frame (the keys are drawn with the region's range), its
+    // octave marks, and the fields of the nine values.
+    const auto& keys = zelmora::place::Get(PlaceId::RegionKeyboard);
+    Well(pen, keys.x - 2, keys.y - 2, keys.w + 4, keys.h + 8, 0x0A0C10);
+    for (int octave = 0; octave <= 10; ++octave) {
+        char mark[4];
+        std::snprintf(mark, sizeof mark, "%d", octave);
+        Label(pen, keys.x + 7 * keys.cellW * octave + 1, keys.y - 12, mark, Mix(kGold, kBlack, 0.3), 0x0A0C10);
     }
-    pen.HLine(kx, ky + 60, 14 * keys, 0x30343A);
-    for (int i = 0; i < keys - 1; ++i) {
-        const int n = i % 7;
-        if (n == 2 || n == 6) continue;
-        pen.Fill(kx + 14 * i + 9, ky, 9, 36, 0x14161A);
+    const char* labels[9] = {"KEY LOW", "KEY HIGH", "BASE", "VEL LOW", "VEL HIGH", "PAN", "COARSE", "FINE", "SCALE"};
+    for (int i = 0; i < 9; ++i) {
+        const auto cell = CellOf(PlaceId::RegionValues, i);
+        Label(pen, cell.x, cell.y + 4, labels[i], kGold, 0x0A0C10);
+        Field(pen, cell.x + 64, cell.y, 24, cell.h);
     }
-    pen.HLine(kx + 14 * 9, ky - 10, 14 * 8, kLitFace);
-    pen.VLine(kx + 14 * 9, ky - 14, 9, kLitFace);
-    pen.VLine(kx + 14 * 17 - 1, ky - 14, 9, kLitFace);
-    LabelCentred(pen, kx + 14 * 9, ky - 24, 14 * 8, "KEY RANGE", kGold, 0x0A0C10);
-    LabelCentred(pen, 510, 200, 498, "Double-click a region in the list to name it.", Mix(kGold, kBlack, 0.3), 0x0A0C10);
 }
 
 void DrawSamplePage(Pen& pen) {

@@ -168,6 +168,10 @@ struct AppState {
     int64_t sampleViewFirst = 0, sampleViewPerColumn = 0;
     int32_t sampleViewOf = -1;
     int32_t draggedLoopMarker = 0;
+    // The Region page: the key-range end being dragged (1 low, 2 high, 0 none)
+    // and the key sounding under the mouse (-1 none).
+    int32_t draggedKeyEnd = 0;
+    int32_t previewedKey = -1;
     int32_t screenWidth = 1024, screenHeight = 768;
     // Counts the songs made new (also by every module loaded), so a caller
     // can tell whether an import replaced the song.

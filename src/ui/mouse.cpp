@@ -28,7 +28,7 @@ namespace {
 using place::PlaceId;
 
 constexpr int kAnyPage = -1;
-constexpr int kSetupPage = 0, kBrowserPage = 1, kInstrumentPage = 2, kSamplePage = 4, kMasterPage = 5;
+constexpr int kSetupPage = 0, kBrowserPage = 1, kInstrumentPage = 2, kRegionPage = 3, kSamplePage = 4, kMasterPage = 5;
 constexpr int kToolbarPages = profile::kAllPages ? 6 : 2;  // Setup and Browser come first
 constexpr int kBrowserRows = place::Get(PlaceId::BrowserRows).h / place::Get(PlaceId::BrowserRows).cellH;
 
@@ -354,6 +354,23 @@ const ValueControl* ValueControlOfId(int id) {
 
 bool OverValueField(const AppState&, int x, int y) { return ValueControlAt(x, y) != nullptr; }
 
+void RegionKeys(AppState& app, const Event& e) {
+    if constexpr (profile::kEverydayEditing) RegionKeyPress(app, e.x, e.y);
+}
+
+bool OverRegionField(const AppState&, int x, int y) { return RegionControlAt(x, y) != nullptr; }
+
+void RegionField(AppState& app, const Event& e) {
+    if constexpr (!profile::kEverydayEditing) return;
+    const place::Box cell = place::CellOf(PlaceId::RegionValues, e.id - 340);
+    const RegionControl* control = RegionControlAt(cell.x, cell.y);
+    if (!control) return;
+    if (e.doubleClick)
+        ResetRegionValue(app, *control);
+    else
+        MoveRegionValue(app, *control, -e.dy);
+}
+
 void SampleView(AppState& app, const Event& e) {
     if constexpr (profile::kEverydayEditing) LoopMarkerPress(app, e.x, e.y);
 }
@@ -445,6 +462,9 @@ constexpr Region kRegions[] = {
     {kInstrumentPage, PlaceId::InstrumentValues, 300, Kind::kDrag, ValueField, OverValueField},
     {kInstrumentPage, PlaceId::ModulationValues, 310, Kind::kDrag, ValueField, OverValueField},
     {kInstrumentPage, PlaceId::EnvelopeValues, 320, Kind::kDrag, ValueField, OverValueField},
+    // Region editor page: the keyboard, and the value fields (ids 340 up).
+    {kRegionPage, PlaceId::RegionKeyboard, 0, Kind::kClick, RegionKeys},
+    {kRegionPage, PlaceId::RegionValues, 340, Kind::kDrag, RegionField, OverRegionField},
     // Sample editor page: the loop markers in both views, the loop mode.
     {kSamplePage, PlaceId::SampleDetail, 0, Kind::kClick, SampleView},
     {kSamplePage, PlaceId::SampleOverview, 0, Kind::kClick, SampleView},
@@ -554,6 +574,7 @@ void MouseMove(AppState& app, int x, int y) {
     }
     if (app.draggedFader >= 0 || app.selectingCells) PatternViewDrag(app, x, y, dy);
     if (app.draggedLoopMarker != 0) LoopMarkerDrag(app, x);
+    if (app.draggedKeyEnd != 0) RegionKeyDrag(app, x);
     SetCursorFor(app, x, y);
     if (app.pressedControl != 0) RequestRedraw(app);
 }
@@ -577,6 +598,7 @@ void MouseUp(AppState& app, int x, int y, int button) {
     app.repeatCounter = 0;
     PatternViewRelease(app);
     app.draggedLoopMarker = 0;
+    RegionKeyRelease(app);
     EndStep(app);
     RequestRedraw(app);
 }
@@ -602,6 +624,12 @@ void MouseWheel(AppState& app, int x, int y, int delta) {
     if (app.screenPage == kSamplePage && profile::kEverydayEditing && x >= detail.x && x < detail.x + detail.w &&
         y >= detail.y && y < detail.y + detail.h)
         ZoomSampleView(app, x, n);
+    if (app.screenPage == kRegionPage && profile::kEverydayEditing)
+        if (const RegionControl* control = RegionControlAt(x, y)) {
+            BeginStep(app);
+            MoveRegionValue(app, *control, n);
+            EndStep(app);
+        }
     if (app.screenPage == kInstrumentPage && profile::kEverydayEditing)
         if (const ValueControl* control = ValueControlAt(x, y)) {
             BeginStep(app);  // each notch of the wheel is a step of its own

@@ -5,6 +5,8 @@
 
 #include "app/app_state.h"
 #include "app/history.h"
+#include "app/status_line.h"
+#include "engine/transport.h"
 
 namespace zelmora {
 
@@ -84,6 +86,132 @@ void ResetValue(AppState& app, const ValueControl& control) {
     const uint8_t fresh = ByteOf(NewInstrument(), app.envelopeTab, control);
     uint8_t& value = ControlByte(app, control);
     if (value != fresh) Changing(app, control.what, value) = fresh;
+}
+
+}  // namespace zelmora
+
+namespace zelmora {
+
+const RegionControl kRegionControls[] = {
+    // cell, what, reading, field / signed field, lowest, highest, new-sample value
+    {0, "Key Range", RegionReading::kNote, &Sample::keyLow, nullptr, 0, 127, 0},
+    {1, "Key Range", RegionReading::kNote, &Sample::keyHigh, nullptr, 0, 127, 127},
+    {2, "Base Note", RegionReading::kNote, nullptr, &Sample::baseNote, 0, 127, 60},
+    {3, "Velocity Range", RegionReading::kNumber, &Sample::velocityLow, nullptr, 0, 127, 0},
+    {4, "Velocity Range", RegionReading::kNumber, &Sample::velocityHigh, nullptr, 0, 127, 127},
+    {5, "Region Pan", RegionReading::kPan, &Sample::pan, nullptr, 0, 255, 128},
+    {6, "Coarse Tune", RegionReading::kSemitones, nullptr, &Sample::coarseTune, -48, 48, 0},
+    {7, "Fine Tune", RegionReading::kCents, nullptr, &Sample::fineTune, -99, 99, 0},
+    {8, "Scale Tuning", RegionReading::kPercent, &Sample::scaleTuning, nullptr, 0, 200, 100},
+};
+const int kRegionControlCount = sizeof kRegionControls / sizeof kRegionControls[0];
+
+namespace {
+
+Sample& SlotOf(AppState& app) {
+    return app.song.instruments[app.currentInstrument & 0xFF].samples[app.currentSample & 0xFF];
+}
+const Sample& SlotOf(const AppState& app) {
+    return app.song.instruments[app.currentInstrument & 0xFF].samples[app.currentSample & 0xFF];
+}
+
+void SetRegionValue(AppState& app, const RegionControl& c, int value) {
+    Sample& s = SlotOf(app);
+    value = std::clamp(value, c.lo, c.hi);
+    if (value == RegionValue(app, c)) return;
+    if (c.field)
+        Changing(app, c.what, s.*c.field) = static_cast<uint8_t>(value);
+    else
+        Changing(app, c.what, s.*c.signedField) = static_cast<int8_t>(value);
+}
+
+constexpr bool kBlack[12] = {false, true, false, true, false, false, true, false, true, false, true, false};
+constexpr int kWhiteBefore[12] = {0, 1, 1, 2, 2, 3, 4, 4, 5, 5, 6, 6};  // white keys left of each semitone
+
+}  // namespace
+
+const RegionControl* RegionControlAt(int x, int y) {
+    for (int i = 0; i < kRegionControlCount; ++i) {
+        const place::Box b = place::CellOf(place::PlaceId::RegionValues, kRegionControls[i].cell);
+        if (x >= b.x && x < b.x + b.w && y >= b.y && y < b.y + b.h) return &kRegionControls[i];
+    }
+    return nullptr;
+}
+
+int RegionValue(const AppState& app, const RegionControl& c) {
+    const Sample& s = SlotOf(app);
+    return c.field ? int{s.*c.field} : int{s.*c.signedField};
+}
+
+void MoveRegionValue(AppState& app, const RegionControl& c, int by) { SetRegionValue(app, c, RegionValue(app, c) + by); }
+
+void ResetRegionValue(AppState& app, const RegionControl& c) { SetRegionValue(app, c, c.fresh); }
+
+bool IsBlackKey(int note) { return kBlack[((note % 12) + 12) % 12]; }
+
+place::Box KeyBox(int note) {
+    const place::Place& k = place::Get(place::PlaceId::RegionKeyboard);
+    const int white = 7 * (note / 12) + kWhiteBefore[note % 12];
+    if (!IsBlackKey(note)) return {k.x + k.cellW * white, k.y, k.cellW, k.h};
+    return {k.x + k.cellW * white - 2, k.y, 4, k.h * 5 / 8};  // over the line between two white keys
+}
+
+int KeyAt(int x, int y) {
+    for (int pass = 0; pass < 2; ++pass)  // black keys lie over the white ones
+        for (int note = 0; note < 128; ++note) {
+            if (IsBlackKey(note) != (pass == 0)) continue;
+            const place::Box b = KeyBox(note);
+            if (x >= b.x && x < b.x + b.w && y >= b.y && y < b.y + b.h) return note;
+        }
+    return -1;
+}
+
+void RegionKeyPress(AppState& app, int x, int y) {
+    const int note = KeyAt(x, y);
+    if (note < 0) return;
+    const Sample& s = SlotOf(app);
+    if (std::abs(note - s.keyLow) <= 1 || std::abs(note - s.keyHigh) <= 1) {
+        app.draggedKeyEnd = std::abs(note - s.keyLow) <= std::abs(note - s.keyHigh) ? 1 : 2;
+        return;
+    }
+    // A key elsewhere sounds through the instrument; the first region that
+    // plays it becomes the current one, and a key without one says so.
+    const Instrument& in = app.song.instruments[app.currentInstrument & 0xFF];
+    int region = -1;
+    for (int slot = 0; slot < kMaxSampleSlots && region < 0; ++slot) {
+        const Sample& r = in.samples[slot];
+        if (UsableFrames(r) && note >= r.keyLow && note <= r.keyHigh) region = slot;
+    }
+    if (region < 0) {
+        SetStatus(app, "No Region For Key %d.", note);
+        return;
+    }
+    app.currentSample = region;
+    const int track = std::clamp(app.cursor.track, 0, kMaxTracks - 1);
+    PreviewNoteOn(app, track, app.currentInstrument & 0xFF, note, 0, 127, 0);
+    app.previewedKey = note;
+}
+
+void RegionKeyDrag(AppState& app, int x) {
+    if (app.draggedKeyEnd == 0) return;
+    const place::Place& k = place::Get(place::PlaceId::RegionKeyboard);
+    int note = KeyAt(std::clamp(x, k.x, k.x + k.w - 1), k.y + k.h - 1);  // along the white keys' lower part
+    if (note < 0) note = x < k.x ? 0 : 127;
+    Sample& s = SlotOf(app);
+    // The end follows the mouse; past the other end the two change places.
+    const int other = app.draggedKeyEnd == 1 ? s.keyHigh : s.keyLow;
+    const int low = std::min(note, other), high = std::max(note, other);
+    if (low == s.keyLow && high == s.keyHigh) return;
+    Changing(app, "Key Range", s.keyLow) = static_cast<uint8_t>(low);
+    Changing(app, "Key Range", s.keyHigh) = static_cast<uint8_t>(high);
+    app.draggedKeyEnd = note == low ? 1 : 2;
+}
+
+void RegionKeyRelease(AppState& app) {
+    app.draggedKeyEnd = 0;
+    if (app.previewedKey < 0) return;
+    PreviewNoteOff(app, std::clamp(app.cursor.track, 0, kMaxTracks - 1), app.previewedKey);
+    app.previewedKey = -1;
 }
 
 }  // namespace zelmora

@@ -224,6 +224,53 @@ void DrawSamplePage(AppState& app, Canvas& canvas) {
     canvas.Text(loop.x + place::kFieldInset, loop.y + place::kFieldInset, kLoopModes[std::clamp(sample.loopMode, 0, 2)], 2);
 }
 
+// ---- Region ----
+
+void DrawRegionPage(AppState& app, Canvas& canvas) {
+    canvas.Blit(494, 0, PieceId::RegionPage);
+    if constexpr (!profile::kEverydayEditing) return;
+    const Instrument& in = app.song.instruments[app.currentInstrument & 0xFF];
+    const Sample& s = in.samples[app.currentSample & 0xFF];
+    // The keyboard: the slot's key range lit, the key sounding pressed, and a
+    // red mark under every key no region of the instrument plays.
+    const place::Place& k = place::Get(PlaceId::RegionKeyboard);
+    for (int pass = 0; pass < 2; ++pass)
+        for (int note = 0; note < 128; ++note) {
+            const bool black = IsBlackKey(note);
+            if (black != (pass == 1)) continue;
+            const place::Box b = KeyBox(note);
+            const bool lit = note >= s.keyLow && note <= s.keyHigh && UsableFrames(s) > 0;
+            uint32_t colour = black ? (lit ? Rgb(150, 112, 40) : Rgb(24, 26, 30)) : (lit ? Rgb(230, 190, 100) : Rgb(216, 220, 226));
+            if (note == app.previewedKey) colour = Rgb(240, 90, 60);
+            canvas.Fill(b.x, b.y, black ? b.w : b.w - 1, b.h, colour);
+            bool played = false;
+            for (const Sample& r : in.samples)
+                if (UsableFrames(r) && note >= r.keyLow && note <= r.keyHigh) {
+                    played = true;
+                    break;
+                }
+            if (!played && !black) canvas.Fill(b.x, k.y + k.h + 2, b.w - 1, 2, Rgb(200, 60, 40));
+        }
+    // Each value: its field in hex (signed values as two's complement bytes)
+    // and its reading beside it.
+    char text[32];
+    for (int i = 0; i < kRegionControlCount; ++i) {
+        const RegionControl& c = kRegionControls[i];
+        const place::Box b = place::CellOf(PlaceId::RegionValues, c.cell);
+        const int value = RegionValue(app, c);
+        DrawHex(canvas, b.x + 64 + place::kFieldInset, b.y + place::kFieldInset, value & 0xFF, 2);
+        switch (c.reading) {
+            case RegionReading::kNote: std::snprintf(text, sizeof text, "%.3s", NoteName(std::clamp(value, 0, 127) + 1)); break;
+            case RegionReading::kNumber: std::snprintf(text, sizeof text, "%d", value); break;
+            case RegionReading::kSemitones: std::snprintf(text, sizeof text, "%+d st", value); break;
+            case RegionReading::kCents: std::snprintf(text, sizeof text, "%+d ct", value); break;
+            case RegionReading::kPercent: std::snprintf(text, sizeof text, "%d%%", value); break;
+            case RegionReading::kPan: std::snprintf(text, sizeof text, "%+d", value - 128); break;
+        }
+        canvas.Text(b.x + 92, b.y + place::kFieldInset, text, 2);
+    }
+}
+
 // ---- Master ----
 
 void DrawMasterPage(AppState& app, Canvas& canvas) {
@@ -301,7 +348,7 @@ void DrawPage(AppState& app, Canvas& canvas) {
         case 0: DrawSetupPage(app, canvas); break;
         case 1: DrawBrowserPage(app, canvas); break;
         case 2: DrawInstrumentPage(app, canvas); break;
-        case 3: canvas.Blit(494, 0, PieceId::RegionPage); break;
+        case 3: DrawRegionPage(app, canvas); break;
         case 4: DrawSamplePage(app, canvas); break;
         case 5: DrawMasterPage(app, canvas); break;
         default: break;  // no page: the band stays as the panels left it

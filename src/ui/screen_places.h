@@ -75,6 +75,10 @@ struct Place {
     X(InstrumentValues, 561, 16, 56, 112, 56, 16)                    \
     X(ModulationValues, 720, 16, 32, 112, 32, 16)                    \
     X(EnvelopeValues, 826, 48, 56, 176, 56, 16)                      \
+    /* Region editor page: 75 white keys of 6 pixels (MIDI notes */  \
+    /* 0..127), and nine values in three rows of three */            \
+    X(RegionKeyboard, 534, 104, 450, 48, 6, 48)                      \
+    X(RegionValues, 522, 176, 480, 48, 160, 16)                      \
     /* Sample editor page: the two views, the numbers, the loop */  \
     X(SampleDetail, 505, 23, 512, 128, 512, 128)                     \
     X(SampleOverview, 505, 153, 512, 32, 512, 32)                    \

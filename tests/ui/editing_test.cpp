@@ -247,6 +247,61 @@ TEST_F(EditingTest, InstrumentPageValuesAreControls) {
     }
 }
 
+TEST_F(EditingTest, RegionPageValuesKeyRangeAndPreview) {
+    app->screenPage = 3;
+    app->currentInstrument = 2;
+    app->currentSample = 1;
+    AddSample(*app, 2, 0, 4410, 1, [](int, int) { return 0.5; }, 1, 0, 4410);
+    Sample& s = AddSample(*app, 2, 1, 4410, 1, [](int, int) { return 0.25; }, 1, 0, 4410);
+    app->song.instruments[2].samples[0].keyHigh = 59;  // slot 0 plays up to B-4, slot 1 everything
+    for (int i = 0; i < kRegionControlCount; ++i) {
+        const RegionControl& c = kRegionControls[i];
+        const place::Box b = place::CellOf(place::PlaceId::RegionValues, c.cell);
+        const int x = b.x + 70, y = b.y + 8;
+        ASSERT_EQ(RegionControlAt(x, y), &c);
+        for (int dy : {-400, 400}) {
+            MouseDown(*app, x, y, 0, false);
+            MouseMove(*app, x, y + dy);
+            MouseUp(*app, x, y + dy, 0);
+            EXPECT_EQ(RegionValue(*app, c), dy < 0 ? c.hi : c.lo) << c.what;
+        }
+        MouseDown(*app, x, y, 0, true);
+        MouseUp(*app, x, y, 0);
+        EXPECT_EQ(RegionValue(*app, c), c.fresh) << c.what;
+    }
+    // The keyboard: every note has one key, black keys over the white ones.
+    for (int note = 0; note < 128; ++note) {
+        const place::Box b = KeyBox(note);
+        EXPECT_EQ(KeyAt(b.x + b.w / 2, b.y + 2), note);
+    }
+    // The high end dragged below the low one: the ends change places.
+    const auto drag = [&](int from, int to) {
+        const place::Box a = KeyBox(from), z = KeyBox(to);
+        MouseDown(*app, a.x + a.w / 2, a.y + a.h - 2, 0, false);
+        MouseMove(*app, z.x + z.w / 2, a.y + a.h - 2);
+        MouseUp(*app, z.x + z.w / 2, a.y + a.h - 2, 0);
+    };
+    drag(0, 48);  // the low end up to C-4
+    drag(127, 36);  // the high end down past it, to C-3
+    EXPECT_EQ(std::make_tuple(s.keyLow, s.keyHigh), std::make_tuple(36, 48));
+    Undo(*app);
+    EXPECT_EQ(std::make_tuple(s.keyLow, s.keyHigh), std::make_tuple(48, 127));
+    // A click on a key sounds it and selects the first region that plays it.
+    const place::Box c5 = KeyBox(72), c4 = KeyBox(55);
+    MouseDown(*app, c5.x + 2, c5.y + c5.h - 2, 0, false);
+    EXPECT_EQ(app->currentSample, 1);
+    EXPECT_GT(BusyVoiceCount(*app), 0);
+    MouseUp(*app, c5.x + 2, c5.y + c5.h - 2, 0);
+    MouseDown(*app, c4.x + 2, c4.y + c4.h - 2, 0, false);
+    MouseUp(*app, c4.x + 2, c4.y + c4.h - 2, 0);
+    EXPECT_EQ(app->currentSample, 0);
+    app->song.instruments[2].samples[0].keyHigh = 10;
+    const place::Box c2 = KeyBox(24);
+    MouseDown(*app, c2.x + 2, c2.y + c2.h - 2, 0, false);
+    MouseUp(*app, c2.x + 2, c2.y + c2.h - 2, 0);
+    EXPECT_STREQ(app->statusLine, "No Region For Key 24.");
+}
+
 TEST_F(EditingTest, SampleLoopMarkersLoopModeAndZoom) {
     app->screenPage = 4;
     app->currentInstrument = 2;

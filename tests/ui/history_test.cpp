@@ -25,8 +25,8 @@ namespace zelmora {
 namespace {
 
 // The song as the module writer writes it, and what it leaves out: the levels
-// (faders, master volume, equaliser) and the settings of instruments without
-// a sample. The order position is the cursor's (undo moves it to each step's
+// (faders, master volume, equaliser) and the records of instruments and
+// slots without a sample. The order position is the cursor's (undo moves it to each step's
 // place), so it is left out.
 std::vector<uint8_t> Written(AppState& app) {
     const uint8_t position = app.song.orderPosition;
@@ -37,10 +37,9 @@ std::vector<uint8_t> Written(AppState& app) {
     bytes.push_back(app.song.masterVolume);
     bytes.push_back(app.song.eqOn);
     for (int8_t gain : app.song.eqGains) bytes.push_back(static_cast<uint8_t>(gain));
-    for (const Instrument& in : app.song.instruments) {
-        const auto* record = reinterpret_cast<const uint8_t*>(&in);
-        bytes.insert(bytes.end(), record, record + offsetof(Instrument, samples));
-    }
+    // Whole instrument records: the slots' audio pointers come back with them.
+    const auto* records = reinterpret_cast<const uint8_t*>(app.song.instruments);
+    bytes.insert(bytes.end(), records, records + sizeof app.song.instruments);
     return bytes;
 }
 
@@ -72,7 +71,7 @@ struct EditGenerator {
         app.editMode = 1;
         static constexpr int kNoteKeys[] = {'Z', 'S', 'X', 'Q', 'W', '2', 'P'};
         static constexpr int kHexKeys[] = {'0', '5', '9', 'A', 'C', 'F', 'G', 'T'};
-        switch (Pick(24)) {
+        switch (Pick(26)) {
             case 0: case 1:  // move about: arrows, tab, rows (no step)
                 Key(app, std::array{vk::kLeft, vk::kRight, vk::kUp, vk::kDown, vk::kTab, vk::kNext}[Pick(6)]);
                 break;
@@ -191,6 +190,34 @@ struct EditGenerator {
                     MouseMove(app, b.x + 5, b.y + Pick(81) - 40);
                     MouseUp(app, b.x + 5, b.y + 5, 0);
                 }
+                Click(app, 440, 40);
+                break;
+            }
+            case 23: {  // the Region page: a value, or an end of the key range
+                Click(app, 440, 72);
+                if (Pick(2)) {
+                    const RegionControl& c = kRegionControls[Pick(kRegionControlCount)];
+                    const place::Box b = place::CellOf(place::PlaceId::RegionValues, c.cell);
+                    MouseDown(app, b.x + 70, b.y + 5, 0, Pick(4) == 0);
+                    MouseMove(app, b.x + 70, b.y + Pick(61) - 30);
+                    MouseUp(app, b.x + 70, b.y + 5, 0);
+                } else {
+                    const Sample& s = app.song.instruments[app.currentInstrument & 0xFF].samples[app.currentSample & 0xFF];
+                    const place::Box from = KeyBox(Pick(2) ? s.keyLow : s.keyHigh), to = KeyBox(Pick(128));
+                    MouseDown(app, from.x + 1, from.y + 40, 0, false);
+                    MouseMove(app, to.x + 1, from.y + 40);
+                    MouseUp(app, to.x + 1, from.y + 40, 0);
+                }
+                Click(app, 440, 40);
+                break;
+            }
+            case 24: {  // the Sample page: the loop mode, a loop marker
+                Click(app, 440, 88);
+                if (Pick(2)) Click(app, 730, 240);
+                const int from = 505 + Pick(2) * 500, to = 505 + Pick(512);
+                MouseDown(app, from, 60, 0, false);
+                MouseMove(app, to, 60);
+                MouseUp(app, to, 60, 0);
                 Click(app, 440, 40);
                 break;
             }
