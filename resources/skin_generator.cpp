@@ -1067,19 +1067,10 @@ void DrawInstrumentPage(Pen& pen) {
         LabelLeftOf(pen, 826, y + 4, lfo[k]);
         Field(pen, 826, y, 22, 16);
     }
-    // A picture of an envelope's four stages, as a legend.
+    // The well the envelope of the chosen tab is drawn in, with its stages.
     SubHeading(pen, 500, 140, 256, "ENVELOPE STAGES");
-    Well(pen, 520, 156, 220, 100, 0x0A0C10);
-    const int pts[5][2] = {{530, 246}, {570, 170}, {610, 200}, {680, 200}, {728, 246}};
-    for (int s = 0; s < 4; ++s) {
-        const int x0 = pts[s][0], y0 = pts[s][1], x1 = pts[s + 1][0], y1 = pts[s + 1][1];
-        for (int x = x0; x <= x1; ++x) {
-            const int y = y0 + (y1 - y0) * (x - x0) / std::max(1, x1 - x0);
-            pen.Fill(x, y, 1, 2, kGold);
-        }
-    }
-    const char* stage[4] = {"A", "D", "S", "R"};
-    for (int s = 0; s < 4; ++s) Label(pen, (pts[s][0] + pts[s + 1][0]) / 2 - 2, 236, stage[s], Mix(kGold, kBlack, 0.3), 0x0A0C10);
+    const auto& shape = zelmora::place::Get(PlaceId::EnvelopeShape);
+    Well(pen, shape.x - 2, shape.y - 2, shape.w + 4, shape.h + 4, 0x0A0C10);
 }
 
 void DrawRegionPage(Pen& pen) {

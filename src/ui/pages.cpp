@@ -94,8 +94,40 @@ void DrawSetupPage(AppState& app, Canvas& canvas) {
 
 // ---- Instrument ----
 
+// The shape of the envelope the tab shows: attack, decay and release take
+// three quarters of the width in proportion to their times, the sustain the
+// last quarter; the level rises to full, falls to the sustain, then to none.
+void DrawEnvelopeShape(Canvas& canvas, const Envelope& e) {
+    const place::Place& box = place::Get(PlaceId::EnvelopeShape);
+    // The stages in order: attack, decay, sustain, release.
+    const double times[4] = {EnvelopeTimeTable[e.attack], EnvelopeTimeTable[e.decay], 0.0,
+                             EnvelopeTimeTable[e.release]};
+    const double total = times[0] + times[1] + times[3];
+    const int moving = box.w * 3 / 4;
+    int widths[4];
+    for (int k : {0, 1, 3}) widths[k] = std::max(2, static_cast<int>(moving * times[k] / total));
+    widths[2] = std::max(2, box.w - widths[0] - widths[1] - widths[3]);
+    const double sustain = e.sustain / 255.0;
+    const double from[4] = {0.0, 1.0, sustain, sustain}, to[4] = {1.0, sustain, sustain, 0.0};
+    int x = box.x, previous = box.y + box.h - 1;
+    for (int k = 0; k < 4; ++k) {
+        for (int i = 0; i < widths[k] && x < box.x + box.w; ++i, ++x) {
+            const double level = from[k] + (to[k] - from[k]) * (i + 1) / widths[k];
+            const int y = box.y + box.h - 1 - static_cast<int>(level * (box.h - 4));
+            const int top = std::min(y, previous), bottom = std::max(y, previous);
+            canvas.Fill(x, top, 1, bottom - top + 2, 0xB4944E);  // the gold of the page's readings
+            previous = y;
+        }
+    }
+}
+
 void DrawInstrumentPage(AppState& app, Canvas& canvas) {
     canvas.Blit(494, 0, PieceId::InstrumentPage);
+    if constexpr (profile::kEnvelopeTimes) {
+        static constexpr int kTabEnvelope[3] = {0, 2, 3};
+        DrawEnvelopeShape(canvas, app.song.instruments[app.currentInstrument & 0xFF]
+                                      .envelopes[kTabEnvelope[std::clamp(app.envelopeTab, 0, 2)]]);
+    }
     const int tab = std::clamp(app.envelopeTab, 0, 2);
     const place::Box lit = place::CellOf(PlaceId::EnvelopeTabs, tab);
     canvas.BlitPart(lit.x, lit.y, PieceId::EnvelopeTabLit, 0, skin::kEnvelopeTabH * tab, lit.w, lit.h);

@@ -75,6 +75,7 @@ struct Place {
     X(InstrumentValues, 561, 16, 56, 112, 56, 16)                    \
     X(ModulationValues, 720, 16, 32, 112, 32, 16)                    \
     X(EnvelopeValues, 826, 48, 56, 176, 56, 16)                      \
+    X(EnvelopeShape, 522, 158, 216, 96, 216, 96)                     \
     /* Region editor page: 75 white keys of 6 pixels (MIDI notes */  \
     /* 0..127), and nine values in three rows of three */            \
     X(RegionKeyboard, 534, 104, 450, 48, 6, 48)                      \

@@ -35,6 +35,7 @@ run "$here/mouse_e2e.sh" "$native/src/platform/zelmora" "$check" "$native/tools/
 run "$here/faults_e2e.sh" "$native/src/platform/zelmora" "$check" "$native/tools/zelmora-render"
 run "$here/history_e2e.sh" "$native/src/platform/zelmora" "$check" "$native/tools/zelmora-render"
 run "$here/editing_e2e.sh" "$native/src/platform/zelmora" "$check" "$native/tools/zelmora-render"
+run "$here/pages_e2e.sh" "$native/src/platform/zelmora" "$check" "$native/tools/zelmora-render"
 if [[ -x $native/tests/drivers/zelmora_jack_midi_send ]]; then
   run "$here/jack_e2e.sh" "$native/src/platform/zelmora" "$check" "$native/tests/drivers/zelmora_jack_midi_send"
 fi
