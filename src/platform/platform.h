@@ -70,4 +70,16 @@ inline constexpr std::size_t kTemporaryNameLength = 9;
 // untouched, the temporary file is removed and false is returned.
 bool WriteFileSafely(const std::string& path, const std::function<bool(std::FILE*)>& write);
 
+// The middle of WriteFileSafely on every system: `write` fills the stream (an
+// exception from it counts as a failure), and the stream is flushed.
+inline bool FillStream(std::FILE* file, const std::function<bool(std::FILE*)>& write) {
+    bool ok = false;
+    try {
+        ok = write(file);
+    } catch (...) {
+        ok = false;
+    }
+    return ok && std::fflush(file) == 0 && !std::ferror(file);
+}
+
 }  // namespace zelmora

@@ -4,16 +4,12 @@
 # export with Ctrl+E; the export must equal zelmora-render of the saved song.
 # Usage: editing_e2e.sh ZELMORA CHECK RENDER   (DISPLAY names a running X server)
 set -uo pipefail
-usage="usage: editing_e2e.sh ZELMORA CHECK RENDER"
-zelmora=$(readlink -e "${1:?$usage}") || { echo "missing $1"; exit 1; }
-CHECK=$(readlink -e "${2:?$usage}") || { echo "missing $2"; exit 1; }
-render=$(readlink -e "${3:?$usage}") || { echo "missing $3"; exit 1; }
 source "$(dirname "$0")/lib.sh"
+programs editing_e2e.sh "$@"
 
 new_workspace
 write_short_settings 0 "$work/config/zelmora/zelmora.set"
 recording="$work/songs/zelmora-recording.wav"
-expect_on_screen() { wait_for 10 shows "$1" || { fail "\"$1\" not on the screen"; return 1; }; }
 cell() { grep -q "\[$2, $3, $4, " <<<"$1"; }  # cell INFO ROW TRACK NOTE
 
 user_edits() {

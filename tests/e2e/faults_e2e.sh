@@ -5,11 +5,8 @@
 # into the root; the renderer refuses a FIFO and an endless device at once.
 # Usage: faults_e2e.sh ZELMORA CHECK RENDER   (DISPLAY names a running X server)
 set -uo pipefail
-usage="usage: faults_e2e.sh ZELMORA CHECK RENDER"
-zelmora=$(readlink -e "${1:?$usage}") || { echo "missing $1"; exit 1; }
-CHECK=$(readlink -e "${2:?$usage}") || { echo "missing $2"; exit 1; }
-render=$(readlink -e "${3:?$usage}") || { echo "missing $3"; exit 1; }
 source "$(dirname "$0")/lib.sh"
+programs faults_e2e.sh "$@"
 
 new_workspace
 write_short_settings 0 "$work/config/zelmora/zelmora.set"

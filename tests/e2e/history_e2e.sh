@@ -6,11 +6,8 @@
 # all four, and the next start lists the autosave folder with "Autosave Kept".
 # Usage: history_e2e.sh ZELMORA CHECK RENDER   (DISPLAY names a running X server)
 set -uo pipefail
-usage="usage: history_e2e.sh ZELMORA CHECK RENDER"
-zelmora=$(readlink -e "${1:?$usage}") || { echo "missing $1"; exit 1; }
-CHECK=$(readlink -e "${2:?$usage}") || { echo "missing $2"; exit 1; }
-render=$(readlink -e "${3:?$usage}") || { echo "missing $3"; exit 1; }
 source "$(dirname "$0")/lib.sh"
+programs history_e2e.sh "$@"
 
 new_workspace
 write_short_settings 0 "$work/config/zelmora/zelmora.set"
@@ -25,7 +22,6 @@ start() {
   # Ready for the keys once the recording driver runs.
   wait_for 10 larger_than "$work/songs/zelmora-recording.wav" 44 || { fail "the recording driver did not start"; return 1; }
 }
-expect_on_screen() { wait_for 10 shows "$1" || { fail "\"$1\" not on the screen"; return 1; }; }
 autosaved() { compgen -G "$saves/Untitled-*.zmo" >/dev/null; }
 # cell INFO ROW NOTE: the song's JSON holds NOTE in track 0 of that row of pattern 0.
 cell() { grep -q "\[$2, 0, $3, " <<<"$1"; }

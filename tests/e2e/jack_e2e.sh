@@ -25,9 +25,6 @@ wait_for 10 jack_lsp || { fail "jackd did not start"; cat "$work/jackd.log"; exi
 write_short_settings 0 "$work/config/zelmora/zelmora.set"
 
 connected() { jack_lsp -c | grep -A1 '^Zelmora:Out 1$' | grep -q 'system:playback_1'; }
-expect_on_screen() {  # expect_on_screen TEXT
-  wait_for 10 shows "$1" || { fail "\"$1\" not on the screen"; return 1; }
-}
 
 user_plays_midi() {
   wait_for 10 connected || { fail "Zelmora's outputs are not on the system's playback"; return 1; }

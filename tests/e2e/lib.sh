@@ -1,6 +1,18 @@
 # Shared by the end-to-end scripts: bounded waits and the steps a user takes.
 # Sourced; expects DISPLAY to name a running X server and CHECK the checking program.
 
+# programs SCRIPT ZELMORA CHECK RENDER: the three programs a script drives, as
+# absolute paths in $zelmora, $CHECK and $render; exits when one is missing.
+programs() {
+  local usage="usage: $1 ZELMORA CHECK RENDER"
+  zelmora=$(readlink -e "${2:?$usage}") || { echo "missing $2"; exit 1; }
+  CHECK=$(readlink -e "${3:?$usage}") || { echo "missing $3"; exit 1; }
+  render=$(readlink -e "${4:?$usage}") || { echo "missing $4"; exit 1; }
+}
+
+# expect_on_screen TEXT: the screen shows TEXT within 10 seconds.
+expect_on_screen() { wait_for 10 shows "$1" || { fail "\"$1\" not on the screen"; return 1; }; }
+
 # wait_for SECONDS COMMAND...: polls every 50 ms until COMMAND succeeds; false on timeout.
 wait_for() {
   local deadline=$((SECONDS + $1)); shift

@@ -29,9 +29,6 @@ write_short_settings 0 "$work/config/zelmora/zelmora.set"
 recording="$work/songs/zelmora-recording.wav"
 saved="$work/songs/mouse e2e.zmo"
 
-expect_on_screen() {  # expect_on_screen TEXT
-  wait_for 10 shows "$1" || { fail "\"$1\" not on the screen"; return 1; }
-}
 click() { xdotool mousemove "$1" "$2" click 1; sleep 0.1; }
 
 user_clicks() {

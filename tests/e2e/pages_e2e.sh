@@ -6,17 +6,13 @@
 # the one-second tone has played through once: the loop holds the note.
 # Usage: pages_e2e.sh ZELMORA CHECK RENDER   (DISPLAY names a running X server)
 set -uo pipefail
-usage="usage: pages_e2e.sh ZELMORA CHECK RENDER"
-zelmora=$(readlink -e "${1:?$usage}") || { echo "missing $1"; exit 1; }
-CHECK=$(readlink -e "${2:?$usage}") || { echo "missing $2"; exit 1; }
-render=$(readlink -e "${3:?$usage}") || { echo "missing $3"; exit 1; }
 source "$(dirname "$0")/lib.sh"
+programs pages_e2e.sh "$@"
 
 new_workspace
 write_short_settings 0 "$work/config/zelmora/zelmora.set"
 "$CHECK" tone "$work/songs/tone.wav" || exit 1
 recording="$work/songs/zelmora-recording.wav"
-expect_on_screen() { wait_for 10 shows "$1" || { fail "\"$1\" not on the screen"; return 1; }; }
 click() { xdotool mousemove "$1" "$2" click 1; sleep 0.1; }
 drag() { xdotool mousemove "$1" "$2" mousedown 1 mousemove "$1" $(($2 + $3 / 2)) mousemove "$1" $(($2 + $3)) mouseup 1; sleep 0.1; }
 

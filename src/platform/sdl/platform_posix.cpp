@@ -164,13 +164,7 @@ bool WriteFileSafely(const std::string& path, const std::function<bool(std::FILE
         unlink(temporary.c_str());
         return false;
     }
-    bool ok = false;
-    try {
-        ok = write(file);
-    } catch (...) {
-        ok = false;
-    }
-    ok = ok && std::fflush(file) == 0 && !std::ferror(file) && fsync(fileno(file)) == 0;
+    bool ok = FillStream(file, write) && fsync(fileno(file)) == 0;
     ok = std::fclose(file) == 0 && ok;
     if (ok) ok = std::rename(temporary.c_str(), destination.c_str()) == 0;
     if (!ok) {

@@ -135,13 +135,7 @@ bool WriteFileSafely(const std::string& path, const std::function<bool(std::FILE
         DeleteFileA(temporary.c_str());
         return false;
     }
-    bool ok = false;
-    try {
-        ok = write(file);
-    } catch (...) {
-        ok = false;
-    }
-    ok = ok && std::fflush(file) == 0 && !std::ferror(file) && FlushFileBuffers(handle);
+    bool ok = FillStream(file, write) && FlushFileBuffers(handle);
     ok = std::fclose(file) == 0 && ok;
     if (ok) ok = MoveFileExA(temporary.c_str(), destination.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
     if (!ok) {
