@@ -24,11 +24,19 @@ wait_for 10 jack_lsp || { fail "jackd did not start"; cat "$work/jackd.log"; exi
 # Driver 0: JACK comes before the recording driver.
 write_short_settings 0 "$work/config/zelmora/zelmora.set"
 
+# The edit-mode light of track 0's header glows red (its left edge, at 153, 313).
+edit_mode_on() {
+  import -window root "$work/mode.png" || return 1
+  local rg; rg=$(/usr/bin/convert "$work/mode.png" -format '%[fx:int(255*p{153,313}.r)] %[fx:int(255*p{153,313}.g)]' info:) || return 1
+  (( ${rg% *} > 200 && ${rg#* } < 120 ))
+}
+
 connected() { jack_lsp -c | grep -A1 '^Zelmora:Out 1$' | grep -q 'system:playback_1'; }
 
 user_plays_midi() {
   wait_for 10 connected || { fail "Zelmora's outputs are not on the system's playback"; return 1; }
-  xdotool key space  # edit mode
+  xdotool key space  # edit mode, seen on the screen before the keyboard plays
+  wait_for 10 edit_mode_on || { fail "edit mode did not come on"; return 1; }
   "$send" ':Zelmora$' 48 52 55 60 || { fail "the MIDI notes were not sent"; return 1; }
   wait_for 10 shot_has_notes "$work/shot.ppm" || { "$CHECK" screen "$work/shot.ppm"; fail "screen"; return 1; }
   kill "$jackd"; wait "$jackd" 2>/dev/null
