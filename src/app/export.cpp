@@ -46,29 +46,24 @@ std::string WavName(const Song& song) {
     return (name.empty() ? std::string("Untitled") : name) + ".wav";
 }
 
-void Render(Exporter& ex, std::string path, std::vector<uint8_t> song, Levels levels) {
-    AppState::Options options;
-    options.measureCycleRate = false;
-    std::unique_ptr<AppState> engine = AppState::Create(options);
-    bool ok = engine != nullptr;
-    if (ok) {
-        LoadModuleData(*engine, ByteReader(song));
-        std::vector<uint8_t>().swap(song);
-        for (int t = 0; t < kMaxTracks; ++t) engine->song.tracks[t].mixerVolume = levels.mixerVolumes[t];
-        engine->song.masterVolume = levels.masterVolume;
-        std::memcpy(engine->song.eqGains, levels.eqGains, sizeof levels.eqGains);
-        engine->song.eqOn = levels.eqOn;
-        engine->silencedTracks.store(levels.silenced, std::memory_order_relaxed);
-        const render::RenderOptions defaults;  // as zelmora-render SONG OUT.wav
-        PercentOfOrders progress(ex.percent);
-        ok = WriteFileSafely(path, [&](FILE* file) {
-            render::WavWriter writer;
-            render::RenderResult result;
-            if (!writer.Attach(file, static_cast<uint32_t>(defaults.rate), defaults.format)) return false;
-            const bool rendered = render::RenderSong(*engine, defaults, &writer, result, &progress);
-            return writer.Detach() && rendered;
-        });
-    }
+void Render(Exporter& ex, std::string path, std::vector<uint8_t> song, Levels levels,
+            std::unique_ptr<AppState> engine) {
+    LoadModuleData(*engine, ByteReader(song));
+    std::vector<uint8_t>().swap(song);
+    for (int t = 0; t < kMaxTracks; ++t) engine->song.tracks[t].mixerVolume = levels.mixerVolumes[t];
+    engine->song.masterVolume = levels.masterVolume;
+    std::memcpy(engine->song.eqGains, levels.eqGains, sizeof levels.eqGains);
+    engine->song.eqOn = levels.eqOn;
+    engine->silencedTracks.store(levels.silenced, std::memory_order_relaxed);
+    const render::RenderOptions defaults;  // as zelmora-render SONG OUT.wav
+    PercentOfOrders progress(ex.percent);
+    const bool ok = WriteFileSafely(path, [&](FILE* file) {
+        render::WavWriter writer;
+        render::RenderResult result;
+        if (!writer.Attach(file, static_cast<uint32_t>(defaults.rate), defaults.format)) return false;
+        const bool rendered = render::RenderSong(*engine, defaults, &writer, result, &progress);
+        return writer.Detach() && rendered;
+    });
     ex.state.store(ok ? kDone : kFailed);
 }
 
@@ -111,11 +106,20 @@ void StartExport(AppState& app) {
         SetStatus(app, "Error: Out Of Memory.");
         return;
     }
+    // The engine state is made here, where the shell's services may be used
+    // (its construction lists the current folder); the helper only renders.
+    AppState::Options options;
+    options.measureCycleRate = false;
+    std::unique_ptr<AppState> engine = AppState::Create(options);
+    if (!engine) {
+        SetStatus(app, "Error: Out Of Memory.");
+        return;
+    }
     ex.fileName = name;
     ex.percent.store(0);
     ex.shownPercent = -1;
     ex.state.store(kRunning);
-    ex.worker = std::thread(Render, std::ref(ex), folder + name, std::move(song), levels);
+    ex.worker = std::thread(Render, std::ref(ex), folder + name, std::move(song), levels, std::move(engine));
     ExportTick(app);
 }
 
