@@ -63,8 +63,10 @@ void ResetSampleFields(Sample& s) {
 }
 
 namespace {
-SampleAudioKeeper gKeeper = nullptr;
-void* gKeeperContext = nullptr;
+// Per thread: the export's engine, freeing its own copy of the song on its
+// helper thread, never hands audio to the main thread's history.
+thread_local SampleAudioKeeper gKeeper = nullptr;
+thread_local void* gKeeperContext = nullptr;
 }  // namespace
 
 void SetSampleAudioKeeper(SampleAudioKeeper keeper, void* context) {

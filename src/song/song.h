@@ -245,7 +245,8 @@ void ResetSampleFields(Sample& sample);
 // a keeper is set, the audio is handed to it instead of being freed.
 void FreeSampleAudio(Sample& sample);
 
-// The edit history keeps the audio an edit replaced for its undo. Main thread.
+// The edit history keeps the audio an edit replaced for its undo. The keeper
+// applies to the thread that sets it (the main thread).
 using SampleAudioKeeper = void (*)(double** audio, int32_t channels, void* context);
 void SetSampleAudioKeeper(SampleAudioKeeper keeper, void* context);  // nullptr: free again
 // Frees a table of `channels` buffers, the keeper aside.
