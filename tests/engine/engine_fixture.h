@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <functional>
 #include <initializer_list>
 #include <memory>
 
@@ -27,23 +26,6 @@ inline std::unique_ptr<AppState> MakeEngineApp(int bufferFrames = 256) {
     app->asioHost.preferredSize = bufferFrames;
     app->song.masterVolume = 64;
     return app;
-}
-
-// Fills slot `slot` of an instrument with fn(channel, frame).
-inline Sample& AddSample(AppState& app, int instrument, int slot, int frames, int channels,
-                         const std::function<double(int, int)>& fn, int loopMode = 0, int loopStart = 0,
-                         int loopLength = 0) {
-    Sample& s = app.song.instruments[instrument].samples[slot];
-    app.ClearSample(s);
-    s.frames = frames;
-    s.channels = channels;
-    s.loopMode = loopMode;
-    s.loopStart = loopStart;
-    s.loopLength = loopLength;
-    EXPECT_TRUE(app.AllocateSampleAudio(s));
-    for (int c = 0; c < channels; ++c)
-        for (int f = 0; f < frames; ++f) s.audio[c][kSampleGuard + f] = fn(c, f);
-    return s;
 }
 
 // Sets a cell from its bytes as the full build lays them out: note,

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -18,6 +19,14 @@ std::unique_ptr<AppState> MakeTestApp();
 std::string MakeTempDir();
 
 void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes);
+
+// Points the file browser at `folder`.
+void SetBrowserFolder(AppState& app, const std::string& folder);
+
+// Fills slot `slot` of an instrument with fn(channel, frame).
+Sample& AddSample(AppState& app, int instrument, int slot, int frames, int channels,
+                  const std::function<double(int, int)>& fn, int loopMode = 0, int loopStart = 0,
+                  int loopLength = 0);
 
 // The folder of third-party files, or empty when it is absent.
 std::string CorpusDir();

@@ -27,10 +27,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-void SetFolder(AppState& app, const std::string& folder) {
-    std::snprintf(app.browserFolder, sizeof app.browserFolder, "%s", folder.c_str());
-}
-
 std::vector<std::string> Names(const AppState& app) {
     std::vector<std::string> names;
     for (const BrowserEntry& e : app.browserList) names.push_back(e.name);
@@ -43,7 +39,7 @@ protected:
         Shell() = ShellServices{};
         cursors.clear();
         Shell().setCursor = [](CursorShape s) { cursors.push_back(s); };
-        SetFolder(*app, folder);
+        SetBrowserFolder(*app, folder);
         ListFolder(*app);
         cursors.clear();
     }
@@ -89,7 +85,7 @@ TEST_F(BrowserTest, ListsFoldersFirstEachSortedIgnoringCaseWithoutDotNames) {
     ASSERT_FALSE(cursors.empty());
     EXPECT_EQ(cursors.front(), CursorShape::kHourglass);
 
-    SetFolder(*app, folder + "/missing");  // cannot be searched: empty, nothing said
+    SetBrowserFolder(*app, folder + "/missing");  // cannot be searched: empty, nothing said
     ListFolder(*app);
     EXPECT_EQ(app->browserCount, 0);
     EXPECT_TRUE(app->browserList.empty());
@@ -127,7 +123,7 @@ TEST_F(BrowserTest, ParentFolderCutsAtTheLastSeparatorKeepingARoot) {
         {"/music/a\\b", windows ? "/music/a" : "/music"},
     };
     for (const auto& c : cases) {
-        SetFolder(*app, c[0]);
+        SetBrowserFolder(*app, c[0]);
         ParentFolder(*app);
         EXPECT_STREQ(app->browserFolder, c[1]) << c[0];
     }
@@ -135,10 +131,10 @@ TEST_F(BrowserTest, ParentFolderCutsAtTheLastSeparatorKeepingARoot) {
 
 TEST_F(BrowserTest, DoubleClicksEnterFoldersAndOpenFilesThroughTheImport) {
     fs::create_directory(folder + "/songs");
-    SetFolder(*app, folder + "/songs");
+    SetBrowserFolder(*app, folder + "/songs");
     SetName(app->song.name, "kept");
     SaveModule(*app);
-    SetFolder(*app, folder);
+    SetBrowserFolder(*app, folder);
     WriteFile(folder + "/songs/notes.txt", {1, 2, 3});
     ListFolder(*app);
 
@@ -267,7 +263,7 @@ TEST_F(BrowserTest, ChooseFolderTakesTheChosenFolderAndLeavesACancelAlone) {
     };
     for (const Case& c : cases) {
         if (c.program) WriteChooser(bin, c.program, c.body);
-        SetFolder(*app, folder);
+        SetBrowserFolder(*app, folder);
         app->browserCount = 7;
         SetStatus(*app, "Ready.");
         MouseDown(*app, 995, 20, 0, false);

@@ -183,14 +183,7 @@ TEST(Screen, BrowserListThumbAndTint) {
 TEST(Screen, EveryPageAtEverySizeStaysInside) {
     Screen s;
     AppState& app = *s.app;
-    Sample& sample = app.song.instruments[1].samples[0];
-    sample.frames = 1000;
-    sample.channels = 2;
-    sample.loopMode = 1;
-    sample.loopStart = 100;
-    sample.loopLength = 800;
-    ASSERT_TRUE(app.AllocateSampleAudio(sample));
-    for (int i = 0; i < 1000; ++i) sample.audio[0][kSampleGuard + i] = sample.audio[1][kSampleGuard + i] = (i % 50) / 25.0 - 1;
+    AddSample(app, 1, 0, 1000, 2, [](int, int i) { return (i % 50) / 25.0 - 1; }, 1, 100, 800);
     app.song.trackCount = 32;
     app.song.patterns[0].lastRow = 255;
     app.song.patterns[0].rowsPerBeat = 0;
@@ -244,12 +237,7 @@ TEST(Pages, InstrumentAndEqualiserReadings) {
 // frames a column, so the waveform ends after 500 columns.
 TEST(Pages, SampleViewLanesAndLength) {
     Screen s;
-    Sample& sample = s.app->song.instruments[s.app->currentInstrument].samples[0];
-    sample.frames = 1000;
-    sample.channels = 2;
-    ASSERT_TRUE(s.app->AllocateSampleAudio(sample));
-    for (int c = 0; c < 2; ++c)
-        for (int i = 0; i < 1000; ++i) sample.audio[c][kSampleGuard + i] = 0.5;
+    AddSample(*s.app, s.app->currentInstrument, 0, 1000, 2, [](int, int) { return 0.5; });
     s.app->screenPage = 4;
     s.Compose(1024, 768);
     const uint32_t wave = 0xB4B078, laneTop = 0x101010;
