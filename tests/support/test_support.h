@@ -2,10 +2,12 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/app_state.h"
@@ -36,6 +38,17 @@ inline PatternCell RawCell(const std::array<uint8_t, 8>& bytes) {
     PatternCell cell{};
     std::memcpy(CellBytes(cell), bytes.data(), bytes.size());
     return cell;
+}
+
+// Polls `done` every 5 ms for up to `seconds`; whether it came true.
+template <typename Done>
+bool WaitUntil(Done done, int seconds = 10) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
 }
 
 // A file message as this build words it: the earlier build leaves out its full

@@ -47,9 +47,13 @@ const Skin& NoiseSkin() {
     return Shows(c, x, y, w < 0 ? p.w : w, h < 0 ? p.h : h, p.x, p.y);
 }
 
-::testing::AssertionResult ShowsText(const Canvas& c, int x, int y, const char* text, int style) {
+// In the text font, or the small one (6 pixels wide, from skin row 56).
+::testing::AssertionResult ShowsText(const Canvas& c, int x, int y, const char* text, int style,
+                                     bool small = false) {
+    const int w = small ? 6 : 7;
     for (int i = 0; text[i]; ++i) {
-        auto r = Shows(c, x + 7 * i, y, 7, 8, 7 * static_cast<unsigned char>(text[i]), 8 * style);
+        auto r = Shows(c, x + w * i, y, w, 8, w * static_cast<unsigned char>(text[i]),
+                       8 * style + (small ? 56 : 0));
         if (!r) return r << " in character " << i << " of \"" << text << "\"";
     }
     return ::testing::AssertionSuccess();
@@ -202,14 +206,6 @@ TEST(Screen, EveryPageAtEverySizeStaysInside) {
     EXPECT_EQ(app.firstShownTrack, 31 - TrackSlotCount(590) + 2);  // kept while the cursor stays in view
 }
 
-::testing::AssertionResult ShowsSmallText(const Canvas& c, int x, int y, const char* text, int style) {
-    for (int i = 0; text[i]; ++i) {
-        auto r = Shows(c, x + 6 * i, y, 6, 8, 6 * static_cast<unsigned char>(text[i]), 56 + 8 * style);
-        if (!r) return r << " in character " << i << " of \"" << text << "\"";
-    }
-    return ::testing::AssertionSuccess();
-}
-
 // The Instrument page's cutoff and envelope-time readings and the Master
 // page's band labels, in whole decibels.
 TEST(Pages, InstrumentAndEqualiserReadings) {
@@ -230,7 +226,8 @@ TEST(Pages, InstrumentAndEqualiserReadings) {
     const std::pair<int, const char*> bands[] = {{5, "+01"}, {-3, "-01"}, {32, "+12"}, {-32, "-12"}, {0, "-00"}};
     for (int k = 0; k < 5; ++k) s.app->song.eqGains[k] = static_cast<int8_t>(bands[k].first);
     s.Compose(1024, 768);
-    for (int k = 0; k < 5; ++k) EXPECT_TRUE(ShowsSmallText(s.canvas, 528 + 21 * k, 128, bands[k].second, 2)) << k;
+    for (int k = 0; k < 5; ++k)
+        EXPECT_TRUE(ShowsText(s.canvas, 528 + 21 * k, 128, bands[k].second, 2, true)) << k;
 }
 
 // A stereo sample of 1000 frames: two lanes in each view (64 and 16 high), 2
