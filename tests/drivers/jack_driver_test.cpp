@@ -7,7 +7,6 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
-#include <filesystem>
 #include <thread>
 #include <vector>
 
@@ -84,7 +83,6 @@ std::size_t FirstSound(const std::vector<float>& v) {
 class JackDriverTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::filesystem::current_path(folder);
         ResetSubstituteDrivers();
         ClearDriverNotice();
         if (!server.Start(kRate, kPeriod)) GTEST_SKIP() << "no JACK server could be started (jackd missing?)";
@@ -96,12 +94,8 @@ protected:
         app.reset();
         server.Stop();
         ResetSubstituteDrivers();
-        std::filesystem::current_path(previous);
-        std::error_code ignored;
-        std::filesystem::remove_all(folder, ignored);
     }
-    std::filesystem::path previous = std::filesystem::current_path();
-    std::string folder = MakeTempDir();
+    InTempFolder work;
     testing::JackServer server;
     std::unique_ptr<AppState> app;
 };

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <initializer_list>
 #include <memory>
+#include <vector>
 
 #include "app/app_state.h"
 #include "app/profile.h"
@@ -47,6 +48,14 @@ inline void PutRaw(AppState& app, int row, int track, std::initializer_list<int>
     uint8_t raw[sizeof(PatternCell)] = {};
     std::transform(bytes.begin(), bytes.end(), raw, [](int b) { return static_cast<uint8_t>(b); });
     std::memcpy(&app.song.patterns[pattern].cells[row][track], raw, sizeof raw);
+}
+
+// Renders one voice on its own, `frames` long, at 44100 Hz.
+inline void RenderAlone(AppState& app, Voice& v, int frames, std::vector<double>& left,
+                        std::vector<double>& right) {
+    left.assign(frames, 0.0);
+    right.assign(frames, 0.0);
+    RenderVoice(v, left.data(), right.data(), frames, app.song, 44100.0);
 }
 
 inline int TickFrames(const AppState& app) {

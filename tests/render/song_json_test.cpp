@@ -29,9 +29,9 @@ double Two(int c, int f) {
     return c ? (f ? 0.125 : 1.0) : (f ? -0.25 : 0.5);
 }
 
+// A state as made holds the empty song: nothing listed, the ready message.
 TEST(SongJson, NewSongListsNothingAndPatternsAppearWhenAnythingDiffers) {
     auto app = MakeTestApp();
-    app->NewSong();
     std::string tracks;
     for (int t = 0; t < kMaxTracks; ++t)
         tracks += (t ? ", " : "") + std::string("{\"name\": \"---\", \"mixer_volume\": 64}");

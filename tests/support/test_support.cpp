@@ -28,6 +28,16 @@ std::string MakeTempDir() {
     return dir.string();
 }
 
+InTempFolder::InTempFolder() : previous_(std::filesystem::current_path().string()), folder_(MakeTempDir()) {
+    std::filesystem::current_path(folder_);
+}
+
+InTempFolder::~InTempFolder() {
+    std::filesystem::current_path(previous_);
+    std::error_code ignored;
+    std::filesystem::remove_all(folder_, ignored);
+}
+
 void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
     FILE* f = std::fopen(path.c_str(), "wb");
     if (!f) return;

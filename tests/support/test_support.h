@@ -20,6 +20,17 @@ std::unique_ptr<AppState> MakeTestApp();
 // A fresh empty folder under the system's temporary folder.
 std::string MakeTempDir();
 
+// A fresh temporary folder as the working folder while it lives; the
+// previous one back and the folder removed afterwards.
+class InTempFolder {
+public:
+    InTempFolder();
+    ~InTempFolder();
+
+private:
+    std::string previous_, folder_;
+};
+
 void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes);
 
 // Points the file browser at `folder`.
