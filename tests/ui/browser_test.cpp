@@ -51,13 +51,12 @@ protected:
     void Touch(const std::string& name, std::size_t bytes = 1) {
         WriteFile(folder + "/" + name, std::vector<uint8_t>(bytes, 0));
     }
-    // A double click as the window delivers it: press, release, press marked double, release.
-    void DoubleClick(int x, int y) {
-        MouseDown(*app, x, y, 0, false);
-        MouseUp(*app, x, y, 0);
-        MouseDown(*app, x, y, 0, true);
+    void Click(int x, int y, bool doubleClick = false) {
+        MouseDown(*app, x, y, 0, doubleClick);
         MouseUp(*app, x, y, 0);
     }
+    // A double click as the window delivers it: a click, then one marked double.
+    void DoubleClick(int x, int y) { Click(x, y), Click(x, y, true); }
 
     static inline std::vector<CursorShape> cursors;
     std::unique_ptr<AppState> app = MakeTestApp();
@@ -205,8 +204,7 @@ TEST_F(BrowserTest, ScrollingOnlyWithMoreThanEighteenEntries) {
 TEST_F(BrowserTest, SaveButtonSavesIntoTheFolderAndListsItAfterEveryAttempt) {
     SetName(app->song.name, "tune  ");
     if constexpr (!profile::kOwnModuleFormat) {  // the earlier build has no save button
-        MouseDown(*app, 800, 260, 0, false);
-        MouseUp(*app, 800, 260, 0);
+        Click(800, 260);
         EXPECT_STREQ(app->statusLine, profile::kReadyStatus);
         EXPECT_EQ(app->browserCount, 0);
         EXPECT_TRUE(fs::is_empty(folder));
@@ -220,8 +218,7 @@ TEST_F(BrowserTest, SaveButtonSavesIntoTheFolderAndListsItAfterEveryAttempt) {
 
     SetName(app->song.name, "../out");
     app->browserSelection = 0;
-    MouseDown(*app, 800, 260, 0, false);
-    MouseUp(*app, 800, 260, 0);
+    Click(800, 260);
     EXPECT_STREQ(app->statusLine, "Error: Failed To Save Zelmora Module File.");
     EXPECT_EQ(app->browserSelection, -1) << "listed again";
     EXPECT_EQ(app->browserCount, 1);
@@ -266,8 +263,7 @@ TEST_F(BrowserTest, ChooseFolderTakesTheChosenFolderAndLeavesACancelAlone) {
         SetBrowserFolder(*app, folder);
         app->browserCount = 7;
         SetStatus(*app, "Ready.");
-        MouseDown(*app, 995, 20, 0, false);
-        MouseUp(*app, 995, 20, 0);
+        Click(995, 20);
         EXPECT_EQ(app->browserFolder, c.folder) << c.body;
         EXPECT_STREQ(app->statusLine, c.status) << c.body;
         EXPECT_EQ(app->browserCount, c.folder == chosen ? 1 : 7) << c.body;
