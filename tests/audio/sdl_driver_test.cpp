@@ -42,10 +42,7 @@ TEST(SdlAudioDriver, DeliversCallbacksAndStopsCleanly) {
     const ASIOSampleType type = app->asioHost.channelInfos[0].type;
     EXPECT_TRUE(type == ASIOSTInt32LSB || type == ASIOSTInt16LSB);
 
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (app->asioHost.halfBuffers.load() < 8 && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    EXPECT_GE(app->asioHost.halfBuffers.load(), 8u);
+    EXPECT_TRUE(WaitUntil([&] { return app->asioHost.halfBuffers.load() >= 8; }, 5));
 
     StopAudio(*app);
     EXPECT_STREQ(app->asioHost.statusText, "ASIO Stopped");

@@ -17,17 +17,10 @@ namespace {
 class WavRecorderTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::filesystem::current_path(folder);
         ResetSubstituteDrivers();
         app = MakeTestApp();
     }
-    void TearDown() override {
-        std::filesystem::current_path(previous);
-        std::error_code ignored;
-        std::filesystem::remove_all(folder, ignored);
-    }
-    std::filesystem::path previous = std::filesystem::current_path();
-    std::string folder = MakeTempDir();
+    InTempFolder work;
     std::unique_ptr<AppState> app;
 };
 

@@ -3,7 +3,6 @@
 #include <benchmark/benchmark.h>
 
 #include <memory>
-#include <vector>
 
 #include "app/app_state.h"
 #include "ui/screen.h"
@@ -40,28 +39,10 @@ void ComposeFrame(benchmark::State& state) {
 }
 BENCHMARK(ComposeFrame)
     ->Args({3840, 2160, 1})
-    ->Args({3440, 1440, 1})
     ->Args({1920, 1080, 1})
     ->Args({1920, 1080, 4})
     ->Args({1024, 768, 1})
     ->Unit(benchmark::kMicrosecond);
-
-// A 3840 x 2160 window at scale 2: the frame of 1920 x 1080, each pixel
-// written as a 2 x 2 block (what zelmora-render does; the shells leave the
-// scaling to the system's blit).
-void ScaleUpFrame(benchmark::State& state) {
-    Skin skin;
-    skin.width = skin::kSkinWidth;
-    skin.height = skin::kSkinHeight;
-    skin.pixels.assign(static_cast<size_t>(skin.width) * skin.height, 0x405060);
-    const Canvas frame(1920, 1080, skin);
-    std::vector<uint32_t> window(static_cast<size_t>(3840) * 2160);
-    for (auto _ : state) {
-        ScaleUp(frame, 1920, 1080, 2, window.data(), 3840);
-        benchmark::DoNotOptimize(window.data());
-    }
-}
-BENCHMARK(ScaleUpFrame)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 }  // namespace zelmora

@@ -13,6 +13,7 @@
 #include "formats/importers.h"
 #include "support/test_support.h"
 #include "support/writers_mod.h"
+#include "support/writers_tracker.h"
 
 namespace zelmora {
 namespace {
@@ -120,36 +121,65 @@ TEST(ByteReader, ReadsPastTheEndGiveZerosAndAFlag) {
     EXPECT_EQ(s.Position(), 5u);
 }
 
-TEST(ImportFile, ChoosesTheLoaderByTheLastThreeCharacters) {
+// The loader is chosen by the name, never by the contents: its last three
+// characters, in the earlier build also the first three of the file's own
+// name. Messages are the full build's; the earlier build words them its way.
+TEST(ImportFile, ChoosesTheLoaderByTheName) {
     const std::string dir = MakeTempDir();
+    XmSpec xm;
+    xm.patterns = {{}};
+    OktSpec okt;
+    okt.patterns = {{}};
+    const Bytes mod = WriteMod(ModSpec{}), xmFile = WriteXm(xm), oktFile = WriteOkt(okt);
+    const std::string modLoaded = "Protracker Module Loaded. (1 Orders, 1 Patterns)", no = profile::kNotSupported,
+                      xmLoaded = "'Zelmora Test' Module Loaded (0x0104).",
+                      oktLoaded = "Oktalyzer Module Loaded. (4 Ch, 1 Patterns, 0 Samples)";
+    const struct {
+        const char* name;
+        const Bytes* bytes;  // none: no such file
+        std::string full, earlier;
+    } cases[] = {
+        {"/Tune.MOD", &mod, modLoaded, modLoaded},
+        {"/MOD.tune", &mod, no, modLoaded},
+        {"/amiga/mod.tune/file", &mod, no, no},
+        {"/amiga/mod.tune/xm.file", &xmFile, no, xmLoaded},
+        {"/song.xm", &xmFile, xmLoaded, xmLoaded},
+        {"/xm.song", &xmFile, no, xmLoaded},
+        {"/okt.song", &oktFile, no, oktLoaded},
+        {"/song.okt", &oktFile, oktLoaded, oktLoaded},
+        {"/song.s3m", &mod, "ScreamTracker Module Loaded (0 Patterns).", no},
+        {"/song.zmo", &mod, "Error: Invalid Zelmora Module File.", no},
+        {"/song.wav", &mod, "Ready.", no},  // no RIFF file: the message stays
+        {"/song.mid", &mod, "Midi File Loaded. (0)", no},
+        {"/song.sf2", &mod, "SoundFont2 Bank Loaded (2).", no},
+        {"/modsong", &mod, no, no},
+        {"/song.midi", nullptr, no, no},
+        {"/song.zm", nullptr, no, no},
+        {"md", nullptr, no, no},
+        {"/absent.mod", nullptr, profile::kFailedToOpen, profile::kFailedToOpen},
+    };
     auto app = MakeTestApp();
-    WriteFile(dir + "/Tune.MOD", WriteMod(ModSpec{}));
+    for (const auto& c : cases) {
+        std::string path = c.name[0] == '/' ? dir + c.name : c.name;
+        if (c.bytes) {
+            std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+            WriteFile(path, *c.bytes);
+        }
+        app->NewSong();
+        app->song.tempo = 111;
+        ImportFile(*app, path.data());
+        EXPECT_EQ(app->statusLine, Worded(profile::kEarlierBuild ? c.earlier : c.full)) << c.name;
+        if (!c.bytes) {
+            EXPECT_EQ(app->song.tempo, 111) << c.name;
+        }
+    }
+    // The caller's buffer is lower-cased, the file still found.
     std::string path = dir + "/Tune.MOD";
     ImportFile(*app, path.data());
     std::string lowered = dir + "/tune.mod";
     for (char& c : lowered) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    EXPECT_EQ(path, lowered);  // the caller's buffer is lower-cased, the file still found
-    char loaded[96];
-    std::snprintf(loaded, sizeof loaded, profile::kModLoadedFormat, 1, 1);
-    EXPECT_STREQ(app->statusLine, loaded);
-
-    app->song.tempo = 111;
-    for (const char* name : {"/song.midi", "/song.zm", "md"}) {
-        std::string p = name[0] == '/' ? dir + name : name;
-        ImportFile(*app, p.data());
-        EXPECT_STREQ(app->statusLine, profile::kNotSupported) << name;
-    }
-    std::string missing = dir + "/absent.mod";
-    ImportFile(*app, missing.data());
-    EXPECT_STREQ(app->statusLine, profile::kFailedToOpen);
-    EXPECT_EQ(app->song.tempo, 111);
-
-    // Contents are not sniffed: a ProTracker file named .zmo is no module file.
-    WriteFile(dir + "/tune.zmo", WriteMod(ModSpec{}));
-    std::string disguised = dir + "/tune.zmo";
-    ImportFile(*app, disguised.data());
-    EXPECT_STREQ(app->statusLine,
-                 profile::kOwnModuleFormat ? "Error: Invalid Zelmora Module File." : profile::kNotSupported);
+    EXPECT_EQ(path, lowered);
+    EXPECT_EQ(app->statusLine, Worded(modLoaded));
 }
 
 }  // namespace

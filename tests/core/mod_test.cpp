@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <tuple>
 
 #include "app/profile.h"
 #include "formats/importers.h"
 #include "support/test_support.h"
+#include "support/writers_media.h"
 #include "support/writers_mod.h"
 
 namespace zelmora {
@@ -46,48 +48,32 @@ TEST(ImportMod, HeaderSamplesAndCells) {
     const Song& s = app->song;
 
     EXPECT_EQ(app->statusLine, Loaded(3, 6));
-    EXPECT_EQ(std::string(s.name, 20), "twenty characters!!!");
-    EXPECT_EQ(s.name[20], 0);
-    EXPECT_EQ(s.lastOrder, 2);
-    EXPECT_EQ(s.orders[1], 5);
-    EXPECT_EQ(s.trackCount, 4);
+    EXPECT_EQ(std::string(s.name, 21), std::string("twenty characters!!!") + '\0');
+    EXPECT_EQ(std::make_tuple(s.lastOrder, s.orders[1], s.trackCount, s.tempo),
+              std::make_tuple(2, 5, 4, 125));
     EXPECT_STREQ(s.tracks[3].name, "Channel 03");
-    EXPECT_EQ(s.tempo, 125);
 
     const Instrument& i1 = s.instruments[1];
+    const Sample &s1 = i1.samples[0], &s2 = s.instruments[2].samples[0], &s3 = s.instruments[3].samples[0];
     EXPECT_STREQ(i1.name, "first sample");
-    EXPECT_STREQ(i1.samples[0].name, "---");
-    EXPECT_EQ(i1.volume, 48);
-    EXPECT_EQ(i1.samples[0].frames, 200);
-    EXPECT_EQ(i1.samples[0].fineTune, -12);
-    EXPECT_EQ(i1.samples[0].loopMode, 0);
-    EXPECT_DOUBLE_EQ(i1.samples[0].sampleRate, 16574.28);
-    EXPECT_EQ(i1.samples[0].audio[0][kSampleGuard], 0.5);
-    const Sample& s2 = s.instruments[2].samples[0];
-    EXPECT_EQ(s2.fineTune, 87);
-    EXPECT_EQ(s2.loopMode, 1);
-    EXPECT_EQ(s2.loopStart, 4);
-    EXPECT_EQ(s2.loopLength, 4);
-    EXPECT_EQ(s2.audio[0][kSampleGuard], -1.0);
-    EXPECT_EQ(s2.audio[0][kSampleGuard + 1], 127 / 128.0);
-    EXPECT_EQ(s.instruments[3].samples[0].fineTune, -100);
-    EXPECT_EQ(s.instruments[3].samples[0].audio[0][kSampleGuard + 7], -0.5);
+    EXPECT_STREQ(s1.name, "---");
+    EXPECT_EQ(std::make_tuple(i1.volume, s1.frames, s1.fineTune, s1.loopMode, FrameAt(s1, 0)),
+              std::make_tuple(48, 200, -12, 0, 0.5));
+    EXPECT_DOUBLE_EQ(s1.sampleRate, 16574.28);
+    EXPECT_EQ(std::make_tuple(s2.fineTune, s2.loopMode, s2.loopStart, s2.loopLength, FrameAt(s2, 0),
+                              FrameAt(s2, 1)),
+              std::make_tuple(87, 1, 4, 4, -1.0, 127 / 128.0));
+    EXPECT_EQ(std::make_tuple(s3.fineTune, FrameAt(s3, 7)), std::make_tuple(-100, -0.5));
     EXPECT_EQ(UsableFrames(s.instruments[4].samples[0]), 0);
 
-    const PatternCell& a = s.patterns[0].cells[0][0];
-    EXPECT_EQ(a.note, 49);
-    EXPECT_EQ(a.instrument, 1);
-    const PatternCell& b = s.patterns[0].cells[1][1];
-    EXPECT_EQ(b.note, 61);
-    EXPECT_EQ(CellCommand(b, 0), 13);
-    EXPECT_EQ(CellParameter(b, 0), 12);
-    const PatternCell& c = s.patterns[5].cells[63][3];
-    EXPECT_EQ(c.note, 37);
-    EXPECT_EQ(CellCommand(c, 0), 12);
-    EXPECT_EQ(CellParameter(c, 0), 0x20);
-    const PatternCell& d = s.patterns[2].cells[10][2];
-    EXPECT_EQ(d.note, 0);  // 427 is not in the table
-    EXPECT_EQ(d.instrument, 17);
+    // pattern, row, track, then note, instrument, first command and parameter (427 is no table period)
+    const int cells[][7] = {{0, 0, 0, 49, 1, 0, 0}, {0, 1, 1, 61, 2, 13, 12},
+                            {5, 63, 3, 37, 3, 12, 0x20}, {2, 10, 2, 0, 17, 15, 6}};
+    for (const auto& [p, r, t, note, instrument, command, parameter] : cells) {
+        const PatternCell& c = s.patterns[p].cells[r][t];
+        EXPECT_EQ(std::make_tuple(c.note, c.instrument, CellCommand(c, 0), CellParameter(c, 0)),
+                  std::make_tuple(note, instrument, command, parameter)) << p << " " << r << " " << t;
+    }
     // Every cell of every imported pattern carries its channel's panning.
     for (int p : {0, 3, 5})
         for (int r : {0, 31, 63})

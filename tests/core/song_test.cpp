@@ -3,28 +3,10 @@
 #include <cstdlib>
 
 #include "app/app_state.h"
-#include "app/profile.h"
 #include "support/test_support.h"
 
 namespace zelmora {
 namespace {
-
-TEST(Song, NewSongIsEmptyAndPlayable) {
-    auto app = MakeTestApp();
-    const Song& s = app->song;
-    EXPECT_STREQ(s.name, "Untitled");
-    EXPECT_EQ(s.tempo, 125);
-    EXPECT_EQ(s.speed, 6);
-    EXPECT_EQ(s.trackCount, 4);
-    EXPECT_EQ(s.lastOrder, 0);
-    EXPECT_STREQ(app->statusLine, profile::kReadyStatus);
-    int usable = 0, oddPatterns = 0;
-    for (const Pattern& p : s.patterns) oddPatterns += p.lastRow != 63 || p.rowsPerBeat != 4;
-    for (const Instrument& in : s.instruments)
-        for (const Sample& sm : in.samples) usable += UsableFrames(sm) != 0;
-    EXPECT_EQ(oddPatterns, 0);
-    EXPECT_EQ(usable, 0);
-}
 
 TEST(Song, SampleAudioNeedsFramesAndChannels) {
     auto app = MakeTestApp();

@@ -23,16 +23,8 @@ std::string SavedPath(const AppState& app) {
     return std::string(app.browserFolder) + "/" + app.song.name + ".zmo";
 }
 
-void SetFolder(AppState& app, const std::string& folder) {
-    std::snprintf(app.browserFolder, sizeof app.browserFolder, "%s", folder.c_str());
-}
-
-void FillSample(AppState& app, Sample& s, int frames, int channels) {
-    s.frames = frames;
-    s.channels = channels;
-    ASSERT_TRUE(app.AllocateSampleAudio(s));
-    for (int c = 0; c < channels; ++c)
-        for (int f = 0; f < frames; ++f) s.audio[c][kSampleGuard + f] = 1.0 / (f + 1 + 7 * c) - 0.3;
+double Falling(int c, int f) {
+    return 1.0 / (f + 1 + 7 * c) - 0.3;
 }
 
 // Sample fields compare equal apart from the audio pointer.
@@ -43,7 +35,7 @@ bool SameFields(Sample a, Sample b) {
 
 TEST(ModuleFile, PopulatedSongRoundTrips) {
     auto app = MakeTestApp();
-    SetFolder(*app, MakeTempDir());
+    SetBrowserFolder(*app, MakeTempDir());
     SaveModule(*app);  // a new song is the smallest file
     EXPECT_EQ(std::filesystem::file_size(SavedPath(*app)), 18732u);
 
@@ -61,8 +53,8 @@ TEST(ModuleFile, PopulatedSongRoundTrips) {
     Instrument& in = s.instruments[9];
     in.volume = 40;
     in.envelopes[3].oscillatorType = 2;
-    FillSample(*app, in.samples[3], 10, 2);
-    FillSample(*app, in.samples[7], 1000, 1);
+    AddSample(*app, 9, 3, 10, 2, Falling);
+    AddSample(*app, 9, 7, 1000, 1, Falling);
     in.samples[7].loopMode = 2;
     in.samples[7].sampleRate = 22050.5;
     in.samples[12].frames = 5;  // not usable: not stored
@@ -97,7 +89,7 @@ TEST(ModuleFile, PopulatedSongRoundTrips) {
 TEST(ModuleFile, SaveFailuresNeverReportSuccessNorDestroyTheOldFile) {
     auto app = MakeTestApp();
     const std::string folder = MakeTempDir();
-    SetFolder(*app, folder);
+    SetBrowserFolder(*app, folder);
     SaveModule(*app);
     const std::string path = SavedPath(*app);
 
@@ -116,30 +108,26 @@ TEST(ModuleFile, SaveFailuresNeverReportSuccessNorDestroyTheOldFile) {
         EXPECT_TRUE(std::filesystem::exists(SavedPath(*app))) << name;
         std::filesystem::remove(SavedPath(*app));
     }
-    // A path past 260 characters is refused, not cut.
-    SetName(app->song.name, "Untitled");
-    SetFolder(*app, folder + "/" + std::string(250 - folder.size(), 'd'));
-    std::filesystem::create_directory(app->browserFolder);
-    SaveModule(*app);
-    EXPECT_STREQ(app->statusLine, "Error: Path Too Long.");
-    std::filesystem::remove(app->browserFolder);
-    // The temporary file beside the song counts as well: a short name in a
-    // folder of 250 characters does not fit it.
-    SetName(app->song.name, "a");
-    SetFolder(*app, folder + "/" + std::string(250 - folder.size(), 'e'));
-    std::filesystem::create_directory(app->browserFolder);
-    SaveModule(*app);
-    EXPECT_STREQ(app->statusLine, "Error: Path Too Long.");
-    std::filesystem::remove(app->browserFolder);
+    // A path past 260 characters is refused, not cut; the temporary file
+    // beside the song counts as well: a short name in a folder of 250
+    // characters does not fit it.
+    for (const char* name : {"Untitled", "a"}) {
+        SetName(app->song.name, name);
+        SetBrowserFolder(*app, folder + "/" + std::string(250 - folder.size(), name[0]));
+        std::filesystem::create_directory(app->browserFolder);
+        SaveModule(*app);
+        EXPECT_STREQ(app->statusLine, "Error: Path Too Long.") << name;
+        std::filesystem::remove(app->browserFolder);
+    }
     SetName(app->song.name, "Untitled");
     for (const std::string& where : {folder + "/missing-folder", std::string()}) {  // no folder: not the root
-        SetFolder(*app, where);
+        SetBrowserFolder(*app, where);
         SaveModule(*app);
         EXPECT_STREQ(app->statusLine, "Error: Failed To Save Zelmora Module File.") << where;
     }
 #ifdef __linux__
     // A file size limit makes the write fail part way, as a full disk would.
-    SetFolder(*app, folder);
+    SetBrowserFolder(*app, folder);
     struct rlimit saved, small;
     getrlimit(RLIMIT_FSIZE, &saved);
     small = saved;
@@ -159,8 +147,8 @@ TEST(ModuleFile, SaveFailuresNeverReportSuccessNorDestroyTheOldFile) {
 TEST(ModuleFile, DamagedFilesStopWithTheInvalidMessage) {
     if constexpr (!profile::kOwnModuleFormat) GTEST_SKIP() << "the earlier build has no own module format";
     auto app = MakeTestApp();
-    SetFolder(*app, MakeTempDir());
-    FillSample(*app, app->song.instruments[1].samples[0], 4, 1);
+    SetBrowserFolder(*app, MakeTempDir());
+    AddSample(*app, 1, 0, 4, 1, Falling);
     SaveModule(*app);
     std::vector<uint8_t> good;
     ASSERT_TRUE(ReadWholeFile(SavedPath(*app), good));

@@ -7,7 +7,6 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
-#include <filesystem>
 #include <thread>
 #include <vector>
 
@@ -75,16 +74,6 @@ private:
     std::atomic<std::size_t> filled_{0};
 };
 
-template <typename Done>
-bool WaitFor(Done done, int seconds = 10) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return true;
-}
-
 std::size_t FirstSound(const std::vector<float>& v) {
     std::size_t i = 0;
     while (i < v.size() && v[i] == 0.0f) ++i;
@@ -94,7 +83,6 @@ std::size_t FirstSound(const std::vector<float>& v) {
 class JackDriverTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::filesystem::current_path(folder);
         ResetSubstituteDrivers();
         ClearDriverNotice();
         if (!server.Start(kRate, kPeriod)) GTEST_SKIP() << "no JACK server could be started (jackd missing?)";
@@ -106,12 +94,8 @@ protected:
         app.reset();
         server.Stop();
         ResetSubstituteDrivers();
-        std::filesystem::current_path(previous);
-        std::error_code ignored;
-        std::filesystem::remove_all(folder, ignored);
     }
-    std::filesystem::path previous = std::filesystem::current_path();
-    std::string folder = MakeTempDir();
+    InTempFolder work;
     testing::JackServer server;
     std::unique_ptr<AppState> app;
 };
@@ -143,7 +127,7 @@ TEST_F(JackDriverTest, PlaysTheRenderAtTheServersRateAndPeriod) {
     ASSERT_TRUE(recorder.Connect("Zelmora:Out 1", "Zelmora:Out 2"));
     recorder.Record();
     testing::PlayRecordingSong(*app);
-    ASSERT_TRUE(WaitFor([&] { return recorder.Full(); }));
+    ASSERT_TRUE(WaitUntil([&] { return recorder.Full(); }));
     StopAudio(*app);
     EXPECT_STREQ(app->asioHost.statusText, "ASIO Stopped");
 
@@ -169,7 +153,7 @@ TEST_F(JackDriverTest, ServerShutdownStopsTheDriverWithAMessage) {
     ASSERT_NE(app->asioHost.driver, nullptr);
     testing::PlayRecordingSong(*app);
     server.Stop();
-    ASSERT_TRUE(WaitFor([&] { return ServiceDriverNotice(*app, nullptr); }));
+    ASSERT_TRUE(WaitUntil([&] { return ServiceDriverNotice(*app, nullptr); }));
     EXPECT_EQ(app->asioHost.driver, nullptr);
     EXPECT_EQ(std::string(app->asioHost.statusText).rfind("JACK Server Stopped: ", 0), 0u) << app->asioHost.statusText;
     EXPECT_STREQ(app->statusLine, app->asioHost.statusText);
@@ -192,7 +176,7 @@ TEST_F(JackDriverTest, APeriodChangeRestartsAtTheNewPeriod) {
     ASSERT_NE(other, nullptr);
     EXPECT_EQ(jack_set_buffer_size(other, 2 * kPeriod), 0);
     jack_client_close(other);
-    ASSERT_TRUE(WaitFor([&] { return ServiceDriverNotice(*app, nullptr); }));
+    ASSERT_TRUE(WaitUntil([&] { return ServiceDriverNotice(*app, nullptr); }));
     EXPECT_STREQ(app->asioHost.statusText, "JACK Period Now 512 Samples: Restarted");
     EXPECT_EQ(app->asioHost.preferredSize, 2 * kPeriod);
     EXPECT_NE(app->asioHost.driver, nullptr);
@@ -206,7 +190,7 @@ TEST_F(JackDriverTest, CountsXruns) {
         StateGuard hold(app->stateLock);
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
     }
-    ASSERT_TRUE(WaitFor([&] { return ServiceDriverNotice(*app, nullptr); }, 5));
+    ASSERT_TRUE(WaitUntil([&] { return ServiceDriverNotice(*app, nullptr); }, 5));
     EXPECT_EQ(std::string(app->asioHost.statusText).find("JACK Running, "), 0u) << app->asioHost.statusText;
     EXPECT_NE(app->asioHost.driver, nullptr);  // still running
 }

@@ -6,12 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdint>
 #include <fstream>
 #include <iterator>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "app/app_state.h"
@@ -76,6 +74,24 @@ inline long FirstDifference(const std::vector<int32_t>& recorded, const std::vec
     return at == recorded.end() ? -1 : static_cast<long>(at - recorded.begin());
 }
 
+// The engine's own render of the song, `halves` buffers of `frames` at `rate`,
+// as the drivers' 32-bit integers, interleaved.
+inline std::vector<int32_t> ReferenceRender(double rate, int frames, uint32_t halves) {
+    auto reference = MakeTestApp();
+    reference->settings.sampleRate = rate;
+    reference->asioHost.preferredSize = frames;
+    PlayRecordingSong(*reference);
+    std::vector<int32_t> expected;
+    for (uint32_t half = 0; half < halves; ++half) {
+        RenderBuffer(*reference);
+        for (int i = 0; i < frames; ++i) {
+            expected.push_back(ConvertToInt32(reference->mixLeft[i]));
+            expected.push_back(ConvertToInt32(reference->mixRight[i]));
+        }
+    }
+    return expected;
+}
+
 // Plays the song through the driver of the settings until `halfBuffers` half
 // buffers were answered, stops, and compares `file` with the engine's render
 // of the same frames at 32 bits. Returns the status text right after the start.
@@ -85,27 +101,14 @@ inline std::string RecordAndCompare(AppState& app, const std::string& file, uint
     const std::string running = app.asioHost.statusText;
     EXPECT_EQ(running.rfind("ASIO Running", 0), 0u) << running;
     if (running.rfind("ASIO Running", 0) != 0) return running;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (app.asioHost.halfBuffers.load() < halfBuffers && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    WaitUntil([&] { return app.asioHost.halfBuffers.load() >= halfBuffers; }, 20);
     StopAudio(app);
     EXPECT_STREQ(app.asioHost.statusText, "ASIO Stopped");
     const uint32_t answered = app.asioHost.halfBuffers.load();
     EXPECT_GE(answered, halfBuffers);
 
-    const int frames = app.asioHost.preferredSize;
-    auto reference = MakeTestApp();
-    reference->settings.sampleRate = app.settings.sampleRate;
-    reference->asioHost.preferredSize = frames;
-    PlayRecordingSong(*reference);
-    std::vector<int32_t> expected;
-    for (uint32_t half = 0; half < answered; ++half) {
-        RenderBuffer(*reference);
-        for (int i = 0; i < frames; ++i) {
-            expected.push_back(ConvertToInt32(reference->mixLeft[i]));
-            expected.push_back(ConvertToInt32(reference->mixRight[i]));
-        }
-    }
+    const std::vector<int32_t> expected =
+        ReferenceRender(app.settings.sampleRate, app.asioHost.preferredSize, answered);
     EXPECT_TRUE(std::any_of(expected.begin(), expected.end(), [](int32_t s) { return s != 0; }));
 
     uint32_t fileRate = 0;

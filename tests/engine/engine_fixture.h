@@ -6,9 +6,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <functional>
 #include <initializer_list>
 #include <memory>
+#include <vector>
 
 #include "app/app_state.h"
 #include "app/profile.h"
@@ -27,23 +27,6 @@ inline std::unique_ptr<AppState> MakeEngineApp(int bufferFrames = 256) {
     app->asioHost.preferredSize = bufferFrames;
     app->song.masterVolume = 64;
     return app;
-}
-
-// Fills slot `slot` of an instrument with fn(channel, frame).
-inline Sample& AddSample(AppState& app, int instrument, int slot, int frames, int channels,
-                         const std::function<double(int, int)>& fn, int loopMode = 0, int loopStart = 0,
-                         int loopLength = 0) {
-    Sample& s = app.song.instruments[instrument].samples[slot];
-    app.ClearSample(s);
-    s.frames = frames;
-    s.channels = channels;
-    s.loopMode = loopMode;
-    s.loopStart = loopStart;
-    s.loopLength = loopLength;
-    EXPECT_TRUE(app.AllocateSampleAudio(s));
-    for (int c = 0; c < channels; ++c)
-        for (int f = 0; f < frames; ++f) s.audio[c][kSampleGuard + f] = fn(c, f);
-    return s;
 }
 
 // Sets a cell from its bytes as the full build lays them out: note,
@@ -65,6 +48,14 @@ inline void PutRaw(AppState& app, int row, int track, std::initializer_list<int>
     uint8_t raw[sizeof(PatternCell)] = {};
     std::transform(bytes.begin(), bytes.end(), raw, [](int b) { return static_cast<uint8_t>(b); });
     std::memcpy(&app.song.patterns[pattern].cells[row][track], raw, sizeof raw);
+}
+
+// Renders one voice on its own, `frames` long, at 44100 Hz.
+inline void RenderAlone(AppState& app, Voice& v, int frames, std::vector<double>& left,
+                        std::vector<double>& right) {
+    left.assign(frames, 0.0);
+    right.assign(frames, 0.0);
+    RenderVoice(v, left.data(), right.data(), frames, app.song, 44100.0);
 }
 
 inline int TickFrames(const AppState& app) {

@@ -24,11 +24,7 @@ struct MixerTest : ::testing::Test {
         v.envelopeValue = 1.0;
         return v;
     }
-    void Render(Voice& v, int frames) {
-        left.assign(frames, 0.0);
-        right.assign(frames, 0.0);
-        RenderVoice(v, left.data(), right.data(), frames, app->song, 44100.0);
-    }
+    void Render(Voice& v, int frames) { RenderAlone(*app, v, frames, left, right); }
 };
 
 TEST_F(MixerTest, StepCutoffAndOffsets) {

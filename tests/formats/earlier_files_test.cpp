@@ -1,8 +1,7 @@
-// The earlier build's files: which names open, the timing byte and two slots
-// the importers fill, and the messages. Skipped in the full build.
+// The earlier build's files: the timing byte and two slots the importers fill
+// (which names open: the import tests). Skipped in the full build.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <string>
 
 #include "app/app_state.h"
@@ -33,51 +32,6 @@ struct EarlierFiles : ::testing::Test {
         if constexpr (!profile::kEarlierBuild) GTEST_SKIP() << "the earlier build only";
     }
 };
-
-TEST_F(EarlierFiles, NamesThatOpenAndTheirMessages) {
-    const std::string dir = MakeTempDir();
-    const Bytes mod = WriteMod(ModSpec{});
-    XmSpec xm;
-    xm.patterns = {{}};
-    OktSpec okt;
-    okt.patterns = {{}};
-    const struct {
-        const char* name;
-        const Bytes* bytes;
-        const char* status;  // the message's beginning
-    } cases[] = {
-        {"/Tune.MOD", &mod, "Protracker Module Loaded (1 Orders, 1 Patterns)"},
-        {"/MOD.tune", &mod, "Protracker Module Loaded (1 Orders, 1 Patterns)"},
-        {"/amiga/mod.tune/file", &mod, "Error: Not Supported Fileformat"},  // the file's own name only
-        {"/amiga/mod.tune/xm.file", nullptr, "'Zelmora Test"},
-        {"/song.xm", nullptr, "'Zelmora Test"},
-        {"/xm.song", nullptr, "'Zelmora Test"},
-        {"/okt.song", nullptr, "Oktalyzer Module Loaded (4 Ch, 1 Patterns, "},
-        {"/song.okt", nullptr, "Oktalyzer Module Loaded (4 Ch, 1 Patterns, "},
-        {"/song.s3m", &mod, "Error: Not Supported Fileformat"},
-        {"/song.zmo", &mod, "Error: Not Supported Fileformat"},
-        {"/song.wav", &mod, "Error: Not Supported Fileformat"},
-        {"/song.mid", &mod, "Error: Not Supported Fileformat"},
-        {"/song.sf2", &mod, "Error: Not Supported Fileformat"},
-        {"/modsong", &mod, "Error: Not Supported Fileformat"},
-        {"/absent.mod", nullptr, "Error: Failed To Open File"},
-    };
-    for (const auto& c : cases) {
-        std::string path = dir + c.name;
-        const std::string name = c.name;
-        if (c.bytes) {
-            std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-            WriteFile(path, *c.bytes);
-        } else if (name.find("xm") != std::string::npos) {
-            WriteFile(path, WriteXm(xm));
-        } else if (name.find("okt") != std::string::npos) {
-            WriteFile(path, WriteOkt(okt));
-        }
-        ImportFile(*app, path.data());
-        EXPECT_TRUE(StartsWith(app->statusLine, c.status)) << c.name << ": " << app->statusLine;
-        EXPECT_EQ(std::string(app->statusLine).back() == '.', false) << c.name;  // no final full stop
-    }
-}
 
 TEST_F(EarlierFiles, CellsGetTheTimingByteAndTwoSlots) {
     // ProTracker: the channel pans are dropped; delay and cut with a tick move

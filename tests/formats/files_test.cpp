@@ -1,9 +1,10 @@
 // Files read from disk: every third-party file of the imported formats loads
 // without an error and with the counts and lengths the corpus list gives for
-// it, and inputs that once broke a loader (kept next to the fuzz targets) load
+// it, every song among them renders its first seconds, and inputs that once broke a loader (kept next to the fuzz targets) load
 // and play safely.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -16,6 +17,7 @@
 #include "engine/sequencer.h"
 #include "engine/transport.h"
 #include "formats/importers.h"
+#include "render/render_run.h"
 #include "support/test_support.h"
 #include "support/writers_media.h"
 
@@ -31,13 +33,6 @@ std::string HeaderLine(const std::string& sources, const std::string& file) {
     const std::size_t line = sources.find("- Header: ", section);
     if (line == std::string::npos || line > sources.find("\n### ", section + 4)) return "";
     return sources.substr(line, sources.find('\n', line) - line);
-}
-
-int CountSamples(const Song& song, bool (*counts)(const Sample&)) {
-    int n = 0;
-    for (const Instrument& instrument : song.instruments)
-        for (const Sample& s : instrument.samples) n += counts(s);
-    return n;
 }
 
 // Samples whose rate is the XM one, leaving out the copies the key map makes
@@ -62,17 +57,23 @@ int CountXmSampleHeaders(const Song& song) {
     return n;
 }
 
-// Per folder: the loader, the facts taken from a file's header line, and their check.
+// Per folder: the loader, the facts taken from a file's header line, their
+// check, and whether the files are songs to render.
 const struct {
     const char* folder;
     void (*load)(AppState&, const std::string&);
     const char* facts;
     void (*check)(const AppState&, const std::smatch&);
+    bool song = true;
 } kCorpus[] = {
+    {"mod", ImportMod, "", [](const AppState&, const std::smatch&) {}},
     {"s3m", ImportS3m, R"((\d+) patterns)",
      [](const AppState& app, const std::smatch& m) {
          EXPECT_EQ(std::string(app.statusLine), "ScreamTracker Module Loaded (" + m[1].str() + " Patterns).");
-         EXPECT_GT(CountSamples(app.song, [](const Sample& s) { return UsableFrames(s) > 0; }), 0);
+         int usable = 0;
+         for (const Instrument& instrument : app.song.instruments)
+             for (const Sample& s : instrument.samples) usable += UsableFrames(s) > 0;
+         EXPECT_GT(usable, 0);
      }},
     {"xm", ImportXm, R"#(tracker string "([^"]*)", (\d+) channels, .*?(\d+) samples)#",
      [](const AppState& app, const std::smatch& m) {
@@ -97,14 +98,16 @@ const struct {
      [](const AppState& app, const std::smatch&) {
          EXPECT_STREQ(app.statusLine, "SoundFont2 Bank Loaded (2).");
          EXPECT_GT(UsableFrames(app.song.instruments[1].samples[0]), 0);
-     }},
+     },
+     false},
     {"wav", ImportWav,
      R"(RIFF container, format (?:PCM|IEEE-float), \d+-bit, (\d+) channel\(s\), (\d+) Hz, .*?, (\d+) frames)",
      [](const AppState& app, const std::smatch& m) {
          const Sample& s = app.song.instruments[app.currentInstrument].samples[app.currentSample];
          EXPECT_EQ(std::make_tuple(s.channels, s.sampleRate, s.frames),
                    std::make_tuple(std::stoi(m[1]), std::stod(m[2]), std::stoi(m[3])));
-     }},
+     },
+     false},
 };
 
 TEST(ImportCorpus, FilesLoadWithTheListedFacts) {
@@ -121,10 +124,18 @@ TEST(ImportCorpus, FilesLoadWithTheListedFacts) {
             EXPECT_FALSE(StartsWith(app->statusLine, "Error: ")) << file;
             const std::string header = HeaderLine(sources.str(), file);
             std::smatch facts;
-            if (header.empty() || !std::regex_search(header, facts, std::regex(format.facts))) continue;
-            SCOPED_TRACE(file);
-            format.check(*app, facts);
-            ++checked;
+            if (!header.empty() && std::regex_search(header, facts, std::regex(format.facts))) {
+                SCOPED_TRACE(file);
+                format.check(*app, facts);
+                ++checked;
+            }
+            if (!format.song) continue;
+            render::RenderOptions options;
+            options.bufferFrames = 1024;
+            options.seconds = 2.0;
+            render::RenderResult result;
+            EXPECT_TRUE(render::RenderSong(*app, options, nullptr, result)) << file;
+            EXPECT_TRUE(std::isfinite(app->mixLeft[0] + app->mixRight[1023])) << file;
         }
         EXPECT_GT(checked, 0) << format.folder;
     }

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -19,7 +18,6 @@
 #include "audio/sample_convert.h"
 #include "engine/sequencer.h"
 #include "engine/transport.h"
-#include "formats/importers.h"
 #include "support/test_support.h"
 #include "support/writers_mod.h"
 
@@ -40,13 +38,7 @@ void BuildSong(AppState& app) {
     app.song.speed = 1;
     app.song.patterns[0].lastRow = 3;
     app.song.patterns[0].cells[0][0] = PatternCell{61, 1, {}};
-    Sample& s = app.song.instruments[1].samples[0];
-    s.frames = 64;
-    s.channels = 1;
-    ASSERT_TRUE(app.AllocateSampleAudio(s));
-    for (int f = 0; f < 64; ++f) s.audio[0][kSampleGuard + f] = f < 32 ? 0.9 : -0.9;
-    s.loopMode = 1;
-    s.loopLength = 64;
+    AddSample(app, 1, 0, 64, 1, [](int, int f) { return f < 32 ? 0.9 : -0.9; }, 1, 0, 64);
 }
 
 std::string ReadText(const std::string& path) {
@@ -162,28 +154,6 @@ TEST(RenderProgram, InfoRenderAndImportErrors) {
     EXPECT_EQ(RunTool("--buffer 0 x.mod", dir + "/out.txt"), 2);
 }
 #endif
-
-TEST(RenderCorpus, EveryModuleRendersItsFirstSeconds) {
-    const std::string corpus = CorpusDir();
-    if (corpus.empty()) GTEST_SKIP() << "no corpus";
-    int rendered = 0;
-    for (const char* folder : {"mod", "xm", "s3m", "mid"}) {
-        std::error_code ec;
-        for (const auto& entry : std::filesystem::directory_iterator(corpus + "/" + folder, ec)) {
-            auto app = MakeTestApp();
-            std::string path = entry.path().string();
-            ImportFile(*app, path.data());
-            const bool refused = std::strncmp(app->statusLine, "Error: ", 7) == 0;
-            EXPECT_FALSE(refused && std::strcmp(folder, "mod") == 0) << path << ": " << app->statusLine;
-            if (refused) continue;
-            RenderResult result;
-            EXPECT_TRUE(RenderSong(*app, Options(1024, 2.0), nullptr, result)) << path;
-            EXPECT_TRUE(std::isfinite(app->mixLeft[0] + app->mixRight[1023])) << path;
-            ++rendered;
-        }
-    }
-    EXPECT_GT(rendered, 0);
-}
 
 }  // namespace
 }  // namespace zelmora::render

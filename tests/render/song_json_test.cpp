@@ -24,18 +24,14 @@ std::string Json(AppState& app) {
     return out;
 }
 
-// Gives the slot the audio of `channels`, each a list of frames.
-void Fill(AppState& app, Sample& s, const std::vector<std::vector<double>>& channels) {
-    s.frames = static_cast<int32_t>(channels[0].size());
-    s.channels = static_cast<int32_t>(channels.size());
-    ASSERT_TRUE(app.AllocateSampleAudio(s));
-    for (std::size_t c = 0; c < channels.size(); ++c)
-        std::copy(channels[c].begin(), channels[c].end(), s.audio[c] + kSampleGuard);
+// Frames 0.5, -0.25 on channel 0 and 1.0, 0.125 on channel 1.
+double Two(int c, int f) {
+    return c ? (f ? 0.125 : 1.0) : (f ? -0.25 : 0.5);
 }
 
+// A state as made holds the empty song: nothing listed, the ready message.
 TEST(SongJson, NewSongListsNothingAndPatternsAppearWhenAnythingDiffers) {
     auto app = MakeTestApp();
-    app->NewSong();
     std::string tracks;
     for (int t = 0; t < kMaxTracks; ++t)
         tracks += (t ? ", " : "") + std::string("{\"name\": \"---\", \"mixer_volume\": 64}");
@@ -78,16 +74,14 @@ TEST(SongJson, InstrumentsListOnlyTheSlotsThatDiffer) {
     app->NewSong();
     Instrument& lead = app->song.instruments[1];
     SetName(lead.name, "Lead");
-    Sample& s = lead.samples[4];
-    Fill(*app, s, {{0.5, -0.25}});
+    Sample& s = AddSample(*app, 1, 4, 2, 1, Two);
     s.sampleRate = 8363.0;
     s.loopMode = 1;
     s.loopLength = 2;
     s.baseNote = -3;
     app->song.instruments[5].envelopes[2].attack = 9;  // a field the JSON does not show still lists it
     app->song.instruments[6].samples[0].frames = 10;   // frames without audio: listed, not usable
-    Sample& stereo = app->song.instruments[2].samples[0];
-    Fill(*app, stereo, {{0.5, -0.25}, {1.0, 0.125}});
+    Sample& stereo = AddSample(*app, 2, 0, 2, 2, Two);
     stereo.audio[0][kSampleGuard - 1] = 0.75;  // guards are not audio
     stereo.audio[1][kSampleGuard + 2] = 0.75;
 

@@ -4,20 +4,14 @@
 
 #include <bit>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <tuple>
 #include <vector>
 
+#include "formats/byte_reader.h"
 #include "support/test_support.h"
 
 namespace zelmora::render {
 namespace {
-
-std::vector<uint8_t> ReadAll(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
 
 // The little-endian value of `size` bytes at `at`, sign-extended.
 int64_t Le(const std::vector<uint8_t>& b, int64_t at, int64_t size) {
@@ -44,7 +38,8 @@ TEST(WavWriter, EachFormatHoldsTheDriverConversionOrTheFloat) {
         ASSERT_TRUE(writer.Write(kLeft, kRight, 4));
         ASSERT_TRUE(writer.Write(kLeft + 4, kRight + 4, 2));
         ASSERT_TRUE(writer.Close());
-        const auto b = ReadAll(path);
+        std::vector<uint8_t> b;
+        ASSERT_TRUE(ReadWholeFile(path, b));
         const int64_t size = static_cast<int64_t>(b.size());
         ASSERT_EQ(size, header + kFrames * 2 * bytes) << code;
         EXPECT_EQ(std::memcmp(b.data(), "RIFF", 4), 0);

@@ -1,5 +1,7 @@
 #include "support/test_support.h"
 
+#include <gtest/gtest.h>
+
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -26,11 +28,40 @@ std::string MakeTempDir() {
     return dir.string();
 }
 
+InTempFolder::InTempFolder() : previous_(std::filesystem::current_path().string()), folder_(MakeTempDir()) {
+    std::filesystem::current_path(folder_);
+}
+
+InTempFolder::~InTempFolder() {
+    std::filesystem::current_path(previous_);
+    std::error_code ignored;
+    std::filesystem::remove_all(folder_, ignored);
+}
+
 void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
     FILE* f = std::fopen(path.c_str(), "wb");
     if (!f) return;
     std::fwrite(bytes.data(), 1, bytes.size(), f);
     std::fclose(f);
+}
+
+void SetBrowserFolder(AppState& app, const std::string& folder) {
+    std::snprintf(app.browserFolder, sizeof app.browserFolder, "%s", folder.c_str());
+}
+
+Sample& AddSample(AppState& app, int instrument, int slot, int frames, int channels,
+                  const std::function<double(int, int)>& fn, int loopMode, int loopStart, int loopLength) {
+    Sample& s = app.song.instruments[instrument].samples[slot];
+    app.ClearSample(s);
+    s.frames = frames;
+    s.channels = channels;
+    s.loopMode = loopMode;
+    s.loopStart = loopStart;
+    s.loopLength = loopLength;
+    EXPECT_TRUE(app.AllocateSampleAudio(s));
+    for (int c = 0; c < channels; ++c)
+        for (int f = 0; f < frames; ++f) s.audio[c][kSampleGuard + f] = fn(c, f);
+    return s;
 }
 
 std::string CorpusDir() {

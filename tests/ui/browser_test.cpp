@@ -27,10 +27,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-void SetFolder(AppState& app, const std::string& folder) {
-    std::snprintf(app.browserFolder, sizeof app.browserFolder, "%s", folder.c_str());
-}
-
 std::vector<std::string> Names(const AppState& app) {
     std::vector<std::string> names;
     for (const BrowserEntry& e : app.browserList) names.push_back(e.name);
@@ -43,7 +39,7 @@ protected:
         Shell() = ShellServices{};
         cursors.clear();
         Shell().setCursor = [](CursorShape s) { cursors.push_back(s); };
-        SetFolder(*app, folder);
+        SetBrowserFolder(*app, folder);
         ListFolder(*app);
         cursors.clear();
     }
@@ -55,13 +51,12 @@ protected:
     void Touch(const std::string& name, std::size_t bytes = 1) {
         WriteFile(folder + "/" + name, std::vector<uint8_t>(bytes, 0));
     }
-    // A double click as the window delivers it: press, release, press marked double, release.
-    void DoubleClick(int x, int y) {
-        MouseDown(*app, x, y, 0, false);
-        MouseUp(*app, x, y, 0);
-        MouseDown(*app, x, y, 0, true);
+    void Click(int x, int y, bool doubleClick = false) {
+        MouseDown(*app, x, y, 0, doubleClick);
         MouseUp(*app, x, y, 0);
     }
+    // A double click as the window delivers it: a click, then one marked double.
+    void DoubleClick(int x, int y) { Click(x, y), Click(x, y, true); }
 
     static inline std::vector<CursorShape> cursors;
     std::unique_ptr<AppState> app = MakeTestApp();
@@ -89,7 +84,7 @@ TEST_F(BrowserTest, ListsFoldersFirstEachSortedIgnoringCaseWithoutDotNames) {
     ASSERT_FALSE(cursors.empty());
     EXPECT_EQ(cursors.front(), CursorShape::kHourglass);
 
-    SetFolder(*app, folder + "/missing");  // cannot be searched: empty, nothing said
+    SetBrowserFolder(*app, folder + "/missing");  // cannot be searched: empty, nothing said
     ListFolder(*app);
     EXPECT_EQ(app->browserCount, 0);
     EXPECT_TRUE(app->browserList.empty());
@@ -127,7 +122,7 @@ TEST_F(BrowserTest, ParentFolderCutsAtTheLastSeparatorKeepingARoot) {
         {"/music/a\\b", windows ? "/music/a" : "/music"},
     };
     for (const auto& c : cases) {
-        SetFolder(*app, c[0]);
+        SetBrowserFolder(*app, c[0]);
         ParentFolder(*app);
         EXPECT_STREQ(app->browserFolder, c[1]) << c[0];
     }
@@ -135,10 +130,10 @@ TEST_F(BrowserTest, ParentFolderCutsAtTheLastSeparatorKeepingARoot) {
 
 TEST_F(BrowserTest, DoubleClicksEnterFoldersAndOpenFilesThroughTheImport) {
     fs::create_directory(folder + "/songs");
-    SetFolder(*app, folder + "/songs");
+    SetBrowserFolder(*app, folder + "/songs");
     SetName(app->song.name, "kept");
     SaveModule(*app);
-    SetFolder(*app, folder);
+    SetBrowserFolder(*app, folder);
     WriteFile(folder + "/songs/notes.txt", {1, 2, 3});
     ListFolder(*app);
 
@@ -209,8 +204,7 @@ TEST_F(BrowserTest, ScrollingOnlyWithMoreThanEighteenEntries) {
 TEST_F(BrowserTest, SaveButtonSavesIntoTheFolderAndListsItAfterEveryAttempt) {
     SetName(app->song.name, "tune  ");
     if constexpr (!profile::kOwnModuleFormat) {  // the earlier build has no save button
-        MouseDown(*app, 800, 260, 0, false);
-        MouseUp(*app, 800, 260, 0);
+        Click(800, 260);
         EXPECT_STREQ(app->statusLine, profile::kReadyStatus);
         EXPECT_EQ(app->browserCount, 0);
         EXPECT_TRUE(fs::is_empty(folder));
@@ -224,8 +218,7 @@ TEST_F(BrowserTest, SaveButtonSavesIntoTheFolderAndListsItAfterEveryAttempt) {
 
     SetName(app->song.name, "../out");
     app->browserSelection = 0;
-    MouseDown(*app, 800, 260, 0, false);
-    MouseUp(*app, 800, 260, 0);
+    Click(800, 260);
     EXPECT_STREQ(app->statusLine, "Error: Failed To Save Zelmora Module File.");
     EXPECT_EQ(app->browserSelection, -1) << "listed again";
     EXPECT_EQ(app->browserCount, 1);
@@ -267,11 +260,10 @@ TEST_F(BrowserTest, ChooseFolderTakesTheChosenFolderAndLeavesACancelAlone) {
     };
     for (const Case& c : cases) {
         if (c.program) WriteChooser(bin, c.program, c.body);
-        SetFolder(*app, folder);
+        SetBrowserFolder(*app, folder);
         app->browserCount = 7;
         SetStatus(*app, "Ready.");
-        MouseDown(*app, 995, 20, 0, false);
-        MouseUp(*app, 995, 20, 0);
+        Click(995, 20);
         EXPECT_EQ(app->browserFolder, c.folder) << c.body;
         EXPECT_STREQ(app->statusLine, c.status) << c.body;
         EXPECT_EQ(app->browserCount, c.folder == chosen ? 1 : 7) << c.body;

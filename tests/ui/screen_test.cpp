@@ -47,9 +47,13 @@ const Skin& NoiseSkin() {
     return Shows(c, x, y, w < 0 ? p.w : w, h < 0 ? p.h : h, p.x, p.y);
 }
 
-::testing::AssertionResult ShowsText(const Canvas& c, int x, int y, const char* text, int style) {
+// In the text font, or the small one (6 pixels wide, from skin row 56).
+::testing::AssertionResult ShowsText(const Canvas& c, int x, int y, const char* text, int style,
+                                     bool small = false) {
+    const int w = small ? 6 : 7;
     for (int i = 0; text[i]; ++i) {
-        auto r = Shows(c, x + 7 * i, y, 7, 8, 7 * static_cast<unsigned char>(text[i]), 8 * style);
+        auto r = Shows(c, x + w * i, y, w, 8, w * static_cast<unsigned char>(text[i]),
+                       8 * style + (small ? 56 : 0));
         if (!r) return r << " in character " << i << " of \"" << text << "\"";
     }
     return ::testing::AssertionSuccess();
@@ -183,14 +187,7 @@ TEST(Screen, BrowserListThumbAndTint) {
 TEST(Screen, EveryPageAtEverySizeStaysInside) {
     Screen s;
     AppState& app = *s.app;
-    Sample& sample = app.song.instruments[1].samples[0];
-    sample.frames = 1000;
-    sample.channels = 2;
-    sample.loopMode = 1;
-    sample.loopStart = 100;
-    sample.loopLength = 800;
-    ASSERT_TRUE(app.AllocateSampleAudio(sample));
-    for (int i = 0; i < 1000; ++i) sample.audio[0][kSampleGuard + i] = sample.audio[1][kSampleGuard + i] = (i % 50) / 25.0 - 1;
+    AddSample(app, 1, 0, 1000, 2, [](int, int i) { return (i % 50) / 25.0 - 1; }, 1, 100, 800);
     app.song.trackCount = 32;
     app.song.patterns[0].lastRow = 255;
     app.song.patterns[0].rowsPerBeat = 0;
@@ -207,14 +204,6 @@ TEST(Screen, EveryPageAtEverySizeStaysInside) {
             DrawLiveMeters(app, s.canvas, size[0], size[1]);
         }
     EXPECT_EQ(app.firstShownTrack, 31 - TrackSlotCount(590) + 2);  // kept while the cursor stays in view
-}
-
-::testing::AssertionResult ShowsSmallText(const Canvas& c, int x, int y, const char* text, int style) {
-    for (int i = 0; text[i]; ++i) {
-        auto r = Shows(c, x + 6 * i, y, 6, 8, 6 * static_cast<unsigned char>(text[i]), 56 + 8 * style);
-        if (!r) return r << " in character " << i << " of \"" << text << "\"";
-    }
-    return ::testing::AssertionSuccess();
 }
 
 // The Instrument page's cutoff and envelope-time readings and the Master
@@ -237,19 +226,15 @@ TEST(Pages, InstrumentAndEqualiserReadings) {
     const std::pair<int, const char*> bands[] = {{5, "+01"}, {-3, "-01"}, {32, "+12"}, {-32, "-12"}, {0, "-00"}};
     for (int k = 0; k < 5; ++k) s.app->song.eqGains[k] = static_cast<int8_t>(bands[k].first);
     s.Compose(1024, 768);
-    for (int k = 0; k < 5; ++k) EXPECT_TRUE(ShowsSmallText(s.canvas, 528 + 21 * k, 128, bands[k].second, 2)) << k;
+    for (int k = 0; k < 5; ++k)
+        EXPECT_TRUE(ShowsText(s.canvas, 528 + 21 * k, 128, bands[k].second, 2, true)) << k;
 }
 
 // A stereo sample of 1000 frames: two lanes in each view (64 and 16 high), 2
 // frames a column, so the waveform ends after 500 columns.
 TEST(Pages, SampleViewLanesAndLength) {
     Screen s;
-    Sample& sample = s.app->song.instruments[s.app->currentInstrument].samples[0];
-    sample.frames = 1000;
-    sample.channels = 2;
-    ASSERT_TRUE(s.app->AllocateSampleAudio(sample));
-    for (int c = 0; c < 2; ++c)
-        for (int i = 0; i < 1000; ++i) sample.audio[c][kSampleGuard + i] = 0.5;
+    AddSample(*s.app, s.app->currentInstrument, 0, 1000, 2, [](int, int) { return 0.5; });
     s.app->screenPage = 4;
     s.Compose(1024, 768);
     const uint32_t wave = 0xB4B078, laneTop = 0x101010;

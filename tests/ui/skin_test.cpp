@@ -16,28 +16,13 @@ constexpr int kBuiltHeight = profile::kEarlierBuild ? skin::kEarlierSkinHeight :
 
 bool Inside(const skin::Piece& p, int x, int y) { return x >= p.x && y >= p.y && x < p.x + p.w && y < p.y + p.h; }
 
-TEST(Skin, EveryPieceLiesInsideThePicture) {
+// Every piece lies inside the picture; where no piece is, the picture is
+// green, and each piece holds something else.
+TEST(Skin, PiecesLieInsideAndGreenOnlyWhereNoPieceIs) {
     const Skin& s = BuiltInSkin();
     ASSERT_EQ(s.width, skin::kSkinWidth);
     ASSERT_EQ(s.height, kBuiltHeight);
-    int earlier = 0;
-    for (const auto& p : kPieces) {
-        SCOPED_TRACE(p.name);
-        EXPECT_GT(p.w, 0);
-        EXPECT_GT(p.h, 0);
-        EXPECT_GE(p.x, 0);
-        EXPECT_GE(p.y, 0);
-        EXPECT_LE(p.x + p.w, skin::kSkinWidth);
-        EXPECT_LE(p.y + p.h, skin::kSkinHeight);
-        earlier += skin::InEarlierSkin(p);
-    }
-    EXPECT_GT(earlier, skin::kPieceCount / 2);  // all but the four lower pages
-}
-
-// Where no piece is, the picture is green; each piece holds something else.
-TEST(Skin, GreenOnlyWhereNoPieceIs) {
-    const Skin& s = BuiltInSkin();
-    int sampled = 0;
+    int sampled = 0, earlier = 0;
     for (int y = 0; y < s.height; y += 5)
         for (int x = 0; x < s.width; x += 7) {
             bool covered = false;
@@ -49,12 +34,19 @@ TEST(Skin, GreenOnlyWhereNoPieceIs) {
         }
     EXPECT_GT(sampled, 1000);
     for (const auto& p : kPieces) {
+        SCOPED_TRACE(p.name);
+        EXPECT_TRUE(p.w > 0 && p.h > 0 && p.x >= 0 && p.y >= 0)
+            << p.x << "," << p.y << " " << p.w << "x" << p.h;
+        EXPECT_LE(p.x + p.w, skin::kSkinWidth);
+        EXPECT_LE(p.y + p.h, skin::kSkinHeight);
+        earlier += skin::InEarlierSkin(p);
         if (!skin::InEarlierSkin(p) && s.height < skin::kSkinHeight) continue;
         int green = 0;
         for (int y = p.y; y < p.y + p.h; ++y)
             for (int x = p.x; x < p.x + p.w; ++x) green += s.At(x, y) == skin::kNoPieceColour;
-        EXPECT_LT(green, p.w * p.h) << p.name;
+        EXPECT_LT(green, p.w * p.h);
     }
+    EXPECT_GT(earlier, skin::kPieceCount / 2);  // all but the four lower pages
 }
 
 // A cell of a glyph family: every pixel the paper colour, or not.
