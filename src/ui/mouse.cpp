@@ -338,18 +338,25 @@ void Export(AppState& app, const Event&) {
 
 // -- the Instrument editor and Master pages ----------------------------------
 
-// The value control of a held field id (300 up, 310 up, 320 up by cell), or null.
-const ValueControl* ValueControlOfId(int id) {
-    const struct {
-        int firstId;
-        PlaceId place;
-    } fields[] = {{300, PlaceId::InstrumentValues}, {310, PlaceId::ModulationValues}, {320, PlaceId::EnvelopeValues}};
-    for (const auto& f : fields)
-        if (id >= f.firstId && id < f.firstId + place::Cells(place::Get(f.place)))
-            for (int i = 0; i < kValueControlCount; ++i)
-                if (kValueControls[i].place == f.place && kValueControls[i].cell == id - f.firstId)
-                    return &kValueControls[i];
-    return nullptr;
+const Region* RegionOf(int id);
+
+// The cell of the held field id within its region's place: the page's value
+// controls are found by where they stand, so a drag that leaves the cell
+// still moves the value it began on.
+place::Box HeldCell(const Event& e) {
+    const Region* r = RegionOf(e.id);
+    return r ? place::CellOf(r->place, e.id - r->firstId) : place::Box{-1, -1, 0, 0};
+}
+
+// A drag up raises a value, as the playlist's fields do; a double-click resets it.
+template <typename Control>
+void DragOrReset(AppState& app, const Event& e, const Control* control, void (*move)(AppState&, const Control&, int),
+                 void (*reset)(AppState&, const Control&)) {
+    if (!control) return;
+    if (e.doubleClick)
+        reset(app, *control);
+    else
+        move(app, *control, -e.dy);
 }
 
 bool OverValueField(const AppState&, int x, int y) { return ValueControlAt(x, y) != nullptr; }
@@ -362,13 +369,8 @@ bool OverRegionField(const AppState&, int x, int y) { return RegionControlAt(x, 
 
 void RegionField(AppState& app, const Event& e) {
     if constexpr (!profile::kEverydayEditing) return;
-    const place::Box cell = place::CellOf(PlaceId::RegionValues, e.id - 340);
-    const RegionControl* control = RegionControlAt(cell.x, cell.y);
-    if (!control) return;
-    if (e.doubleClick)
-        ResetRegionValue(app, *control);
-    else
-        MoveRegionValue(app, *control, -e.dy);
+    const place::Box cell = HeldCell(e);
+    DragOrReset(app, e, RegionControlAt(cell.x, cell.y), MoveRegionValue, ResetRegionValue);
 }
 
 void SampleView(AppState& app, const Event& e) {
@@ -379,15 +381,10 @@ void LoopMode(AppState& app, const Event&) {
     if constexpr (profile::kEverydayEditing) SwitchLoopMode(app);
 }
 
-// A drag up raises the value, as the playlist's fields do; a double-click resets it.
 void ValueField(AppState& app, const Event& e) {
     if constexpr (!profile::kEverydayEditing) return;
-    const ValueControl* control = ValueControlOfId(e.id);
-    if (!control) return;
-    if (e.doubleClick)
-        ResetValue(app, *control);
-    else
-        MoveValue(app, *control, -e.dy);
+    const place::Box cell = HeldCell(e);
+    DragOrReset(app, e, ValueControlAt(cell.x, cell.y), MoveValue, ResetValue);
 }
 
 void EnvelopeTab(AppState& app, const Event& e) {

@@ -45,7 +45,7 @@ user_plays_midi() {
   xdotool key alt+F4
 }
 
-(cd "$work/songs" && XDG_CONFIG_HOME="$work/config" SDL_AUDIODRIVER=none exec "$zelmora") >"$work/log" 2>&1 &
+(cd "$work/songs" && XDG_CONFIG_HOME="$work/config" XDG_STATE_HOME="$work/state" SDL_AUDIODRIVER=none exec "$zelmora") >"$work/log" 2>&1 &
 pid=$!
 status=0
 if ! wait_for 30 window_shown; then
@@ -53,11 +53,6 @@ if ! wait_for 30 window_shown; then
 elif ! user_plays_midi; then
   status=1
 fi
-if ! wait_for 10 process_gone "$pid"; then
-  fail "the window did not close"; status=1
-else
-  wait "$pid" || { fail "exit code $?"; status=1; }
-  pid=
-fi
+window_closes 10
 [[ $status -eq 0 ]] || { echo "--- program output"; cat "$work/log"; }
 exit $status

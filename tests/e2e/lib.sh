@@ -90,7 +90,13 @@ run_session() {
   elif ! "$@"; then
     status=1
   fi
-  if ! wait_for 10 process_gone "$pid"; then
+  window_closes 10
+}
+
+# window_closes SECONDS: the program ($pid) ends within SECONDS, with exit code
+# 0; otherwise status is set.
+window_closes() {
+  if ! wait_for "$1" process_gone "$pid"; then
     fail "the window did not close"; status=1
   else
     wait "$pid" || { fail "exit code $?"; status=1; }

@@ -6,11 +6,8 @@
 # name and the raised tempo. Skipped when the corpus of modules is absent.
 # Usage: mouse_e2e.sh ZELMORA CHECK RENDER   (DISPLAY names a running X server)
 set -uo pipefail
-usage="usage: mouse_e2e.sh ZELMORA CHECK RENDER"
-zelmora=$(readlink -e "${1:?$usage}") || { echo "missing $1"; exit 1; }
-CHECK=$(readlink -e "${2:?$usage}") || { echo "missing $2"; exit 1; }
-render=$(readlink -e "${3:?$usage}") || { echo "missing $3"; exit 1; }
 source "$(dirname "$0")/lib.sh"
+programs mouse_e2e.sh "$@"
 
 corpus=${ZELMORA_CORPUS:-$(dirname "$0")/../../../shared/corpus}
 module=$corpus/mod/bugsquish__corpses.mod

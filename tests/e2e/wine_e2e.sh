@@ -50,12 +50,7 @@ elif ! wait_for 15 larger_than "$recording" 44; then
 elif ! user_plays "$recording"; then
   status=1
 fi
-if ! wait_for 15 process_gone "$pid"; then
-  fail "the window did not close"; status=1
-else
-  wait "$pid" || { fail "exit code $?"; status=1; }
-  pid=
-fi
+window_closes 15
 [[ $status -eq 0 ]] && { "$CHECK" recording "$recording" || status=1; }
 size=$(file_size "$work/bin/zelmora.set")
 [[ $size -eq 18 ]] || { fail "settings file of $size bytes"; status=1; }
