@@ -14,7 +14,9 @@ check="$native/tests/e2e/zelmora_e2e_check"
 # The first free display from :90 on.
 display=90
 while [[ -e /tmp/.X$display-lock || -e /tmp/.X11-unix/X$display ]]; do display=$((display + 1)); done
-Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+# -noreset: without it the server resets whenever its last client leaves, and a
+# program started in that moment finds no display.
+Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp -noreset >/dev/null 2>&1 &
 xvfb=$!
 trap 'kill $xvfb 2>/dev/null; wait $xvfb 2>/dev/null' EXIT
 export DISPLAY=":$display"
