@@ -18,10 +18,11 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
+#include "formats/byte_reader.h"
+#include "support/test_support.h"
 #include "support/writers_media.h"
 #include "support/writers_mod.h"
 #include "ui/canvas.h"
@@ -35,52 +36,53 @@ constexpr int kTypedNotes[4] = {48, 52, 55, 60};
 constexpr const char* kTypedNames[4] = {"C-4", "E-4", "G-4", "C-5"};
 constexpr double kRowSeconds = 6 * 882.0 / kRate;
 
-bool Save(const char* path, const zelmora::Bytes& bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    return static_cast<bool>(out);
-}
-
 // A second of the tone, 16-bit mono, one forward loop over all of it.
 int WriteTone(const char* path) {
     zelmora::ByteWriter data;
     for (int i = 0; i < kRate; ++i)
         data.U16(static_cast<uint16_t>(std::lround(0.5 * std::sin(2.0 * M_PI * kToneHz * i / kRate) * 32767.0)));
     using namespace zelmora;
-    return Save(path, WriteWav({WavFmtChunk(1, 1, kRate, 16), WavSmplChunk(kRootNote, {{0, kRate - 1}}),
-                                RiffChunk("data", data.bytes)}))
+    return WriteFile(path, WriteWav({WavFmtChunk(1, 1, kRate, 16), WavSmplChunk(kRootNote, {{0, kRate - 1}}),
+                                     RiffChunk("data", data.bytes)}))
                ? 0
                : 1;
 }
 
 std::vector<uint8_t> ReadAll(const char* path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-uint32_t Le(const std::vector<uint8_t>& b, std::size_t at, int bytes) {
-    uint32_t v = 0;
-    for (int i = bytes - 1; i >= 0; --i) v = v << 8 | b[at + std::size_t(i)];
-    return v;
+    std::vector<uint8_t> bytes;
+    zelmora::ReadWholeFile(path, bytes);
+    return bytes;
 }
 
 // The left channel of a 32-bit stereo recording as doubles; the data chunk
 // may still claim 0 bytes when the driver was not stopped.
 std::vector<double> ReadLeft(const char* path) {
     const std::vector<uint8_t> b = ReadAll(path);
+    zelmora::ByteReader in(b);
     std::vector<double> left;
-    if (b.size() < 44 || std::memcmp(b.data(), "RIFF", 4) != 0) return left;
-    std::size_t at = 12;
-    while (at + 8 <= b.size()) {
-        const uint32_t size = Le(b, at + 4, 4);
-        if (std::memcmp(&b[at], "data", 4) == 0) {
-            for (std::size_t p = at + 8; p + 8 <= b.size(); p += 8)
-                left.push_back(static_cast<int32_t>(Le(b, p, 4)) / 2147483648.0);
-            break;
+    if (in.U32BE() != 0x52494646) return left;  // "RIFF"
+    in.Seek(12);
+    while (!in.Truncated()) {
+        const uint32_t id = in.U32BE(), size = in.U32LE();
+        if (id != 0x64617461) {  // "data"
+            in.Seek(in.Position() + size);
+            continue;
         }
-        at += 8 + size;
+        for (std::size_t p = in.Position(); p + 8 <= b.size(); p += 8) {
+            in.Seek(p);
+            left.push_back(static_cast<int32_t>(in.U32LE()) / 2147483648.0);
+        }
+        break;
     }
     return left;
+}
+
+// The upward zero crossings of a signal, in frames, interpolated.
+std::vector<double> Crossings(const std::vector<double>& x) {
+    std::vector<double> at;
+    for (std::size_t i = 1; i < x.size(); ++i)
+        if (x[i - 1] < 0.0 && x[i] >= 0.0) at.push_back(i - 1 + x[i - 1] / (x[i - 1] - x[i]));
+    return at;
 }
 
 // A stretch of upward zero crossings whose periods all match one typed note.
@@ -99,26 +101,19 @@ int Recording(const char* path) {
         std::printf("recording %s: %zu frames, too short\n", path, left.size());
         return 1;
     }
-    // Upward zero crossings, interpolated, of a signal that is not silence.
+    // Runs of consecutive periods that each match one typed note.
     std::vector<Run> runs;
-    double previous = -1.0;
-    for (std::size_t i = 1; i < left.size(); ++i) {
-        if (!(left[i - 1] < 0.0 && left[i] >= 0.0)) continue;
-        const double t = (i - 1 + left[i - 1] / (left[i - 1] - left[i])) / kRate;
-        if (previous >= 0.0) {
-            const double hz = 1.0 / (t - previous);
-            int match = -1;
-            for (int n = 0; n < 4; ++n) {
-                if (std::fabs(hz / NoteHz(kTypedNotes[n]) - 1.0) < 0.02) match = n;
-            }
-            if (match >= 0 && !runs.empty() && runs.back().note == match &&
-                previous - runs.back().end < 1e-9) {
-                runs.back().end = t;
-            } else if (match >= 0) {
-                runs.push_back(Run{match, previous, t});
-            }
-        }
-        previous = t;
+    const std::vector<double> crossings = Crossings(left);
+    for (std::size_t i = 1; i < crossings.size(); ++i) {
+        const double previous = crossings[i - 1] / kRate, t = crossings[i] / kRate, hz = 1.0 / (t - previous);
+        int match = -1;
+        for (int n = 0; n < 4; ++n)
+            if (std::fabs(hz / NoteHz(kTypedNotes[n]) - 1.0) < 0.02) match = n;
+        if (match < 0) continue;
+        if (!runs.empty() && runs.back().note == match && previous - runs.back().end < 1e-9)
+            runs.back().end = t;
+        else
+            runs.push_back(Run{match, previous, t});
     }
     // Blips (previews, the crossings of a note's attack) go; what is left of
     // one note on both sides of a short disturbance is one run.
@@ -268,19 +263,15 @@ struct Measure {
 Measure MeasureChannel(const std::vector<double>& x, double rate) {
     Measure m;
     double sum = 0.0;
-    std::vector<double> periods;
-    double previous = -1.0;
-    for (std::size_t i = 0; i < x.size(); ++i) {
-        if (std::fabs(x[i]) > 1e-4) {
-            sum += x[i] * x[i];
+    for (double v : x)
+        if (std::fabs(v) > 1e-4) {
+            sum += v * v;
             ++m.sounding;
         }
-        if (i == 0 || !(x[i - 1] < 0.0 && x[i] >= 0.0)) continue;
-        const double t = i - 1 + x[i - 1] / (x[i - 1] - x[i]);
-        if (previous >= 0.0) periods.push_back(t - previous);
-        previous = t;
-    }
     if (m.sounding > 0) m.rms = std::sqrt(sum / m.sounding);
+    const std::vector<double> at = Crossings(x);
+    std::vector<double> periods;
+    for (std::size_t i = 1; i < at.size(); ++i) periods.push_back(at[i] - at[i - 1]);
     if (!periods.empty()) {
         std::nth_element(periods.begin(), periods.begin() + periods.size() / 2, periods.end());
         m.hz = rate / periods[periods.size() / 2];
@@ -316,7 +307,7 @@ int WriteModule(const char* path) {
     std::vector<int8_t> square(64, 96);
     std::fill(square.begin() + 32, square.end(), -96);
     spec.sampleData = {square};
-    return Save(path, zelmora::WriteMod(spec)) ? 0 : 1;
+    return zelmora::WriteFile(path, zelmora::WriteMod(spec)) ? 0 : 1;
 }
 
 }  // namespace

@@ -38,11 +38,11 @@ InTempFolder::~InTempFolder() {
     std::filesystem::remove_all(folder_, ignored);
 }
 
-void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
     FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return;
-    std::fwrite(bytes.data(), 1, bytes.size(), f);
-    std::fclose(f);
+    if (!f) return false;
+    const bool whole = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    return std::fclose(f) == 0 && whole;
 }
 
 void SetBrowserFolder(AppState& app, const std::string& folder) {

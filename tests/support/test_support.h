@@ -31,7 +31,8 @@ private:
     std::string previous_, folder_;
 };
 
-void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes);
+// Whether the whole file was written.
+bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes);
 
 // Points the file browser at `folder`.
 void SetBrowserFolder(AppState& app, const std::string& folder);
