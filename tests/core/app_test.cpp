@@ -15,7 +15,6 @@
 #include "formats/byte_reader.h"
 #include "formats/importers.h"
 #include "support/test_support.h"
-#include "support/writers_mod.h"
 #include "support/writers_tracker.h"
 
 namespace zelmora {

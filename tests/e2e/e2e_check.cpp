@@ -24,7 +24,7 @@
 #include "formats/byte_reader.h"
 #include "support/test_support.h"
 #include "support/writers_media.h"
-#include "support/writers_mod.h"
+#include "support/writers_tracker.h"
 #include "ui/canvas.h"
 
 namespace {

@@ -11,7 +11,6 @@
 #include "formats/importers.h"
 #include "support/test_support.h"
 #include "support/writers_media.h"
-#include "support/writers_mod.h"
 #include "support/writers_tracker.h"
 
 namespace zelmora {

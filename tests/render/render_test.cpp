@@ -28,7 +28,7 @@
 #include "render/song_json.h"
 #include "render/wav_writer.h"
 #include "support/test_support.h"
-#include "support/writers_mod.h"
+#include "support/writers_tracker.h"
 
 namespace zelmora::render {
 namespace {
