@@ -18,9 +18,8 @@
 #include "platform/folder_chooser.h"
 #include "platform/platform.h"
 #include "support/test_support.h"
-#include "ui/mouse.h"
-#include "ui/screen.h"
 #include "ui/shell_services.h"
+#include "ui/ui_input.h"
 
 namespace zelmora {
 namespace {
@@ -51,67 +50,33 @@ protected:
     void Touch(const std::string& name, std::size_t bytes = 1) {
         WriteFile(folder + "/" + name, std::vector<uint8_t>(bytes, 0));
     }
-    void Click(int x, int y, bool doubleClick = false) {
-        MouseDown(*app, x, y, 0, doubleClick);
-        MouseUp(*app, x, y, 0);
-    }
     // A double click as the window delivers it: a click, then one marked double.
-    void DoubleClick(int x, int y) { Click(x, y), Click(x, y, true); }
+    void DoubleClick(int x, int y) { Click(*app, x, y), Click(*app, x, y, 0, true); }
 
     static inline std::vector<CursorShape> cursors;
     std::unique_ptr<AppState> app = MakeTestApp();
     std::string folder = MakeTempDir();
 };
 
-#ifndef _WIN32
-// POSIX file systems list in no particular order; the listing sorts by name.
-TEST_F(BrowserTest, ListsFoldersFirstEachSortedIgnoringCaseWithoutDotNames) {
-    for (const char* name : {"zeta", "Alpha", ".svn", "beta"}) fs::create_directory(folder + "/" + name);
-    Touch("b.mod", 1023);
-    Touch("A.xm");
-    Touch(".config");
-    Touch("c.S3M", 4096);
-    app->browserSelection = 3;
-    app->browserScroll = 2;
-    ListFolder(*app);
-    EXPECT_EQ(Names(*app), (std::vector<std::string>{"Alpha", "beta", "zeta", "A.xm", "b.mod", "c.S3M"}));
-    EXPECT_EQ(app->browserCount, 6);
-    EXPECT_TRUE(app->browserList[2].directory);
-    EXPECT_FALSE(app->browserList[3].directory);
-    EXPECT_EQ(app->browserList[4].sizeLow, 1023u);
-    EXPECT_EQ(app->browserSelection, -1);
-    EXPECT_EQ(app->browserScroll, 0);
-    ASSERT_FALSE(cursors.empty());
-    EXPECT_EQ(cursors.front(), CursorShape::kHourglass);
-
-    SetBrowserFolder(*app, folder + "/missing");  // cannot be searched: empty, nothing said
-    ListFolder(*app);
-    EXPECT_EQ(app->browserCount, 0);
-    EXPECT_TRUE(app->browserList.empty());
-}
-
-#endif
-
-TEST_F(BrowserTest, TheStateListsTheCurrentDirectoryAsItIsMade) {
+// A state lists the working folder as it is made; a working folder that is
+// gone gives the home folder.
+TEST_F(BrowserTest, TheStateListsTheWorkingFolderAsItIsMade) {
     auto fresh = MakeTestApp();
     const int count = fresh->browserCount;
     EXPECT_GT(count, 0);
     ListFolder(*fresh);
     EXPECT_EQ(fresh->browserCount, count);
-}
-
 #ifndef _WIN32
-TEST_F(BrowserTest, AStartFolderThatIsGoneGivesTheHomeFolder) {
     const fs::path before = fs::current_path();
     const std::string gone = MakeTempDir();
     fs::current_path(gone);
     fs::remove(gone);
-    auto fresh = MakeTestApp();
+    fresh = MakeTestApp();
     fs::current_path(before);
     EXPECT_EQ(std::string(fresh->browserFolder), HomeFolder());
     EXPECT_FALSE(HomeFolder().empty());
-}
 #endif
+}
 
 TEST_F(BrowserTest, ParentFolderCutsAtTheLastSeparatorKeepingARoot) {
     const bool windows = PathSeparator() == '\\';
@@ -161,7 +126,72 @@ TEST_F(BrowserTest, DoubleClicksEnterFoldersAndOpenFilesThroughTheImport) {
     EXPECT_STREQ(app->song.name, profile::kOwnModuleFormat ? "kept" : "changed");
 }
 
+TEST_F(BrowserTest, ScrollingOnlyWithMoreThanEighteenEntries) {
+    for (int count : {17, 40}) {
+        fs::remove_all(folder);
+        fs::create_directory(folder);
+        for (int i = 0; i < count; ++i) Touch("f" + std::to_string(100 + i));
+        ListFolder(*app);
+        const int top = count > 18 ? count - 18 : 0;
+        Hold(*app, 505, 245, 80);  // down arrow, held well past the end
+        EXPECT_EQ(app->browserScroll, top) << count;
+        MouseWheel(*app, 700, 100, 120 * 3);
+        EXPECT_EQ(app->browserScroll, count > 18 ? top - 3 : 0) << count;
+        MouseDown(*app, 600, 40, 0, false);  // the top row is the scrolled-to entry
+        EXPECT_EQ(app->browserSelection, app->browserScroll) << count;
+    }
+}
+
+TEST_F(BrowserTest, SaveButtonSavesIntoTheFolderAndListsItAfterEveryAttempt) {
+    SetName(app->song.name, "tune  ");
+    if constexpr (!profile::kOwnModuleFormat) {  // the earlier build has no save button
+        Click(*app, 800, 260);
+        EXPECT_STREQ(app->statusLine, profile::kReadyStatus);
+        EXPECT_EQ(app->browserCount, 0);
+        EXPECT_TRUE(fs::is_empty(folder));
+        return;
+    }
+    MouseDown(*app, 800, 260, 0, false);
+    EXPECT_EQ(app->browserCount, 0) << "saved at the release";
+    MouseUp(*app, 800, 260, 0);
+    EXPECT_STREQ(app->statusLine, "Zelmora Module Saved.");
+    EXPECT_EQ(Names(*app), std::vector<std::string>{"tune  .zmo"});
+
+    SetName(app->song.name, "../out");
+    app->browserSelection = 0;
+    Click(*app, 800, 260);
+    EXPECT_STREQ(app->statusLine, "Error: Failed To Save Zelmora Module File.");
+    EXPECT_EQ(app->browserSelection, -1) << "listed again";
+    EXPECT_EQ(app->browserCount, 1);
+}
+
 #ifndef _WIN32
+// POSIX file systems list in no particular order; the listing sorts by name.
+TEST_F(BrowserTest, ListsFoldersFirstEachSortedIgnoringCaseWithoutDotNames) {
+    for (const char* name : {"zeta", "Alpha", ".svn", "beta"}) fs::create_directory(folder + "/" + name);
+    Touch("b.mod", 1023);
+    Touch("A.xm");
+    Touch(".config");
+    Touch("c.S3M", 4096);
+    app->browserSelection = 3;
+    app->browserScroll = 2;
+    ListFolder(*app);
+    EXPECT_EQ(Names(*app), (std::vector<std::string>{"Alpha", "beta", "zeta", "A.xm", "b.mod", "c.S3M"}));
+    EXPECT_EQ(app->browserCount, 6);
+    EXPECT_TRUE(app->browserList[2].directory);
+    EXPECT_FALSE(app->browserList[3].directory);
+    EXPECT_EQ(app->browserList[4].sizeLow, 1023u);
+    EXPECT_EQ(app->browserSelection, -1);
+    EXPECT_EQ(app->browserScroll, 0);
+    ASSERT_FALSE(cursors.empty());
+    EXPECT_EQ(cursors.front(), CursorShape::kHourglass);
+
+    SetBrowserFolder(*app, folder + "/missing");  // cannot be searched: empty, nothing said
+    ListFolder(*app);
+    EXPECT_EQ(app->browserCount, 0);
+    EXPECT_TRUE(app->browserList.empty());
+}
+
 TEST_F(BrowserTest, PathsPastTheLimitAreRefusedNotCut) {
     // A folder name that fits on its own but not joined to the folder.
     const std::string deep(255, 'd');
@@ -177,54 +207,6 @@ TEST_F(BrowserTest, PathsPastTheLimitAreRefusedNotCut) {
     }
 }
 
-#endif
-
-TEST_F(BrowserTest, ScrollingOnlyWithMoreThanEighteenEntries) {
-    for (int count : {17, 40}) {
-        fs::remove_all(folder);
-        fs::create_directory(folder);
-        for (int i = 0; i < count; ++i) {
-            char name[16];
-            std::snprintf(name, sizeof name, "f%d", 100 + i);
-            Touch(name);
-        }
-        ListFolder(*app);
-        const int top = count > 18 ? count - 18 : 0;
-        MouseDown(*app, 505, 245, 0, false);  // down arrow, held well past the end
-        for (int t = 0; t < 80; ++t) TickAutorepeat(*app);
-        MouseUp(*app, 505, 245, 0);
-        EXPECT_EQ(app->browserScroll, top) << count;
-        MouseWheel(*app, 700, 100, 120 * 3);
-        EXPECT_EQ(app->browserScroll, count > 18 ? top - 3 : 0) << count;
-        MouseDown(*app, 600, 40, 0, false);  // the top row is the scrolled-to entry
-        EXPECT_EQ(app->browserSelection, app->browserScroll) << count;
-    }
-}
-
-TEST_F(BrowserTest, SaveButtonSavesIntoTheFolderAndListsItAfterEveryAttempt) {
-    SetName(app->song.name, "tune  ");
-    if constexpr (!profile::kOwnModuleFormat) {  // the earlier build has no save button
-        Click(800, 260);
-        EXPECT_STREQ(app->statusLine, profile::kReadyStatus);
-        EXPECT_EQ(app->browserCount, 0);
-        EXPECT_TRUE(fs::is_empty(folder));
-        return;
-    }
-    MouseDown(*app, 800, 260, 0, false);
-    EXPECT_EQ(app->browserCount, 0) << "saved at the release";
-    MouseUp(*app, 800, 260, 0);
-    EXPECT_STREQ(app->statusLine, "Zelmora Module Saved.");
-    EXPECT_EQ(Names(*app), std::vector<std::string>{"tune  .zmo"});
-
-    SetName(app->song.name, "../out");
-    app->browserSelection = 0;
-    Click(800, 260);
-    EXPECT_STREQ(app->statusLine, "Error: Failed To Save Zelmora Module File.");
-    EXPECT_EQ(app->browserSelection, -1) << "listed again";
-    EXPECT_EQ(app->browserCount, 1);
-}
-
-#ifndef _WIN32
 // A stand-in chooser program on PATH: prints its answer and exits with a code.
 void WriteChooser(const std::string& bin, const char* name, const std::string& body) {
     const std::string path = bin + "/" + name;
@@ -263,7 +245,7 @@ TEST_F(BrowserTest, ChooseFolderTakesTheChosenFolderAndLeavesACancelAlone) {
         SetBrowserFolder(*app, folder);
         app->browserCount = 7;
         SetStatus(*app, "Ready.");
-        Click(995, 20);
+        Click(*app, 995, 20);
         EXPECT_EQ(app->browserFolder, c.folder) << c.body;
         EXPECT_STREQ(app->statusLine, c.status) << c.body;
         EXPECT_EQ(app->browserCount, c.folder == chosen ? 1 : 7) << c.body;

@@ -10,8 +10,8 @@
 #include "app/profile.h"
 #include "audio/fake_drivers.h"
 #include "support/test_support.h"
-#include "ui/screen.h"
 #include "ui/shell_services.h"
+#include "ui/ui_input.h"
 
 namespace zelmora {
 namespace {
@@ -21,22 +21,6 @@ protected:
     void SetUp() override { Shell() = ShellServices{}; }
     void TearDown() override { Shell() = ShellServices{}; }
 
-    void Click(int x, int y, int button = 0, bool doubleClick = false) {
-        MouseDown(*app, x, y, button, doubleClick);
-        MouseUp(*app, x, y, button);
-    }
-    void Drag(int x, int y, int dy) {
-        MouseDown(*app, x, y, 0, false);
-        MouseMove(*app, x, y + dy / 2);
-        MouseMove(*app, x, y + dy);
-        MouseUp(*app, x, y + dy, 0);
-    }
-    // Holds the button over (x, y) for `ticks` ticks of 16 ms.
-    void Hold(int x, int y, int ticks) {
-        MouseDown(*app, x, y, 0, false);
-        for (int t = 0; t < ticks; ++t) TickAutorepeat(*app);
-        MouseUp(*app, x, y, 0);
-    }
     void Entries(int count) {
         app->browserList.assign(static_cast<std::size_t>(count), BrowserEntry{});
         app->browserCount = count;
@@ -88,7 +72,7 @@ TEST_F(MouseTest, DragsMoveOneUnitPerPixelWithinTheirClamps) {
         MouseDown(*app, c.x, c.y, 0, false);
         EXPECT_EQ(c.value(*app), before) << c.what << ": a press alone changes nothing";
         MouseUp(*app, c.x, c.y, 0);
-        Drag(c.x, c.y, c.dy);
+        DragBy(*app, c.x, c.y, c.dy);
         EXPECT_EQ(c.value(*app), c.expected) << c.what;
         EXPECT_EQ(app->pressedControl, 0);
     }
@@ -99,41 +83,41 @@ TEST_F(MouseTest, ClicksAndHeldButtonsOnTheOrderList) {
     song.orderPosition = 1;
     song.orders[1] = 0x05;
     // The rows show orders position - 4 .. + 4: order 1 in the fifth row (y 132).
-    Click(52, 133, 1);  // right click on the high digit: 05 - 16 clamps to 00
+    Click(*app, 52, 133, 1);  // right click on the high digit: 05 - 16 clamps to 00
     EXPECT_EQ(song.orders[1], 0x00);
     song.orders[1] = 0x05;
-    Click(52, 133, 0);
+    Click(*app, 52, 133, 0);
     EXPECT_EQ(song.orders[1], 0x15);
-    Click(62, 145, 1);  // order 2's low digit, right button
+    Click(*app, 62, 145, 1);  // order 2's low digit, right button
     EXPECT_EQ(song.orders[2], 0);
-    Click(30, 157);  // order 3 becomes the position
+    Click(*app, 30, 157);  // order 3 becomes the position
     EXPECT_EQ(song.orderPosition, 3);
-    Click(30, 181);  // the row of order 5, which does not exist
+    Click(*app, 30, 181);  // the row of order 5, which does not exist
     EXPECT_EQ(song.orderPosition, 3);
 
-    Click(160, 150);  // delete on the last order does nothing
+    Click(*app, 160, 150);  // delete on the last order does nothing
     EXPECT_EQ(song.lastOrder, 3);
     song.orderPosition = 1;
     song.restartOrder = 3;
-    Click(160, 150);
+    Click(*app, 160, 150);
     EXPECT_EQ(song.lastOrder, 2);
     EXPECT_EQ(song.restartOrder, 2);
 
     // Insert held for a second: once at the press, then from the 16th tick,
     // 48 in all; held on, it stops at 256 orders.
     song.orders[1] = 9;
-    Hold(160, 120, 62);
+    Hold(*app, 160, 120, 62);
     EXPECT_EQ(song.lastOrder, 2 + 48);
     for (int i = 1; i <= 49; ++i) ASSERT_EQ(song.orders[i], 9) << i;
-    Hold(160, 120, 400);
+    Hold(*app, 160, 120, 400);
     EXPECT_EQ(song.lastOrder, 255);
 
-    Click(160, 165);  // fill
+    Click(*app, 160, 165);  // fill
     for (int i = 0; i <= 255; ++i) ASSERT_EQ(song.orders[i], i);
-    Click(92, 50);  // last order +1 at 255
+    Click(*app, 92, 50);  // last order +1 at 255
     EXPECT_EQ(song.lastOrder, 255);
     song.orderPosition = 255;
-    Click(108, 50);  // last order -1 below the position
+    Click(*app, 108, 50);  // last order -1 below the position
     EXPECT_EQ(song.lastOrder, 255);
 }
 
@@ -141,42 +125,39 @@ TEST_F(MouseTest, SequencerListsToolbarPagesAndTransport) {
     struct Case {
         const char* what;
         int x, y, button;
-        bool doubleClick;
         std::function<int(const AppState&)> value;
         int expected;
     };
+    auto page = [](const AppState& a) { return a.screenPage; };
+    auto playMode = [](const AppState& a) { return int(a.transport.playMode); };
     const Case cases[] = {
-        {"tempo arrow", 92, 210, 0, false, [](const AppState& a) { return int(a.song.tempo); }, 126},
-        {"instrument row 3", 250, 16 + 36, 0, false, [](const AppState& a) { return a.currentInstrument; },
-         4},
-        {"region row 7", 250, 176 + 84, 1, false, [](const AppState& a) { return a.currentSample; }, 7},
+        {"tempo arrow", 92, 210, 0, [](const AppState& a) { return int(a.song.tempo); }, 126},
+        {"instrument row 3", 250, 16 + 36, 0, [](const AppState& a) { return a.currentInstrument; }, 4},
+        {"region row 7", 250, 176 + 84, 1, [](const AppState& a) { return a.currentSample; }, 7},
         // The earlier toolbar offers only Setup and Browser (page 1 stays).
-        {"toolbar: Master", 440, 16 + 80, 0, false, [](const AppState& a) { return a.screenPage; },
-         profile::kAllPages ? 5 : 1},
-        {"toolbar: Setup", 440, 16 + 8, 0, false, [](const AppState& a) { return a.screenPage; }, 0},
-        {"play song", 130, 215, 0, false, [](const AppState& a) { return int(a.transport.playMode); },
-         kPlaySong},
-        {"play pattern", 160, 215, 0, false, [](const AppState& a) { return int(a.transport.playMode); },
-         kPlayPattern},
+        {"toolbar: Master", 440, 16 + 80, 0, page, profile::kAllPages ? 5 : 1},
+        {"toolbar: Setup", 440, 16 + 8, 0, page, 0},
+        {"play song", 130, 215, 0, playMode, kPlaySong},
+        {"play pattern", 160, 215, 0, playMode, kPlayPattern},
     };
     for (const Case& c : cases) {
         app->NewSong();
-        Click(c.x, c.y, c.button, c.doubleClick);
+        Click(*app, c.x, c.y, c.button);
         EXPECT_EQ(c.value(*app), c.expected) << c.what;
     }
     StopPlayer(*app);
 
     // Page rows answer only while their page is shown.
     app->screenPage = 1;
-    Click(800, 24);
+    Click(*app, 800, 24);
     EXPECT_EQ(app->envelopeTab, 0);
     app->screenPage = 2;
-    Click(763 + 87 * 2 + 3, 24);
+    Click(*app, 763 + 87 * 2 + 3, 24);
     EXPECT_EQ(app->envelopeTab, 2);
     app->screenPage = 5;
-    Click(860, 5);
+    Click(*app, 860, 5);
     EXPECT_EQ(song.eqOn, profile::kMasterSection ? 1 : 0);
-    Click(860, 5);
+    Click(*app, 860, 5);
     EXPECT_EQ(song.eqOn, 0);
 }
 
@@ -245,14 +226,14 @@ TEST_F(MouseTest, SetupActsAtReleaseAndRoutingRepeatsWithinTheDriversChannels) {
     EXPECT_EQ(app->settings.driverIndex, 1);
     EXPECT_EQ(app->asioHost.driver, &two);
 
-    Hold(815, 70, 62);  // output left +1, four outputs
+    Hold(*app, 815, 70, 62);  // output left +1, four outputs
     EXPECT_EQ(app->settings.outputLeft, 3);
-    Hold(831, 38, 3);  // input left -1 stays at 0
+    Hold(*app, 831, 38, 3);  // input left -1 stays at 0
     EXPECT_EQ(app->settings.inputLeft, 0);
 
-    Click(1000, 20);  // rate up
+    Click(*app, 1000, 20);  // rate up
     EXPECT_EQ(app->settings.sampleRate, 48000.0);
-    Click(900, 60);
+    Click(*app, 900, 60);
     EXPECT_EQ(two.controlPanelCalls, 1);
     StopAudio(*app);
     app.reset();  // the driver list calls the factory on its way out
