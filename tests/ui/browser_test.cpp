@@ -135,6 +135,8 @@ TEST_F(BrowserTest, ScrollingOnlyWithMoreThanEighteenEntries) {
         const int top = count > 18 ? count - 18 : 0;
         Hold(*app, 505, 245, 80);  // down arrow, held well past the end
         EXPECT_EQ(app->browserScroll, top) << count;
+        MouseWheel(*app, 700, 100, -120 * 30);  // the wheel, past the end too
+        EXPECT_EQ(app->browserScroll, top) << count;
         MouseWheel(*app, 700, 100, 120 * 3);
         EXPECT_EQ(app->browserScroll, count > 18 ? top - 3 : 0) << count;
         MouseDown(*app, 600, 40, 0, false);  // the top row is the scrolled-to entry

@@ -1,17 +1,20 @@
-// The pattern editor's keys and the text field, driven through the handlers.
+// The pattern editor's keys, the same notes from a MIDI keyboard, and the text
+// field, driven through the handlers.
 #include "ui/keyboard.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "app/profile.h"
 #include "engine/engine_fixture.h"
+#include "ui/midi_notes.h"
+#include "ui/ui_input.h"
 
 namespace zelmora {
 namespace {
-
-constexpr KeyModifiers kNone{}, kShift{true, false}, kCtrl{false, true};
 
 // A cell from its bytes in order: note, instrument, command and parameter pairs.
 PatternCell Cell(int n = 0, int i = 0, int c1 = 0, int p1 = 0, int c2 = 0, int p2 = 0, int c3 = 0, int p3 = 0) {
@@ -30,15 +33,19 @@ std::string Bytes(const PatternCell& c) {
 
 PatternCell& CellAt(AppState& app, int row, int track = 0) { return app.song.patterns[0].cells[row][track]; }
 
-void Press(AppState& app, int key, KeyModifiers mods = kNone, bool repeat = false) {
-    KeyDown(app, key, repeat, mods);
+bool NoneHeld(const AppState& app) { return std::count(std::begin(app.heldNotes), std::end(app.heldNotes), 0) == 128; }
+
+// A state whose instrument 1 plays a looping note.
+std::unique_ptr<AppState> MakeEditorApp() {
+    auto app = MakeEngineApp();
+    AddSample(*app, 1, 0, 4410, 1, [](int, int) { return 0.5; }, 1, 0, 4410);
+    return app;
 }
 
 struct EditorTest : ::testing::Test {
     void SetUp() override {
         if constexpr (!profile::kKeyboardEditor) GTEST_SKIP() << "the earlier build edits text fields only";
-        app = MakeEngineApp();
-        AddSample(*app, 1, 0, 4410, 1, [](int, int) { return 0.5; }, 1, 0, 4410);  // a looping note
+        app = MakeEditorApp();
     }
     std::unique_ptr<AppState> app;
 };
@@ -61,9 +68,9 @@ TEST_F(EditorTest, CursorStaysInsideThePattern) {  // 4 tracks, 64 rows, 4 rows 
         app->cursor = {c.track, c.column};
         app->transport.row = c.row;
         Press(*app, c.key, c.mods);
-        EXPECT_EQ(app->cursor.track, c.wantTrack) << "key " << c.key << " from track " << c.track;
-        EXPECT_EQ(app->cursor.column, c.wantColumn) << "key " << c.key << " from column " << c.column;
-        EXPECT_EQ(app->transport.row, c.wantRow) << "key " << c.key << " from row " << c.row;
+        EXPECT_EQ(std::make_tuple(app->cursor.track, app->cursor.column, app->transport.row),
+                  std::make_tuple(c.wantTrack, c.wantColumn, c.wantRow))
+            << "key " << c.key << " from " << c.track << "," << c.column << "," << c.row;
     }
 }
 
@@ -84,7 +91,7 @@ TEST_F(EditorTest, NoteKeysOfEachLayout) {
         Press(*app, c.key);
         EXPECT_EQ(CellAt(*app, 0).note, c.wantNote) << "layout " << c.layout << " key " << c.key;
         KeyUp(*app, c.key);
-        EXPECT_EQ(std::count(std::begin(app->heldNotes), std::end(app->heldNotes), 0), 128) << "released";
+        EXPECT_TRUE(NoneHeld(*app)) << "released";
     }
 }
 
@@ -92,7 +99,7 @@ TEST_F(EditorTest, PlainEntryRepeatsButSoundsOnce) {
     app->editMode = 1;
     app->song.editStep = 2;
     Press(*app, 'Z');
-    Press(*app, 'Z', kNone, true);  // auto-repeat
+    KeyDown(*app, 'Z', true, kNone);  // auto-repeat
     EXPECT_EQ(Bytes(CellAt(*app, 2)), Bytes(Cell(49, 1)));
     EXPECT_EQ(app->transport.row, 4);
     EXPECT_EQ(BusyVoiceCount(*app), 1);
@@ -104,15 +111,14 @@ TEST_F(EditorTest, PlainEntryRepeatsButSoundsOnce) {
     Press(*app, vk::kF1 + 1);
     KeyUp(*app, 'Z');
     EXPECT_EQ(app->voices[0].envelopeStage, kStageRelease);
-    EXPECT_EQ(std::count(std::begin(app->heldNotes), std::end(app->heldNotes), 0), 128);
+    EXPECT_TRUE(NoneHeld(*app));
     app->cursor.column = 0;
     Press(*app, vk::kF1);
     // Keys held while the window loses the keyboard never see their release.
     app->editMode = 0;
-    Press(*app, 'X');
-    Press(*app, 'C');
+    for (int key : {'X', 'C'}) Press(*app, key);
     ReleaseHeldNotes(*app);
-    EXPECT_EQ(std::count(std::begin(app->heldNotes), std::end(app->heldNotes), 0), 128);
+    EXPECT_TRUE(NoneHeld(*app));
     EXPECT_EQ(app->voices[1].envelopeStage, kStageRelease);
     EXPECT_EQ(app->voices[2].envelopeStage, kStageRelease);
     app->editMode = 1;
@@ -207,6 +213,94 @@ TEST_F(EditorTest, PlayingAgainStartsFromTheTop) {
     Press(*app, vk::kF1 + 3);  // running: the pattern from its top
     EXPECT_EQ(app->transport.playMode, kPlayPattern);
     EXPECT_EQ(app->transport.row, 0);
+}
+
+// A state for the MIDI runs: the cursor on track 1, row 2.
+std::unique_ptr<AppState> MakeTwin(bool edit, bool playing, int editStep) {
+    auto app = MakeEditorApp();
+    app->editMode = edit ? 1 : 0;
+    app->song.editStep = static_cast<uint8_t>(editStep);
+    app->transport.playMode = playing ? kPlaySong : kStopped;
+    app->cursor = {1, 0};
+    app->transport.row = 2;
+    return app;
+}
+
+// The same notes, pressed and released on the keys and arriving as MIDI
+// messages, leave the same cells, cursor, held notes and sounding voices behind.
+TEST(MidiNotes, EnterAndPlayAsTheNoteKeysDo) {
+    if constexpr (!profile::kKeyboardEditor) GTEST_SKIP() << "the earlier build has no note keys";
+    // Notes 48, 52, 55 and 60 (the keys Z C B Q at octave 4), pressed (true) or released.
+    const std::pair<int, bool> chord[] = {{48, true},  {52, true},  {55, true}, {52, false},
+                                          {48, false}, {55, false}, {60, true}};
+    const auto keyOf = [](int note) { return note == 48 ? 'Z' : note == 52 ? 'C' : note == 55 ? 'B' : 'Q'; };
+    struct Case {
+        bool edit, shift, playing;
+        int editStep;
+    } cases[] = {{false, false, false, 1}, {true, false, false, 1}, {true, false, false, 3},
+                 {true, true, false, 1},   {true, false, true, 1},  {true, false, false, 0}};
+    for (const Case& c : cases) {
+        auto keys = MakeTwin(c.edit, c.playing, c.editStep), midi = MakeTwin(c.edit, c.playing, c.editStep);
+        bool offByZeroVelocity = false;
+        for (const auto& [note, down] : chord) {
+            if (down)
+                Press(*keys, keyOf(note), {c.shift, false});
+            else
+                KeyUp(*keys, keyOf(note));
+            // Note-offs alternate between 0x80 and a note-on of velocity 0.
+            offByZeroVelocity = !offByZeroVelocity;
+            QueueMidiMessage(down || offByZeroVelocity ? 0x93 : 0x83, static_cast<uint8_t>(note), down ? 127 : 0);
+            TakeMidiMessages(*midi, c.shift);
+        }
+        SCOPED_TRACE(::testing::Message() << "edit " << c.edit << " shift " << c.shift << " playing " << c.playing
+                                          << " step " << c.editStep);
+        EXPECT_EQ(std::memcmp(&keys->song.patterns[0], &midi->song.patterns[0], sizeof keys->song.patterns[0]), 0);
+        EXPECT_EQ(std::make_pair(midi->transport.row, midi->cursor.column),
+                  std::make_pair(keys->transport.row, keys->cursor.column));
+        EXPECT_EQ(std::memcmp(keys->heldNotes, midi->heldNotes, sizeof keys->heldNotes), 0);
+        for (int v = 0; v < kVoiceCount; ++v)
+            EXPECT_EQ(std::make_pair(midi->voices[v].envelopeStage, midi->voices[v].note),
+                      std::make_pair(keys->voices[v].envelopeStage, keys->voices[v].note)) << "voice " << v;
+    }
+}
+
+// The sound, not only the voice: a third of full velocity is a third of the
+// level (the sample is a constant 0.5, so every frame shows it); the cell
+// holds the note alone.
+TEST(MidiNotes, VelocityScalesOnlyThePreview) {
+    if constexpr (profile::kLinearVoices) GTEST_SKIP() << "the earlier build's voices have no velocity gain";
+    double level[2] = {};
+    for (int soft = 0; soft < 2; ++soft) {
+        auto midi = MakeTwin(true, false, 1);
+        QueueMidiMessage(0x90, 127, soft ? 42 : 126);  // the top MIDI note
+        TakeMidiMessages(*midi, false);
+        EXPECT_EQ(midi->heldNotes[127], 127);
+        EXPECT_EQ(midi->song.patterns[0].cells[2][1].note, 128);
+        for (int i = 0; i < 64; ++i) RenderBuffer(*midi);  // past the attack
+        level[soft] = std::fabs(midi->mixLeft[255]) + std::fabs(midi->mixRight[255]);
+    }
+    ASSERT_GT(level[0], 0.0);
+    EXPECT_NEAR(level[1] / level[0], 42.0 / 126.0, 1e-9);
+}
+
+// A flood from a device: what does not fit is dropped, the rest arrives in
+// order, and the queue works on afterwards; other messages and bad data bytes
+// never enter.
+TEST(MidiNotes, QueueBoundsAndFilters) {
+    ClearMidiQueue();
+    auto midi = MakeTwin(false, false, 1);
+    EXPECT_FALSE(QueueMidiMessage(0xB0, 7, 100));  // a controller
+    EXPECT_FALSE(QueueMidiMessage(0x90, 200, 100));  // no such note
+    for (int i = 0; i < kMidiQueueSize + 40; ++i) {
+        const bool wake = QueueMidiMessage(0x90, static_cast<uint8_t>(i % 128), 100);
+        EXPECT_EQ(wake, i == 0) << "only the first note wakes the main thread";
+    }
+    EXPECT_TRUE(TakeMidiMessages(*midi, false));
+    for (int n = 0; n < 128; ++n) EXPECT_EQ(midi->heldNotes[n], 127) << n;
+    EXPECT_FALSE(TakeMidiMessages(*midi, false));  // the rest was dropped, not kept
+    EXPECT_TRUE(QueueMidiMessage(0x80, 5, 0));
+    EXPECT_TRUE(TakeMidiMessages(*midi, false));
+    EXPECT_EQ(midi->heldNotes[5], 0);
 }
 
 TEST(EarlierBuild, KeysOnlyEditTheTextField) {
