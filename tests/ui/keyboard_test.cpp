@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <tuple>
 
 #include "app/profile.h"
 #include "engine/engine_fixture.h"
@@ -101,9 +102,8 @@ TEST_F(EditorTest, PlainEntryRepeatsButSoundsOnce) {
     Press(*app, 'Z');
     KeyDown(*app, 'Z', true, kNone);  // auto-repeat
     EXPECT_EQ(Bytes(CellAt(*app, 2)), Bytes(Cell(49, 1)));
-    EXPECT_EQ(app->transport.row, 4);
-    EXPECT_EQ(BusyVoiceCount(*app), 1);
-    EXPECT_EQ(app->song.tracks[0].channel.instrument, 1);
+    EXPECT_EQ(std::make_tuple(app->transport.row, BusyVoiceCount(*app), app->song.tracks[0].channel.instrument),
+              std::make_tuple(4, 1, 1));
 
     // Released after the cursor and the octave moved: the note its press
     // started stops, and no phantom note stays for later chords.
@@ -119,8 +119,8 @@ TEST_F(EditorTest, PlainEntryRepeatsButSoundsOnce) {
     for (int key : {'X', 'C'}) Press(*app, key);
     ReleaseHeldNotes(*app);
     EXPECT_TRUE(NoneHeld(*app));
-    EXPECT_EQ(app->voices[1].envelopeStage, kStageRelease);
-    EXPECT_EQ(app->voices[2].envelopeStage, kStageRelease);
+    EXPECT_EQ(std::make_tuple(app->voices[1].envelopeStage, app->voices[2].envelopeStage),
+              std::make_tuple(kStageRelease, kStageRelease));
     app->editMode = 1;
 
     Press(*app, '0', kCtrl);  // step 0: every entry stays on its row
@@ -128,8 +128,7 @@ TEST_F(EditorTest, PlainEntryRepeatsButSoundsOnce) {
     EXPECT_EQ(app->transport.row, 4);
     app->editMode = 0;  // preview only
     Press(*app, 'Q');
-    EXPECT_EQ(CellAt(*app, 4).note, 0);
-    EXPECT_EQ(app->heldNotes[60], 127);
+    EXPECT_EQ(std::make_tuple(CellAt(*app, 4).note, app->heldNotes[60]), std::make_tuple(0, 127));
 }
 
 TEST_F(EditorTest, ChordEntryWritesHeldNotesAboveTheLowest) {
@@ -137,8 +136,7 @@ TEST_F(EditorTest, ChordEntryWritesHeldNotesAboveTheLowest) {
     CellAt(*app, 0) = Cell(0, 0, 0, 0, 0, 0, 5, 0x20);
     for (int key : {'B', 'Z', 'C'}) Press(*app, key, kShift);  // G, C, E
     EXPECT_EQ(Bytes(CellAt(*app, 0)), Bytes(Cell(49, 1, 192, 4, 192, 7, 5, 0x20)));  // slot 3 kept
-    EXPECT_EQ(app->transport.row, 0);
-    EXPECT_EQ(BusyVoiceCount(*app), 3);  // each key sounded once
+    EXPECT_EQ(std::make_tuple(app->transport.row, BusyVoiceCount(*app)), std::make_tuple(0, 3));  // each key once
 
     for (int key : {'B', 'Z', 'C'}) KeyUp(*app, key);
     app->transport.playMode = kPlaySong;  // a running player takes chords without Shift
@@ -193,8 +191,7 @@ TEST_F(EditorTest, TrackKeysCoverAll256Rows) {
 
     Press(*app, vk::kF1 + 2, kShift);  // cut
     EXPECT_STREQ(app->statusLine, "Copied To Track Buffer.");
-    EXPECT_EQ(CellAt(*app, 203, 2).note, 0);
-    EXPECT_EQ(app->cursor.column, 0);
+    EXPECT_EQ(std::make_tuple(CellAt(*app, 203, 2).note, app->cursor.column), std::make_tuple(0, 0));
     app->cursor.track = 3;
     Press(*app, vk::kF1 + 4, kShift);
     EXPECT_STREQ(app->statusLine, "Pasted From Track Buffer.");
@@ -211,8 +208,7 @@ TEST_F(EditorTest, PlayingAgainStartsFromTheTop) {
     Press(*app, vk::kF1 + 4);  // stopped: plays on from the row
     EXPECT_EQ(app->transport.row, 17);
     Press(*app, vk::kF1 + 3);  // running: the pattern from its top
-    EXPECT_EQ(app->transport.playMode, kPlayPattern);
-    EXPECT_EQ(app->transport.row, 0);
+    EXPECT_EQ(std::make_tuple(app->transport.playMode, app->transport.row), std::make_tuple(kPlayPattern, 0));
 }
 
 // A state for the MIDI runs: the cursor on track 1, row 2.
