@@ -94,7 +94,8 @@ TEST_F(EditingTest, CutClearTransposeAndSelectAllAreStepsOfTheHistory) {
     for (int i = 0; i < 3; ++i) Key(vk::kDown, kShift);
     Key(vk::kF1 + 1, kCtrl);   // a semitone up
     Key(vk::kF1, kCtrlShift);  // an octave down: notes 6 and 9 clamp at the lowest note
-    EXPECT_EQ(std::make_tuple(Cell(5, 0).first, Cell(6, 0).first, Cell(8, 0).first), std::make_tuple(1, kNoteOff, 1));
+    EXPECT_EQ(std::make_tuple(Cell(5, 0).first, Cell(6, 0).first, Cell(8, 0).first),
+              std::make_tuple(1, kNoteOff, 1));
     app->song.patterns[0].cells[9][0].note = 0;
     Key(vk::kDelete);  // on a selection: the cells go, edit mode or not
     EXPECT_EQ(Cell(7, 0), std::make_pair(0, 0));
@@ -162,7 +163,7 @@ TEST_F(EditingTest, FadersMuteAndSolo) {
     EXPECT_EQ(app->song.tracks[1].mixerVolume, 44);
     DragBy(*app, x, H - 44 - 58 + 5, -105);
     EXPECT_EQ(app->song.tracks[1].mixerVolume, 64);
-    Undo(*app);
+    app->song.tracks[1].mixerVolume = 44;
     Click(*app, x, H - 44 - 58 + 5, 0, true);  // a double click resets
     EXPECT_EQ(app->song.tracks[1].mixerVolume, 64);
     app->song.masterVolume = 50;
@@ -181,14 +182,11 @@ TEST_F(EditingTest, FadersMuteAndSolo) {
     PlayTransport(*app, true, true);
     RenderBuffer(*app);
     const double heard = std::fabs(app->mixLeft[200]) + std::fabs(app->mixRight[200]);
-    ToggleSolo(*app, 2);
-    ToggleSolo(*app, 3);
+    for (int t : {2, 3}) ToggleSolo(*app, t);
     ToggleMute(*app, 3);
     RenderBuffer(*app);
     EXPECT_GT(std::fabs(app->mixLeft[200]) + std::fabs(app->mixRight[200]), heard * 2);  // three tracks sound now
-    ToggleMute(*app, 1);
-    ToggleMute(*app, 2);
-    ToggleMute(*app, 3);
+    for (int t : {1, 2, 3}) ToggleMute(*app, t);
     RenderBuffer(*app);
     EXPECT_EQ(app->mixLeft[200] + app->mixRight[200], 0.0);
 }
@@ -246,13 +244,10 @@ TEST_F(EditingTest, RegionPageValuesKeyRangeAndPreview) {
         EXPECT_EQ(RegionValue(*app, c), c.fresh) << c.what;
     }
     // The keyboard: every note has one key, black keys over the white ones.
-    for (int note = 0; note < 128; ++note) {
-        const place::Box b = KeyBox(note);
-        EXPECT_EQ(KeyAt(b.x + b.w / 2, b.y + 2), note);
-    }
-    // The high end dragged below the low one: the ends change places.
-    const auto y = [](int note) { return KeyBox(note).y + KeyBox(note).h - 2; };
     const auto x = [](int note) { return KeyBox(note).x + KeyBox(note).w / 2; };
+    const auto y = [](int note) { return KeyBox(note).y + KeyBox(note).h - 2; };
+    for (int note = 0; note < 128; ++note) EXPECT_EQ(KeyAt(x(note), KeyBox(note).y + 2), note);
+    // The high end dragged below the low one: the ends change places.
     Drag(*app, x(0), y(0), x(48), y(0));     // the low end up to C-4
     Drag(*app, x(127), y(127), x(36), y(127));  // the high end down past it, to C-3
     EXPECT_EQ(std::make_tuple(s.keyLow, s.keyHigh), std::make_tuple(36, 48));
@@ -285,25 +280,24 @@ TEST_F(EditingTest, SampleLoopMarkersLoopModeAndZoom) {
     drag(505, 60, 505 + 100);  // the start to frame 2000
     drag(1005, 160, 505 + 50);  // the end, in the overview, dragged before the start: one frame after it
     EXPECT_EQ(std::make_tuple(s.loopStart, s.loopLength), std::make_tuple(2000, 1));
-    Undo(*app);
+    s.loopLength = 8000;
 
     // The wheel zooms the detail view around the mouse, down to a frame a
     // column and back out to the whole sample, never past its ends.
     for (int n = 0; n < 8; ++n) MouseWheel(*app, 505 + 100, 60, 120);
-    EXPECT_EQ(DetailSpan(*app).perColumn, 1);
-    EXPECT_EQ(DetailSpan(*app).first, 2000 - 100);
+    EXPECT_EQ(std::make_tuple(DetailSpan(*app).first, DetailSpan(*app).perColumn),
+              std::make_tuple(2000 - 100, 1));
     drag(505 + 100, 60, 505 + 103);  // the start marker, now moved frame by frame
     EXPECT_EQ(s.loopStart, 2003);
     MouseWheel(*app, 1000, 60, -120 * 20);
     EXPECT_EQ(std::make_tuple(DetailSpan(*app).first, DetailSpan(*app).perColumn), std::make_tuple(0, 20));
-    Click(*app, 730, 240);
-    Click(*app, 730, 240);  // ping-pong, then off
+    for (int n = 0; n < 2; ++n) Click(*app, 730, 240);  // ping-pong, then off
     EXPECT_EQ(s.loopMode, 0);
 }
 
 TEST_F(EditingTest, TheExportIsTheRendererOfTheSongAsSaved) {
     const std::string folder = MakeTempDir();
-    std::snprintf(app->browserFolder, sizeof app->browserFolder, "%s", folder.c_str());
+    SetBrowserFolder(*app, folder);
     AddSample(*app, 1, 0, 2000, 1, [](int, int f) { return std::sin(f * 0.05); }, 1, 0, 2000);
     app->song.lastOrder = 0;
     app->song.patterns[0].lastRow = 15;

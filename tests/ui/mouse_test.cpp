@@ -94,13 +94,16 @@ TEST_F(MouseTest, GesturesChangeTheirValueWithinItsClamps) {
     auto tab = [](const AppState& a) { return a.envelopeTab; };
     auto band3 = [](const AppState& a) { return int(a.song.eqGains[3]); };
     auto row = [](const AppState& a) { return a.transport.row; };
+    auto firstInstrument = [](const AppState& a) { return a.firstShownInstrument; };
+    auto instrument = [](const AppState& a) { return a.currentInstrument; };
+    auto sample = [](const AppState& a) { return a.currentSample; };
     auto fortyOrders = [](AppState& a) { a.song.lastOrder = 40; };
     auto row3 = [](AppState& a) { a.transport.row = 3; };
     const Case cases[] = {
         {"tempo up 10", 1, 60, 210, kDrag, -10, nullptr, tempo, 135},
         {"tempo arrow", 1, 92, 210, kClick, 0, nullptr, tempo, 126},
-        {"edit step ceiling", 1, 60, 260, kDrag, -40, nullptr, [](const AppState& a) { return int(a.song.editStep); },
-         16},
+        {"edit step ceiling", 1, 60, 260, kDrag, -40, nullptr,
+         [](const AppState& a) { return int(a.song.editStep); }, 16},
         {"position down 10", 1, 70, 18, kDrag, 10, fortyOrders, position, 10},
         {"position stops at the last order", 1, 70, 18, kDrag, 99, fortyOrders, position, 40},
         {"last order never below the position or restart", 1, 70, 50, kDrag, 99,
@@ -108,20 +111,17 @@ TEST_F(MouseTest, GesturesChangeTheirValueWithinItsClamps) {
          [](const AppState& a) { return int(a.song.lastOrder); }, 12},
         {"order list wheel", 1, 100, 150, kWheel, 240,
          [](AppState& a) { a.song.lastOrder = 10, a.song.orderPosition = 5; }, position, 3},
-        {"instrument bar", 1, 200, 40, kDrag, 500, nullptr, [](const AppState& a) { return a.firstShownInstrument; },
-         244},
-        {"instrument wheel down to 0", 1, 250, 50, kWheel, 120 * 5, nullptr,
-         [](const AppState& a) { return a.firstShownInstrument; }, 0},
-        {"instrument row 3", 1, 250, 16 + 36, kClick, 0, nullptr, [](const AppState& a) { return a.currentInstrument; },
-         4},
+        {"instrument bar", 1, 200, 40, kDrag, 500, nullptr, firstInstrument, 244},
+        {"instrument wheel down to 0", 1, 250, 50, kWheel, 120 * 5, nullptr, firstInstrument, 0},
+        {"instrument row 3", 1, 250, 16 + 36, kClick, 0, nullptr, instrument, 4},
         {"sample wheel to the last", 1, 250, 200, kWheel, -120 * 300, nullptr,
          [](const AppState& a) { return a.firstShownSample; }, 248},
-        {"region row 7", 1, 250, 176 + 84, kRightClick, 0, nullptr, [](const AppState& a) { return a.currentSample; },
-         7},
+        {"region row 7", 1, 250, 176 + 84, kRightClick, 0, nullptr, sample, 7},
         {"pattern wheel, less than a notch", 1, 300, 400, kWheel, -119, row3, row, 3},
         {"pattern wheel to the last row", 1, 300, 400, kWheel, -120 * 100, row3, row, 63},
         {"browser bar, 40 entries", 1, 505, 60, kDrag, 100, nullptr, scroll, 22},
-        {"browser bar, 17 entries", 1, 505, 60, kDrag, 100, [](AppState& a) { a.browserCount = 17; }, scroll, 0},
+        {"browser bar, 17 entries", 1, 505, 60, kDrag, 100, [](AppState& a) { a.browserCount = 17; }, scroll,
+         0},
         {"browser wheel off its page", 0, 600, 100, kWheel, -120, nullptr, scroll, 0},
         // The earlier toolbar offers only Setup and Browser (page 1 stays).
         {"toolbar: Master", 1, 440, 16 + 80, kClick, 0, nullptr, page, profile::kAllPages ? 5 : 1},

@@ -3,9 +3,11 @@
 // or order shows as a mismatch.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
 #include <memory>
 #include <random>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -430,33 +432,31 @@ TEST(Skin, PanelsAreStyleTwoPaperWhereValuesAreDrawn) {
     const Skin& s = BuiltInSkin();
     const auto& text = Get(PieceId::TextFont);
     const uint32_t paper = s.At(text.x + skin::kTextW * ' ', text.y + 16);
-    struct Value {
+    const struct {
         PieceId panel;
-        int panelX, panelY;  // where the panel stands on the screen
-        int x, y, chars;     // where the value is drawn on the screen
+        int panelX, panelY;                      // where the panel stands on the screen
+        std::vector<std::array<int, 3>> values;  // where each value is drawn on the screen, and its width
+    } panels[] = {
+        {PieceId::PlaylistPanel, 0, 0, {{71, 20, 2}, {71, 68, 2}}},
+        {PieceId::SequencerPanel, 0, 192, {{64, 212, 3}, {71, 260, 2}}},
+        {PieceId::HeaderBand, 0, 272, {{71, 292, 2}, {124, 292, 32}, {418, 292, 2}, {534, 292, 2}}},
+        {PieceId::HeaderTile, 584, 272, {{584, 292, 9}}},
+        {PieceId::TrackHeader, 49, 308, {{99, 312, 2}, {57, 328, 16}}},
+        {PieceId::SetupPage, 494, 0, {{586, 20, 32}, {565, 84, 2}, {916, 36, 9}, {565, 100, 64}}},
+        {PieceId::BrowserPage, 494, 0, {{565, 20, 60}, {565, 260, 32}}},
+        {PieceId::InstrumentPage, 494, 0,
+         {{565, 116, 2}, {618, 36, 14}, {728, 116, 4}, {830, 212, 2}, {883, 116, 9}}},
+        {PieceId::MasterPage, 494, 0, {{528, 128, 45}}},
     };
-    const Value values[] = {
-        {PieceId::PlaylistPanel, 0, 0, 71, 20, 2},     {PieceId::PlaylistPanel, 0, 0, 71, 68, 2},
-        {PieceId::SequencerPanel, 0, 192, 64, 212, 3}, {PieceId::SequencerPanel, 0, 192, 71, 260, 2},
-        {PieceId::HeaderBand, 0, 272, 71, 292, 2},     {PieceId::HeaderBand, 0, 272, 124, 292, 32},
-        {PieceId::HeaderBand, 0, 272, 418, 292, 2},    {PieceId::HeaderBand, 0, 272, 534, 292, 2},
-        {PieceId::HeaderTile, 584, 272, 584, 292, 9},  {PieceId::TrackHeader, 49, 308, 99, 312, 2},
-        {PieceId::TrackHeader, 49, 308, 57, 328, 16},    {PieceId::SetupPage, 494, 0, 586, 20, 32},
-        {PieceId::SetupPage, 494, 0, 565, 84, 2},     {PieceId::SetupPage, 494, 0, 916, 36, 9},
-        {PieceId::SetupPage, 494, 0, 565, 100, 64},    {PieceId::BrowserPage, 494, 0, 565, 20, 60},
-        {PieceId::BrowserPage, 494, 0, 565, 260, 32},  {PieceId::InstrumentPage, 494, 0, 565, 116, 2},
-        {PieceId::InstrumentPage, 494, 0, 618, 36, 14}, {PieceId::InstrumentPage, 494, 0, 728, 116, 4},
-        {PieceId::InstrumentPage, 494, 0, 830, 212, 2}, {PieceId::InstrumentPage, 494, 0, 883, 116, 9},
-        {PieceId::MasterPage, 494, 0, 528, 128, 45},
-    };
-    for (const auto& v : values) {
-        const auto& p = Get(v.panel);
-        const int x0 = p.x + v.x - v.panelX, y0 = p.y + v.y - v.panelY;
-        if (y0 + 8 > s.height) continue;  // the earlier skin stops above the lower pages
-        for (int y = y0; y < y0 + 8; ++y)
-            for (int x = x0; x < x0 + 7 * v.chars && x < p.x + p.w; ++x)
-                ASSERT_EQ(s.At(x, y), paper) << p.name << " value at " << v.x << "," << v.y;
-    }
+    for (const auto& panel : panels)
+        for (const auto& [vx, vy, chars] : panel.values) {
+            const auto& p = Get(panel.panel);
+            const int x0 = p.x + vx - panel.panelX, y0 = p.y + vy - panel.panelY;
+            if (y0 + 8 > s.height) continue;  // the earlier skin stops above the lower pages
+            for (int y = y0; y < y0 + 8; ++y)
+                for (int x = x0; x < x0 + 7 * chars && x < p.x + p.w; ++x)
+                    ASSERT_EQ(s.At(x, y), paper) << p.name << " value at " << vx << "," << vy;
+        }
 }
 
 TEST(Skin, CursorDecodesWithItsHotspotOnInk) {
