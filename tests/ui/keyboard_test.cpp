@@ -1,17 +1,21 @@
-// The pattern editor's keys and the text field, driven through the handlers.
+// The pattern editor's keys, the same notes from a MIDI keyboard, and the text
+// field, driven through the handlers.
 #include "ui/keyboard.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <tuple>
 
 #include "app/profile.h"
 #include "engine/engine_fixture.h"
+#include "ui/midi_notes.h"
+#include "ui/ui_input.h"
 
 namespace zelmora {
 namespace {
-
-constexpr KeyModifiers kNone{}, kShift{true, false}, kCtrl{false, true};
 
 // A cell from its bytes in order: note, instrument, command and parameter pairs.
 PatternCell Cell(int n = 0, int i = 0, int c1 = 0, int p1 = 0, int c2 = 0, int p2 = 0, int c3 = 0, int p3 = 0) {
@@ -30,15 +34,21 @@ std::string Bytes(const PatternCell& c) {
 
 PatternCell& CellAt(AppState& app, int row, int track = 0) { return app.song.patterns[0].cells[row][track]; }
 
-void Press(AppState& app, int key, KeyModifiers mods = kNone, bool repeat = false) {
-    KeyDown(app, key, repeat, mods);
+bool NoneHeld(const AppState& app) {
+    return std::count(std::begin(app.heldNotes), std::end(app.heldNotes), 0) == 128;
+}
+
+// A state whose instrument 1 plays a looping note.
+std::unique_ptr<AppState> MakeEditorApp() {
+    auto app = MakeEngineApp();
+    AddSample(*app, 1, 0, 4410, 1, [](int, int) { return 0.5; }, 1, 0, 4410);
+    return app;
 }
 
 struct EditorTest : ::testing::Test {
     void SetUp() override {
         if constexpr (!profile::kKeyboardEditor) GTEST_SKIP() << "the earlier build edits text fields only";
-        app = MakeEngineApp();
-        AddSample(*app, 1, 0, 4410, 1, [](int, int) { return 0.5; }, 1, 0, 4410);  // a looping note
+        app = MakeEditorApp();
     }
     std::unique_ptr<AppState> app;
 };
@@ -61,9 +71,9 @@ TEST_F(EditorTest, CursorStaysInsideThePattern) {  // 4 tracks, 64 rows, 4 rows 
         app->cursor = {c.track, c.column};
         app->transport.row = c.row;
         Press(*app, c.key, c.mods);
-        EXPECT_EQ(app->cursor.track, c.wantTrack) << "key " << c.key << " from track " << c.track;
-        EXPECT_EQ(app->cursor.column, c.wantColumn) << "key " << c.key << " from column " << c.column;
-        EXPECT_EQ(app->transport.row, c.wantRow) << "key " << c.key << " from row " << c.row;
+        EXPECT_EQ(std::make_tuple(app->cursor.track, app->cursor.column, app->transport.row),
+                  std::make_tuple(c.wantTrack, c.wantColumn, c.wantRow))
+            << "key " << c.key << " from " << c.track << "," << c.column << "," << c.row;
     }
 }
 
@@ -84,7 +94,7 @@ TEST_F(EditorTest, NoteKeysOfEachLayout) {
         Press(*app, c.key);
         EXPECT_EQ(CellAt(*app, 0).note, c.wantNote) << "layout " << c.layout << " key " << c.key;
         KeyUp(*app, c.key);
-        EXPECT_EQ(std::count(std::begin(app->heldNotes), std::end(app->heldNotes), 0), 128) << "released";
+        EXPECT_TRUE(NoneHeld(*app)) << "released";
     }
 }
 
@@ -92,10 +102,9 @@ TEST_F(EditorTest, PlainEntryRepeatsButSoundsOnce) {
     app->editMode = 1;
     app->song.editStep = 2;
     Press(*app, 'Z');
-    Press(*app, 'Z', kNone, true);  // auto-repeat
+    KeyDown(*app, 'Z', true, kNone);  // auto-repeat
     EXPECT_EQ(Bytes(CellAt(*app, 2)), Bytes(Cell(49, 1)));
-    EXPECT_EQ(app->transport.row, 4);
-    EXPECT_EQ(BusyVoiceCount(*app), 1);
+    EXPECT_EQ(std::make_tuple(app->transport.row, BusyVoiceCount(*app)), std::make_tuple(4, 1));
     EXPECT_EQ(app->song.tracks[0].channel.instrument, 1);
 
     // Released after the cursor and the octave moved: the note its press
@@ -104,17 +113,16 @@ TEST_F(EditorTest, PlainEntryRepeatsButSoundsOnce) {
     Press(*app, vk::kF1 + 1);
     KeyUp(*app, 'Z');
     EXPECT_EQ(app->voices[0].envelopeStage, kStageRelease);
-    EXPECT_EQ(std::count(std::begin(app->heldNotes), std::end(app->heldNotes), 0), 128);
+    EXPECT_TRUE(NoneHeld(*app));
     app->cursor.column = 0;
     Press(*app, vk::kF1);
     // Keys held while the window loses the keyboard never see their release.
     app->editMode = 0;
-    Press(*app, 'X');
-    Press(*app, 'C');
+    for (int key : {'X', 'C'}) Press(*app, key);
     ReleaseHeldNotes(*app);
-    EXPECT_EQ(std::count(std::begin(app->heldNotes), std::end(app->heldNotes), 0), 128);
-    EXPECT_EQ(app->voices[1].envelopeStage, kStageRelease);
-    EXPECT_EQ(app->voices[2].envelopeStage, kStageRelease);
+    EXPECT_TRUE(NoneHeld(*app));
+    EXPECT_EQ(std::make_tuple(app->voices[1].envelopeStage, app->voices[2].envelopeStage),
+              std::make_tuple(kStageRelease, kStageRelease));
     app->editMode = 1;
 
     Press(*app, '0', kCtrl);  // step 0: every entry stays on its row
@@ -122,8 +130,7 @@ TEST_F(EditorTest, PlainEntryRepeatsButSoundsOnce) {
     EXPECT_EQ(app->transport.row, 4);
     app->editMode = 0;  // preview only
     Press(*app, 'Q');
-    EXPECT_EQ(CellAt(*app, 4).note, 0);
-    EXPECT_EQ(app->heldNotes[60], 127);
+    EXPECT_EQ(std::make_tuple(CellAt(*app, 4).note, app->heldNotes[60]), std::make_tuple(0, 127));
 }
 
 TEST_F(EditorTest, ChordEntryWritesHeldNotesAboveTheLowest) {
@@ -131,8 +138,7 @@ TEST_F(EditorTest, ChordEntryWritesHeldNotesAboveTheLowest) {
     CellAt(*app, 0) = Cell(0, 0, 0, 0, 0, 0, 5, 0x20);
     for (int key : {'B', 'Z', 'C'}) Press(*app, key, kShift);  // G, C, E
     EXPECT_EQ(Bytes(CellAt(*app, 0)), Bytes(Cell(49, 1, 192, 4, 192, 7, 5, 0x20)));  // slot 3 kept
-    EXPECT_EQ(app->transport.row, 0);
-    EXPECT_EQ(BusyVoiceCount(*app), 3);  // each key sounded once
+    EXPECT_EQ(std::make_tuple(app->transport.row, BusyVoiceCount(*app)), std::make_tuple(0, 3));  // one each
 
     for (int key : {'B', 'Z', 'C'}) KeyUp(*app, key);
     app->transport.playMode = kPlaySong;  // a running player takes chords without Shift
@@ -176,7 +182,7 @@ TEST_F(EditorTest, CellColumnEntry) {
     EXPECT_EQ(CellCommand(CellAt(*app, 255), 0), 5);
 }
 
-TEST_F(EditorTest, TrackKeysCoverAll256Rows) {
+TEST_F(EditorTest, FunctionKeysEditTracksOverAll256RowsAndPlay) {
     const uint8_t notes[] = {0, 1, 49, 128, 129}, down[] = {0, 1, 48, 127, 129}, up[] = {0, 3, 50, 128, 129};
     for (int i = 0; i < 5; ++i) CellAt(*app, 200 + i, 2).note = notes[i];
     app->cursor = {2, 4};
@@ -187,8 +193,7 @@ TEST_F(EditorTest, TrackKeysCoverAll256Rows) {
 
     Press(*app, vk::kF1 + 2, kShift);  // cut
     EXPECT_STREQ(app->statusLine, "Copied To Track Buffer.");
-    EXPECT_EQ(CellAt(*app, 203, 2).note, 0);
-    EXPECT_EQ(app->cursor.column, 0);
+    EXPECT_EQ(std::make_tuple(CellAt(*app, 203, 2).note, app->cursor.column), std::make_tuple(0, 0));
     app->cursor.track = 3;
     Press(*app, vk::kF1 + 4, kShift);
     EXPECT_STREQ(app->statusLine, "Pasted From Track Buffer.");
@@ -198,15 +203,102 @@ TEST_F(EditorTest, TrackKeysCoverAll256Rows) {
     CellAt(*app, 100, 0).note = 49;
     Press(*app, vk::kF1 + 4, kShift);
     EXPECT_EQ(CellAt(*app, 100, 0).note, 0);
-}
 
-TEST_F(EditorTest, PlayingAgainStartsFromTheTop) {
+    // Without Shift they play: again while running, from the pattern's top.
     app->transport.row = 17;
     Press(*app, vk::kF1 + 4);  // stopped: plays on from the row
     EXPECT_EQ(app->transport.row, 17);
     Press(*app, vk::kF1 + 3);  // running: the pattern from its top
-    EXPECT_EQ(app->transport.playMode, kPlayPattern);
-    EXPECT_EQ(app->transport.row, 0);
+    EXPECT_EQ(std::make_tuple(app->transport.playMode, app->transport.row), std::make_tuple(kPlayPattern, 0));
+}
+
+// A state for the MIDI runs: the cursor on track 1, row 2.
+std::unique_ptr<AppState> MakeTwin(bool edit, bool playing, int editStep) {
+    auto app = MakeEditorApp();
+    app->editMode = edit ? 1 : 0;
+    app->song.editStep = static_cast<uint8_t>(editStep);
+    app->transport.playMode = playing ? kPlaySong : kStopped;
+    app->cursor = {1, 0};
+    app->transport.row = 2;
+    return app;
+}
+
+// The same notes, pressed and released on the keys and arriving as MIDI
+// messages, leave the same cells, cursor, held notes and sounding voices behind.
+TEST(MidiNotes, EnterAndPlayAsTheNoteKeysDo) {
+    if constexpr (!profile::kKeyboardEditor) GTEST_SKIP() << "the earlier build has no note keys";
+    // Notes 48, 52, 55 and 60 (the keys Z C B Q at octave 4), pressed (true) or released.
+    const std::pair<int, bool> chord[] = {{48, true},  {52, true},  {55, true}, {52, false},
+                                          {48, false}, {55, false}, {60, true}};
+    const auto keyOf = [](int note) { return note == 48 ? 'Z' : note == 52 ? 'C' : note == 55 ? 'B' : 'Q'; };
+    struct Case {
+        bool edit, shift, playing;
+        int editStep;
+    } cases[] = {{false, false, false, 1}, {true, false, false, 1}, {true, false, false, 3},
+                 {true, true, false, 1},   {true, false, true, 1},  {true, false, false, 0}};
+    for (const Case& c : cases) {
+        auto keys = MakeTwin(c.edit, c.playing, c.editStep), midi = MakeTwin(c.edit, c.playing, c.editStep);
+        bool offByZeroVelocity = false;
+        for (const auto& [note, down] : chord) {
+            if (down)
+                Press(*keys, keyOf(note), {c.shift, false});
+            else
+                KeyUp(*keys, keyOf(note));
+            // Note-offs alternate between 0x80 and a note-on of velocity 0.
+            offByZeroVelocity = !offByZeroVelocity;
+            const uint8_t status = down || offByZeroVelocity ? 0x93 : 0x83;
+            QueueMidiMessage(status, static_cast<uint8_t>(note), down ? 127 : 0);
+            TakeMidiMessages(*midi, c.shift);
+        }
+        SCOPED_TRACE(::testing::Message() << "edit " << c.edit << " shift " << c.shift << " playing " << c.playing
+                                          << " step " << c.editStep);
+        EXPECT_EQ(std::memcmp(&keys->song.patterns[0], &midi->song.patterns[0], sizeof(Pattern)), 0);
+        EXPECT_EQ(std::make_pair(midi->transport.row, midi->cursor.column),
+                  std::make_pair(keys->transport.row, keys->cursor.column));
+        EXPECT_EQ(std::memcmp(keys->heldNotes, midi->heldNotes, sizeof keys->heldNotes), 0);
+        for (int v = 0; v < kVoiceCount; ++v)
+            EXPECT_EQ(std::make_pair(midi->voices[v].envelopeStage, midi->voices[v].note),
+                      std::make_pair(keys->voices[v].envelopeStage, keys->voices[v].note)) << "voice " << v;
+    }
+}
+
+// The sound, not only the voice: a third of full velocity is a third of the
+// level (the sample is a constant 0.5, so every frame shows it); the cell
+// holds the note alone.
+TEST(MidiNotes, VelocityScalesOnlyThePreview) {
+    if constexpr (profile::kLinearVoices) GTEST_SKIP() << "the earlier build's voices have no velocity gain";
+    double level[2] = {};
+    for (int soft = 0; soft < 2; ++soft) {
+        auto midi = MakeTwin(true, false, 1);
+        QueueMidiMessage(0x90, 127, soft ? 42 : 126);  // the top MIDI note
+        TakeMidiMessages(*midi, false);
+        EXPECT_EQ(midi->heldNotes[127], 127);
+        EXPECT_EQ(midi->song.patterns[0].cells[2][1].note, 128);
+        for (int i = 0; i < 64; ++i) RenderBuffer(*midi);  // past the attack
+        level[soft] = std::fabs(midi->mixLeft[255]) + std::fabs(midi->mixRight[255]);
+    }
+    ASSERT_GT(level[0], 0.0);
+    EXPECT_NEAR(level[1] / level[0], 42.0 / 126.0, 1e-9);
+}
+
+// A flood from a device: what does not fit is dropped, the rest arrives in
+// order, and the queue works on afterwards; other messages and bad data bytes
+// never enter.
+TEST(MidiNotes, QueueBoundsAndFilters) {
+    ClearMidiQueue();
+    auto midi = MakeTwin(false, false, 1);
+    EXPECT_FALSE(QueueMidiMessage(0xB0, 7, 100));  // a controller
+    EXPECT_FALSE(QueueMidiMessage(0x90, 200, 100));  // no such note
+    for (int i = 0; i < kMidiQueueSize + 40; ++i) {
+        const bool wake = QueueMidiMessage(0x90, static_cast<uint8_t>(i % 128), 100);
+        EXPECT_EQ(wake, i == 0) << "only the first note wakes the main thread";
+    }
+    EXPECT_TRUE(TakeMidiMessages(*midi, false));
+    for (int n = 0; n < 128; ++n) EXPECT_EQ(midi->heldNotes[n], 127) << n;
+    EXPECT_FALSE(TakeMidiMessages(*midi, false));  // the rest was dropped, not kept
+    EXPECT_TRUE(QueueMidiMessage(0x80, 5, 0));
+    EXPECT_TRUE(TakeMidiMessages(*midi, false));
+    EXPECT_EQ(midi->heldNotes[5], 0);
 }
 
 TEST(EarlierBuild, KeysOnlyEditTheTextField) {
@@ -214,8 +306,7 @@ TEST(EarlierBuild, KeysOnlyEditTheTextField) {
     auto app = MakeTestApp();
     app->editMode = 1;
     for (int key : {int{'Z'}, vk::kDown, vk::kF1, vk::kF1 + 4}) Press(*app, key);
-    EXPECT_EQ(app->song.patterns[0].cells[0][0].note, 0);
-    EXPECT_EQ(app->transport.row, 0);
+    EXPECT_EQ(std::make_tuple(CellAt(*app, 0).note, app->transport.row), std::make_tuple(0, 0));
     EXPECT_STREQ(app->statusLine, profile::kReadyStatus);  // no octave or transport message
 }
 

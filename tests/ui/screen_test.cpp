@@ -1,10 +1,13 @@
-// Composition checks against a skin of random pixels: every piece differs from
-// every other, so a wrong offset, style or order shows as a mismatch.
+// The built-in skin, and composition checks against a skin of random pixels:
+// every piece of that one differs from every other, so a wrong offset, style
+// or order shows as a mismatch.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
 #include <memory>
 #include <random>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -13,6 +16,8 @@
 #include "support/test_support.h"
 #include "ui/draw.h"
 #include "ui/screen.h"
+#include "ui/skin_embed.h"
+#include "ui/skin_pieces.h"
 
 namespace zelmora {
 namespace {
@@ -89,14 +94,12 @@ TEST(Screen, TopBandPanelsAndFiller) {
 
 TEST(Screen, TextStylesAndUnprintableCodes) {
     Screen s;
-    Canvas& c = s.canvas;
-    c.Text(10, 10, "Ab\x01", 3, 1);
-    EXPECT_TRUE(ShowsText(c, 10, 10, "Ab\x01", 1));
-    const char high[] = {static_cast<char>(200), 0};
-    c.Text(40, 10, high, 1, 3);
-    EXPECT_TRUE(ShowsText(c, 40, 10, " ", 3));  // no glyph above 127: a blank cell
-    c.ValueGlyph(60, 10, 35, 2);
-    EXPECT_TRUE(Shows(c, 60, 10, 7, 8, 7 * 35, 32 + 16));
+    s.canvas.Text(10, 10, "Ab\x01", 3, 1);
+    EXPECT_TRUE(ShowsText(s.canvas, 10, 10, "Ab\x01", 1));
+    s.canvas.Text(40, 10, "\xC8", 1, 3);
+    EXPECT_TRUE(ShowsText(s.canvas, 40, 10, " ", 3));  // no glyph above 127: a blank cell
+    s.canvas.ValueGlyph(60, 10, 35, 2);
+    EXPECT_TRUE(Shows(s.canvas, 60, 10, 7, 8, 7 * 35, 32 + 16));
 }
 
 TEST(Screen, TrackSlotsFollowTheCursorAtMinimumWidth) {
@@ -344,6 +347,126 @@ TEST(Scaling, ScaleUpRepeatsEveryPixel) {
     for (int y = 0; y < h * n; ++y)
         for (int x = 0; x < w * n; ++x)
             ASSERT_EQ(out[static_cast<size_t>(y) * w * n + x], x / n < 5 ? frame.At(x / n, y / n) : 0u) << x << "," << y;
+}
+
+using skin::Get;
+using skin::kPieces;
+
+constexpr int kBuiltHeight = profile::kEarlierBuild ? skin::kEarlierSkinHeight : skin::kSkinHeight;
+
+bool Inside(const skin::Piece& p, int x, int y) { return x >= p.x && y >= p.y && x < p.x + p.w && y < p.y + p.h; }
+
+// Every piece lies inside the picture; where no piece is, the picture is
+// green, and each piece holds something else.
+TEST(Skin, PiecesLieInsideAndGreenOnlyWhereNoPieceIs) {
+    const Skin& s = BuiltInSkin();
+    ASSERT_EQ(s.width, skin::kSkinWidth);
+    ASSERT_EQ(s.height, kBuiltHeight);
+    int sampled = 0, earlier = 0;
+    for (int y = 0; y < s.height; y += 5)
+        for (int x = 0; x < s.width; x += 7) {
+            bool covered = false;
+            for (const auto& p : kPieces) covered |= Inside(p, x, y);
+            if (!covered) {
+                ASSERT_EQ(s.At(x, y), skin::kNoPieceColour) << x << "," << y;
+                ++sampled;
+            }
+        }
+    EXPECT_GT(sampled, 1000);
+    for (const auto& p : kPieces) {
+        SCOPED_TRACE(p.name);
+        EXPECT_TRUE(p.w > 0 && p.h > 0 && p.x >= 0 && p.y >= 0 && p.x + p.w <= skin::kSkinWidth &&
+                    p.y + p.h <= skin::kSkinHeight);
+        earlier += skin::InEarlierSkin(p);
+        if (!skin::InEarlierSkin(p) && s.height < skin::kSkinHeight) continue;
+        int green = 0;
+        for (int y = p.y; y < p.y + p.h; ++y)
+            for (int x = p.x; x < p.x + p.w; ++x) green += s.At(x, y) == skin::kNoPieceColour;
+        EXPECT_LT(green, p.w * p.h);
+    }
+    EXPECT_GT(earlier, skin::kPieceCount / 2);  // all but the four lower pages
+}
+
+// A cell of a glyph family: every pixel the paper colour, or not.
+bool CellIsPlain(const Skin& s, int x, int y, int w, uint32_t paper) {
+    for (int j = y; j < y + 8; ++j)
+        for (int i = x; i < x + w; ++i)
+            if (s.At(i, j) != paper) return false;
+    return true;
+}
+
+TEST(Skin, GlyphsAreDrawnAndControlCodesAreBlank) {
+    const Skin& s = BuiltInSkin();
+    struct Family {
+        PieceId piece;
+        int cellW, styles, first, last;
+    };
+    const Family families[] = {
+        {PieceId::TextFont, skin::kTextW, skin::kTextStyles, 33, 126},
+        {PieceId::SmallFont, skin::kSmallW, skin::kSmallStyles, 33, 126},
+        {PieceId::ValueFont, skin::kTextW, skin::kValueStyles, 0, skin::kValueGlyphs - 1},
+    };
+    const auto& text = Get(PieceId::TextFont);
+    for (const auto& f : families) {
+        const auto& p = Get(f.piece);
+        for (int st = 0; st < f.styles; ++st) {
+            const uint32_t paper = s.At(text.x + skin::kTextW * ' ', text.y + 8 * st);  // the space's paper
+            for (int c = f.first; c <= f.last; ++c)
+                EXPECT_FALSE(CellIsPlain(s, p.x + f.cellW * c, p.y + 8 * st, f.cellW, paper))
+                    << p.name << " style " << st << " code " << c;
+        }
+    }
+    const uint32_t papers[4] = {0x000000, 0x000000, s.At(text.x, text.y + 16), s.At(text.x, text.y + 24)};
+    EXPECT_NE(papers[2], papers[3]);
+    for (int st = 0; st < skin::kTextStyles; ++st) {
+        for (int c = 0; c < 32; ++c)
+            EXPECT_TRUE(CellIsPlain(s, text.x + skin::kTextW * c, text.y + 8 * st, skin::kTextW, papers[st]))
+                << "style " << st << " code " << c;
+        EXPECT_TRUE(CellIsPlain(s, text.x + skin::kTextW * 127, text.y + 8 * st, skin::kTextW, papers[st]));
+    }
+}
+
+// Values in style 2 are drawn straight onto the panels: the panel around each
+// value's cells must be style 2's paper, or the text would sit in patches.
+TEST(Skin, PanelsAreStyleTwoPaperWhereValuesAreDrawn) {
+    const Skin& s = BuiltInSkin();
+    const auto& text = Get(PieceId::TextFont);
+    const uint32_t paper = s.At(text.x + skin::kTextW * ' ', text.y + 16);
+    const struct {
+        PieceId panel;
+        int panelX, panelY;                      // where the panel stands on the screen
+        std::vector<std::array<int, 3>> values;  // where each value is drawn on the screen, and its width
+    } panels[] = {
+        {PieceId::PlaylistPanel, 0, 0, {{71, 20, 2}, {71, 68, 2}}},
+        {PieceId::SequencerPanel, 0, 192, {{64, 212, 3}, {71, 260, 2}}},
+        {PieceId::HeaderBand, 0, 272, {{71, 292, 2}, {124, 292, 32}, {418, 292, 2}, {534, 292, 2}}},
+        {PieceId::HeaderTile, 584, 272, {{584, 292, 9}}},
+        {PieceId::TrackHeader, 49, 308, {{99, 312, 2}, {57, 328, 16}}},
+        {PieceId::SetupPage, 494, 0, {{586, 20, 32}, {565, 84, 2}, {916, 36, 9}, {565, 100, 64}}},
+        {PieceId::BrowserPage, 494, 0, {{565, 20, 60}, {565, 260, 32}}},
+        {PieceId::InstrumentPage, 494, 0,
+         {{565, 116, 2}, {618, 36, 14}, {728, 116, 4}, {830, 212, 2}, {883, 116, 9}}},
+        {PieceId::MasterPage, 494, 0, {{528, 128, 45}}},
+    };
+    for (const auto& panel : panels)
+        for (const auto& [vx, vy, chars] : panel.values) {
+            const auto& p = Get(panel.panel);
+            const int x0 = p.x + vx - panel.panelX, y0 = p.y + vy - panel.panelY;
+            if (y0 + 8 > s.height) continue;  // the earlier skin stops above the lower pages
+            for (int y = y0; y < y0 + 8; ++y)
+                for (int x = x0; x < x0 + 7 * chars && x < p.x + p.w; ++x)
+                    ASSERT_EQ(s.At(x, y), paper) << p.name << " value at " << vx << "," << vy;
+        }
+}
+
+TEST(Skin, CursorDecodesWithItsHotspotOnInk) {
+    const CursorImage c = EmbeddedCursorImage();
+    ASSERT_EQ(std::make_tuple(c.width, c.height, c.argb.size()), std::make_tuple(32, 32, 32u * 32u));
+    EXPECT_EQ(c.argb[c.hotY * 32 + c.hotX] >> 24, 0xFFu);
+    EXPECT_EQ(c.argb[31 * 32 + 31] >> 24, 0u);  // a corner far from the pointer is clear
+    CursorImage broken;
+    EXPECT_FALSE(DecodeCursor(EmbeddedCursorCur().first(40), broken));  // cut inside the image
+    EXPECT_EQ(broken.width, 0);
 }
 
 }  // namespace
