@@ -170,7 +170,8 @@ public:
     }
 };
 
-// Hands out the scripted drivers by record id; counts the object runtime.
+// Hands out the scripted drivers by record id or, when it has none, the
+// substitute drivers as the platform makes them; counts the object runtime.
 class ScriptedFactory final : public DriverFactory {
 public:
     std::vector<IAsioDriver*> drivers;  // by id
@@ -181,6 +182,10 @@ public:
     int32_t CreateDriver(int32_t id, const AsioGuid& classId, IAsioDriver** driver) override {
         asked.push_back(classId);
         if (failure != 0) return failure;
+        if (drivers.empty()) {
+            *driver = CreateSubstitute(static_cast<int32_t>(classId.data1));
+            return *driver ? 0 : ASE_NotPresent;
+        }
         *driver = id >= 0 && id < static_cast<int32_t>(drivers.size()) ? drivers[static_cast<std::size_t>(id)]
                                                                        : nullptr;
         if (*driver) (*driver)->AddRef();
