@@ -13,10 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "audio/driver_notice.h"
@@ -88,10 +85,11 @@ public:
         *latency = 0;
         return S_OK;
     }
+    // A period plays in a millisecond.
     HRESULT STDMETHODCALLTYPE GetCurrentPadding(UINT32* padding) override {
-        std::lock_guard<std::mutex> lock(mutex_);
         if (failAt == kPadding && paddingCallsBeforeFailure-- <= 0) return AUDCLNT_E_DEVICE_INVALIDATED;
-        *padding = padding_;
+        Sleep(1);
+        *padding = padding_ = padding_ > 480 ? padding_ - 480 : 0;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE IsFormatSupported(AUDCLNT_SHAREMODE, const WAVEFORMATEX*, WAVEFORMATEX**) override {
@@ -113,27 +111,12 @@ public:
         *minimum = 30000;
         return S_OK;
     }
-    // The endpoint's clock: an event and a period played every 2 ms.
     HRESULT STDMETHODCALLTYPE Start() override {
         if (failAt == kStart) return AUDCLNT_E_NOT_INITIALIZED;
-        running_ = true;
-        clock_ = std::thread([this] {
-            while (running_) {
-                {
-                    std::lock_guard<std::mutex> lock(mutex_);
-                    padding_ = padding_ > 480 ? padding_ - 480 : 0;
-                }
-                SetEvent(event_);
-                std::this_thread::sleep_for(std::chrono::milliseconds(2));
-            }
-        });
+        SetEvent(event_);
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE Stop() override {
-        running_ = false;
-        if (clock_.joinable()) clock_.join();
-        return S_OK;
-    }
+    HRESULT STDMETHODCALLTYPE Stop() override { return S_OK; }
     HRESULT STDMETHODCALLTYPE Reset() override { return S_OK; }
     HRESULT STDMETHODCALLTYPE SetEventHandle(HANDLE event) override {
         event_ = event;
@@ -152,22 +135,18 @@ public:
         *data = reinterpret_cast<BYTE*>(buffer_.data());
         return S_OK;
     }
+    // Each release asks for more at once.
     HRESULT STDMETHODCALLTYPE ReleaseBuffer(UINT32 frames, DWORD flags) override {
-        std::lock_guard<std::mutex> lock(mutex_);
         if (!(flags & AUDCLNT_BUFFERFLAGS_SILENT)) played.insert(played.end(), buffer_.begin(), buffer_.end());
         padding_ += frames;
+        SetEvent(event_);
         return S_OK;
     }
 
-    ~FakeEndpoint() { Stop(); }
-
 private:
-    std::mutex mutex_;
     UINT32 padding_ = 0;
     HANDLE event_ = nullptr;
     std::vector<float> buffer_;
-    std::atomic<bool> running_{false};
-    std::thread clock_;
 };
 
 FakeEndpoint* g_endpoint = nullptr;
