@@ -11,25 +11,14 @@
 namespace zelmora {
 namespace {
 
+using testing::DriverNames;
 using testing::MemoryRegistry;
 using testing::ScriptedDriver;
 using testing::ScriptedFactory;
 
 const char* kClassA = "{11111111-2222-3333-4444-555555555555}";
 
-std::string Name(const DriverList& list, int32_t id) {
-    char buffer[256] = {};
-    EXPECT_EQ(list.DriverName(id, buffer, sizeof buffer), 0);
-    return buffer;
-}
-
 using Strings = std::vector<std::string>;
-
-Strings Names(const DriverList& list) {
-    Strings names;
-    for (int32_t id = 0; id < list.DriverCount(); ++id) names.push_back(Name(list, id));
-    return names;
-}
 
 TEST(DriverList, WalksTheRegistry) {
     MemoryRegistry registry;
@@ -63,7 +52,8 @@ TEST(DriverList, WalksTheRegistry) {
     {
         DriverList list(&registry, factory);
         // In key order, ids dense: the missing library leaves no gap.
-        ASSERT_EQ(Names(list), (Strings{"First Driver", std::string(127, 'd'), "Loud", "Odd", "Third"}));
+        ASSERT_EQ(DriverNames(list),
+                  (Strings{"First Driver", std::string(127, 'd'), "Loud", "Odd", "Third"}));
         for (int32_t id = 0; id < 5; ++id) EXPECT_EQ(list.Find(id)->id, id);
         const AsioGuid third = {0x0F0E0D0C, 0x0B0A, 0x0908, {7, 6, 5, 4, 3, 2, 1, 0}}, none = {};
         EXPECT_EQ(std::memcmp(&list.Find(4)->classId, &third, sizeof third), 0);
@@ -132,7 +122,7 @@ TEST(DriverList, SubstitutesFollowTheRegistryWhereTheFactoryAsks) {
     factory.substitutesFollow = true;
     {
         DriverList list(&registry, factory);
-        ASSERT_EQ(Names(list), (Strings{"WASAPI: Speakers", "WAV Recorder"}));
+        ASSERT_EQ(DriverNames(list), (Strings{"WASAPI: Speakers", "WAV Recorder"}));
         EXPECT_TRUE(IsSubstituteClassId(list.Find(1)->classId));
         EXPECT_EQ(list.Find(1)->classId.data1, 1u);
     }
@@ -141,7 +131,7 @@ TEST(DriverList, SubstitutesFollowTheRegistryWhereTheFactoryAsks) {
     registry.files = {"first.dll"};
     {
         DriverList list(&registry, factory);
-        ASSERT_EQ(Names(list), (Strings{"First Driver", "WASAPI: Speakers", "WAV Recorder"}));
+        ASSERT_EQ(DriverNames(list), (Strings{"First Driver", "WASAPI: Speakers", "WAV Recorder"}));
         EXPECT_FALSE(IsSubstituteClassId(list.Find(0)->classId));
     }
 #ifndef _WIN32
@@ -149,14 +139,14 @@ TEST(DriverList, SubstitutesFollowTheRegistryWhereTheFactoryAsks) {
     // made reports a failure, not an empty success.
     {
         DriverList posix;
-        ASSERT_EQ(Names(posix), (Strings{"WASAPI: Speakers", "WAV Recorder"}));
+        ASSERT_EQ(DriverNames(posix), (Strings{"WASAPI: Speakers", "WAV Recorder"}));
         IAsioDriver* d = nullptr;
         EXPECT_NE(posix.OpenDriver(0, &d), 0);
         ASSERT_EQ(posix.OpenDriver(1, &d), 0);
         ASSERT_NE(d, nullptr);
     }
     ResetSubstituteDrivers();
-    EXPECT_EQ(Names(DriverList()), Strings{"WAV Recorder"});
+    EXPECT_EQ(DriverNames(DriverList()), Strings{"WAV Recorder"});
 #endif
     ResetSubstituteDrivers();
 }

@@ -12,9 +12,19 @@
 #include <vector>
 
 #include "audio/asio.h"
+#include "audio/driver_list.h"
 #include "platform/audio_platform.h"
 
 namespace zelmora::testing {
+
+// The names of the list's drivers, by id.
+inline std::vector<std::string> DriverNames(const DriverList& list) {
+    std::vector<std::string> names;
+    char name[kDriverNameLength];
+    for (int32_t id = 0; id < list.DriverCount(); ++id)
+        names.push_back(list.DriverName(id, name, sizeof name) == 0 ? name : "(failed)");
+    return names;
+}
 
 // Keys by full path, enumerated in name order. Paths compare case-insensitively
 // like the real registry; value names exactly, as the driver list spells them.

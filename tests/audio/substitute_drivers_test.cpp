@@ -11,6 +11,7 @@
 #include <string>
 #include <thread>
 
+#include "audio/fake_drivers.h"
 #include "drivers/recording_check.h"
 #include "platform/audio_platform.h"
 
@@ -49,11 +50,9 @@ TEST_F(SubstituteDriverTest, SdlDeliversCallbacksAndStopsCleanly) {
     ASSERT_TRUE(AddSdlAudioDrivers());
     app = MakeTestApp();
     // The default output comes first, the recorder last.
-    char name[256];
-    ASSERT_EQ(app->driverList.DriverName(0, name, sizeof name), 0);
-    EXPECT_STREQ(name, "SDL Default Output");
-    ASSERT_EQ(app->driverList.DriverName(app->driverList.DriverCount() - 1, name, sizeof name), 0);
-    EXPECT_STREQ(name, "WAV Recorder");
+    const std::vector<std::string> names = testing::DriverNames(app->driverList);
+    EXPECT_EQ(names.front(), "SDL Default Output");
+    EXPECT_EQ(names.back(), "WAV Recorder");
 
     app->settings.driverIndex = 0;
     app->settings.sampleRate = 48000.0;
