@@ -1,5 +1,7 @@
 // The driver list over a registry in memory, and the ASIO host over
 // scripted drivers.
+#include "audio/asio_host.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -8,7 +10,6 @@
 #include <vector>
 
 #include "app/app_state.h"
-#include "audio/asio_host.h"
 #include "fake_drivers.h"
 #include "support/test_support.h"
 
@@ -153,8 +154,6 @@ TEST(DriverList, SubstitutesFollowTheRegistryWhereTheFactoryAsks) {
 #endif
     ResetSubstituteDrivers();
 }
-
-
 
 constexpr const char* kRunning = "ASIO Running (2 Ins, 4 Outs, 64:4096:256:64 Samples, 1 Po)";
 
