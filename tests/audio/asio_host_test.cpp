@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/app_state.h"
+#include "audio/sample_convert.h"
 #include "fake_drivers.h"
 #include "support/test_support.h"
 
@@ -315,53 +316,45 @@ TEST_F(AsioHostTest, ChannelsAndSizeAreBoundedBeforeCreation) {
     StopAudio(*app);
 }
 
-// The mix in the driver's integer formats, full scale less one step,
-// truncated, on the outputs the settings route it to; zeros on the others.
+// The mix in the driver's integer format, full scale less one step and
+// truncated, on the outputs the settings route it to (the right where both
+// name the same), zeros on the others: for every routing, outputs beyond the
+// driver's too. The other half and the inputs are left alone.
 TEST_F(AsioHostTest, OutputsTakeTheMixInTheDriversFormatWhereRouted) {
     const double mix[8] = {1.0, -1.0, 0.5, -0.5, 0.25, 0.999999, 0.0, -0.00001};
+    const int32_t mix32[8] = {2147483647, -2147483647, 1073741823, -1073741823,
+                              536870911,  2147481499,  0,          -21474};
+    const int16_t mix16[8] = {32767, -32767, 16383, -16383, 8191, 32766, 0, 0};
+    for (int i = 0; i < 8; ++i) {
+        EXPECT_EQ(ConvertToInt32(mix[i]), mix32[i]) << i;
+        EXPECT_EQ(ConvertToInt16(mix[i]), mix16[i]) << i;
+    }
     for (int32_t i = 0; i < 256; ++i) {  // the right is -0.75 of the left
         app->mixLeft[i] = mix[i % 8];
         app->mixRight[i] = -0.75 * mix[i % 8];
     }
-    StartAudio(*app, nullptr);
-    WriteHalfBuffer(*app, 0);
-    const int32_t left[8] = {2147483647, -2147483647, 1073741823, -1073741823,
-                             536870911,  2147481499,  0,          -21474};
-    for (int32_t i = 0; i < 256; ++i) ASSERT_EQ(driver.Sample<int32_t>(2, 0, i), left[i % 8]) << i;
-    EXPECT_EQ(driver.Sample<int32_t>(3, 0, 0), -1610612735);
-    EXPECT_EQ(driver.Sample<int32_t>(4, 0, 100), 0);
-
-    // Left = right = 3: that channel carries the right mix only.
-    app->settings.outputLeft = app->settings.outputRight = 3;
-    WriteHalfBuffer(*app, 0);
-    for (int32_t k = 2; k < 5; ++k) EXPECT_EQ(driver.Sample<int32_t>(k, 0, 0), 0) << k;
-    EXPECT_EQ(driver.Sample<int32_t>(5, 0, 0), -1610612735);
-
-    // Left beyond the driver's outputs: no channel carries it, nothing fails.
-    app->settings.outputLeft = 9;
-    app->settings.outputRight = 1;
-    WriteHalfBuffer(*app, 1);
-    EXPECT_EQ(driver.Sample<int32_t>(2, 1, 0), 0);
-    EXPECT_EQ(driver.Sample<int32_t>(3, 1, 0), -1610612735);
-    StopAudio(*app);
-
-    driver.type = ASIOSTInt16LSB;
-    StartAudio(*app, nullptr);
-    app->settings.outputLeft = 0;
-    app->settings.outputRight = 2;
-    WriteHalfBuffer(*app, 1);
-    const int16_t left16[8] = {32767, -32767, 16383, -16383, 8191, 32766, 0, 0};
-    const int16_t right16[8] = {-24575, 24575, -12287, 12287, -6143, -24575, 0, 0};
-    for (int32_t i = 0; i < 256; ++i) {
-        ASSERT_EQ(driver.Sample<int16_t>(2, 1, i), left16[i % 8]) << i;
-        ASSERT_EQ(driver.Sample<int16_t>(3, 1, i), 0);
-        ASSERT_EQ(driver.Sample<int16_t>(4, 1, i), right16[i % 8]) << i;
-        ASSERT_EQ(driver.Sample<int16_t>(5, 1, i), 0);
+    for (const ASIOSampleType type : {ASIOSTInt32LSB, ASIOSTInt16LSB}) {
+        const bool narrow = type == ASIOSTInt16LSB;
+        driver.type = type;
+        StartAudio(*app, nullptr);
+        for (int left = 0; left < 6; ++left)
+            for (int right = 0; right < 6; ++right) {
+                app->settings.outputLeft = static_cast<uint8_t>(left);
+                app->settings.outputRight = static_cast<uint8_t>(right);
+                WriteHalfBuffer(*app, 1);
+                for (int o = 0; o < 4; ++o)
+                    for (int i = 0; i < 256; ++i) {
+                        const double x = o == right ? app->mixRight[i] : (o == left ? app->mixLeft[i] : 0.0);
+                        ASSERT_EQ(narrow ? driver.Sample<int16_t>(2 + o, 1, i)
+                                         : driver.Sample<int32_t>(2 + o, 1, i),
+                                  narrow ? ConvertToInt16(x) : ConvertToInt32(x))
+                            << left << right << o << " " << i;
+                    }
+            }
+        EXPECT_EQ(driver.Sample<uint16_t>(2, 0, 0), 0xABAB);
+        EXPECT_EQ(driver.Sample<uint16_t>(0, 1, 0), 0xABAB);
+        StopAudio(*app);
     }
-    // The other half and the inputs are left alone.
-    EXPECT_EQ(driver.Sample<uint16_t>(2, 0, 0), 0xABAB);
-    EXPECT_EQ(driver.Sample<uint16_t>(0, 1, 0), 0xABAB);
-    StopAudio(*app);
 
     // A float driver runs silently with its buffers untouched.
     driver.type = ASIOSTFloat32LSB;
@@ -409,11 +402,7 @@ TEST_F(AsioHostTest, DriverAndRoutingStepsStayInRange) {
     EXPECT_EQ(app->settings.outputLeft, 0);
     EXPECT_EQ(app->settings.inputRight, 1);
 
-    StartAudio(*app, nullptr);
-    for (int i = 0; i < 6; ++i) StepOutputRight(*app, 1);
-    EXPECT_EQ(app->settings.outputRight, 3);
-    for (int i = 0; i < 2; ++i) StepInputLeft(*app, 1);
-    EXPECT_EQ(app->settings.inputLeft, 1);
+    StartAudio(*app, nullptr);  // the steps within the channels are the Setup page's mouse tests
     app->settings.outputLeft = 60;  // from another driver's settings
     StepOutputLeft(*app, -1);
     EXPECT_EQ(app->settings.outputLeft, 3);
