@@ -1,16 +1,23 @@
-// The driver list over a registry in memory, and the ASIO host over
-// scripted drivers.
+// The driver list over a registry in memory, the ASIO host over scripted
+// drivers, and the drivers that stand in for ASIO on other systems: the WAV
+// recorder end to end, its file bit for bit the engine's render of the same
+// frames, and the SDL outputs under SDL's silent "dummy" driver.
 #include "audio/asio_host.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/app_state.h"
 #include "audio/sample_convert.h"
+#include "drivers/recording_check.h"
 #include "fake_drivers.h"
 #include "support/test_support.h"
 
@@ -402,7 +409,7 @@ TEST_F(AsioHostTest, DriverAndRoutingStepsStayInRange) {
     EXPECT_EQ(app->settings.outputLeft, 0);
     EXPECT_EQ(app->settings.inputRight, 1);
 
-    StartAudio(*app, nullptr);  // the steps within the channels are the Setup page's mouse tests
+    StartAudio(*app, nullptr);      // the steps within the channels are the Setup page's mouse tests
     app->settings.outputLeft = 60;  // from another driver's settings
     StepOutputLeft(*app, -1);
     EXPECT_EQ(app->settings.outputLeft, 3);
@@ -423,6 +430,69 @@ TEST_F(AsioHostTest, DriverAndRoutingStepsStayInRange) {
     EXPECT_EQ(app->settings.driverIndex, 0);
     EXPECT_EQ(Status(), "Error: asioOpenDriver() Failed");
 }
+
+#ifndef _WIN32
+class SubstituteDriverTest : public ::testing::Test {
+protected:
+    void SetUp() override { ResetSubstituteDrivers(); }
+    void TearDown() override { ResetSubstituteDrivers(); }
+    std::string Status() const { return app->asioHost.statusText; }
+    InTempFolder work;
+    std::unique_ptr<AppState> app;
+};
+
+TEST_F(SubstituteDriverTest, RecordingEqualsTheRenderAndAnUnwritableFileFailsTheStart) {
+    const char* running = "ASIO Running (0 Ins, 2 Outs, 32:8192:256:1 Samples, 1 Po)";
+    app = MakeTestApp();
+    ASSERT_EQ(app->driverList.DriverCount(), 1);
+    EXPECT_EQ(testing::RecordAndCompare(*app, "zelmora-recording.wav", 60), running);
+
+    std::filesystem::remove("zelmora-recording.wav");
+    std::filesystem::create_directory("zelmora-recording.wav");  // a folder in the file's place
+    StartAudio(*app, nullptr);
+    EXPECT_EQ(Status(), "Error: asio_driver->start() Failed");
+    EXPECT_EQ(app->asioHost.driver, nullptr);
+    std::filesystem::remove("zelmora-recording.wav");
+    RestartAudio(*app, nullptr);
+    EXPECT_EQ(Status(), running);
+    StopAudio(*app);
+}
+
+#ifdef ZELMORA_HAVE_SDL_AUDIO
+TEST_F(SubstituteDriverTest, SdlDeliversCallbacksAndStopsCleanly) {
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    ASSERT_TRUE(AddSdlAudioDrivers());
+    app = MakeTestApp();
+    // The default output comes first, the recorder last.
+    const std::vector<std::string> names = testing::DriverNames(app->driverList);
+    EXPECT_EQ(names.front(), "SDL Default Output");
+    EXPECT_EQ(names.back(), "WAV Recorder");
+
+    app->settings.driverIndex = 0;
+    app->settings.sampleRate = 48000.0;
+    StartAudio(*app, nullptr);
+    ASSERT_EQ(Status().rfind("ASIO Running (0 Ins, ", 0), 0u) << Status();
+    EXPECT_GE(app->asioHost.outputs, 2);
+    EXPECT_EQ(app->asioHost.minimumSize, 32);
+    EXPECT_EQ(app->asioHost.maximumSize, 8192);
+    EXPECT_GT(app->settings.sampleRate, 0.0);
+    const ASIOSampleType type = app->asioHost.channelInfos[0].type;
+    EXPECT_TRUE(type == ASIOSTInt32LSB || type == ASIOSTInt16LSB);
+    EXPECT_TRUE(WaitUntil([&] { return app->asioHost.halfBuffers.load() >= 8; }, 5));
+
+    StopAudio(*app);
+    EXPECT_EQ(Status(), "ASIO Stopped");
+    const uint32_t after = app->asioHost.halfBuffers.load();
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(app->asioHost.halfBuffers.load(), after);  // nothing after stop
+
+    StepSampleRate(*app, nullptr, 1);  // started again at another rate
+    EXPECT_EQ(Status().rfind("ASIO Running", 0), 0u) << Status();
+    StopAudio(*app);
+}
+#endif
+
+#endif
 
 }  // namespace
 }  // namespace zelmora
