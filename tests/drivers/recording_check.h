@@ -1,12 +1,12 @@
 // Shared by the recording tests: a small looping song, the engine's own render
-// of it, the reading of a recorded 32-bit stereo WAV file, and the check of a
-// recording against the render of the same frames.
+// of it, and the check of a recorded file against the render of the same frames.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -21,6 +21,7 @@
 #include "formats/byte_reader.h"
 #include "formats/importers.h"
 #include "support/test_support.h"
+#include "support/writers_media.h"
 #include "support/writers_mod.h"
 
 namespace zelmora::testing {
@@ -38,30 +39,6 @@ inline void PlayRecordingSong(AppState& app) {
     const std::vector<uint8_t> bytes = WriteMod(spec);
     ImportModData(app, ByteReader(bytes));
     PlayTransport(app, false, true);
-}
-
-// The interleaved samples of a canonical 32-bit integer stereo WAV file;
-// empty when the file is missing or of another kind.
-inline std::vector<int32_t> ReadStereo32(const std::string& path, uint32_t* rate = nullptr) {
-    std::ifstream in(path, std::ios::binary);
-    const std::vector<uint8_t> b{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    const auto le = [&b](std::size_t at, int bytes) {
-        uint32_t v = 0;
-        for (int i = bytes - 1; i >= 0; --i) v = v << 8 | b[at + std::size_t(i)];
-        return v;
-    };
-    const auto tag = [&b](std::size_t at, const char* text) {
-        return std::equal(text, text + 4, b.begin() + long(at));
-    };
-    if (b.size() < 44 || !tag(0, "RIFF") || !tag(8, "WAVE") || !tag(12, "fmt ") || !tag(36, "data"))
-        return {};
-    if (le(16, 4) != 16 || le(20, 2) != 1 || le(22, 2) != 2 || le(34, 2) != 32) return {};
-    const uint32_t size = le(40, 4);
-    if (size > b.size() - 44) return {};
-    if (rate) *rate = le(24, 4);
-    std::vector<int32_t> samples(size / 4);
-    for (std::size_t i = 0; i < samples.size(); ++i) samples[i] = static_cast<int32_t>(le(44 + 4 * i, 4));
-    return samples;
 }
 
 // Index of the first differing sample, or -1 when `recorded` equals the start of `reference`.
@@ -111,14 +88,18 @@ inline std::string RecordAndCompare(AppState& app, const std::string& file, uint
     const uint32_t answered = app.asioHost.halfBuffers.load();
     EXPECT_GE(answered, halfBuffers);
 
+    // The file: a canonical 32-bit stereo WAV file holding exactly the render
+    // of every answered half buffer.
     const std::vector<int32_t> expected =
         ReferenceRender(app.settings.sampleRate, app.asioHost.preferredSize, answered);
-
-    uint32_t fileRate = 0;
-    const std::vector<int32_t> recorded = ReadStereo32(file, &fileRate);
-    EXPECT_EQ(fileRate, static_cast<uint32_t>(app.settings.sampleRate + 0.5));
-    EXPECT_EQ(recorded.size(), expected.size());  // every answered half buffer, whole
-    EXPECT_EQ(FirstDifference(recorded, expected), -1);
+    Bytes data(expected.size() * 4);
+    std::memcpy(data.data(), expected.data(), data.size());
+    const auto rate = static_cast<uint32_t>(app.settings.sampleRate + 0.5);
+    const Bytes wanted = WriteWav({WavFmtChunk(1, 2, rate, 32), RiffChunk("data", data)});
+    std::ifstream in(file, std::ios::binary);
+    const Bytes recorded{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    EXPECT_EQ(recorded.size(), wanted.size());
+    EXPECT_EQ(FirstDifference(recorded, wanted), -1) << "(the first differing byte)";
     return running;
 }
 
