@@ -473,11 +473,7 @@ TEST_F(SubstituteDriverTest, SdlDeliversCallbacksAndStopsCleanly) {
     StartAudio(*app, nullptr);
     ASSERT_EQ(Status().rfind("ASIO Running (0 Ins, ", 0), 0u) << Status();
     EXPECT_GE(app->asioHost.outputs, 2);
-    EXPECT_EQ(app->asioHost.minimumSize, 32);
-    EXPECT_EQ(app->asioHost.maximumSize, 8192);
     EXPECT_GT(app->settings.sampleRate, 0.0);
-    const ASIOSampleType type = app->asioHost.channelInfos[0].type;
-    EXPECT_TRUE(type == ASIOSTInt32LSB || type == ASIOSTInt16LSB);
     EXPECT_TRUE(WaitUntil([&] { return app->asioHost.halfBuffers.load() >= 8; }, 5));
 
     StopAudio(*app);
