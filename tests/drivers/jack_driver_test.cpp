@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -127,10 +128,10 @@ private:
     std::atomic<std::size_t> filled_{0};
 };
 
+// The left sample of the first frame with sound.
 std::size_t FirstSound(const std::vector<float>& v) {
-    std::size_t i = 0;
-    while (i < v.size() && v[i] == 0.0f) ++i;
-    return i & ~std::size_t{1};  // the frame's left sample
+    return std::size_t(std::find_if(v.begin(), v.end(), [](float x) { return x != 0.0f; }) - v.begin()) &
+           ~1ul;
 }
 
 class JackDriverTest : public ::testing::Test {
