@@ -128,15 +128,20 @@ TEST(OutputRate, OneRuleForTheEngineAndTheHost) {
     }
 }
 
+// The full build's master section.
+struct MasterBus : EngineTest {
+    void SetUp() override {
+        if constexpr (!profile::kMasterSection) GTEST_SKIP() << "the earlier build has no master section";
+    }
+};
+
 void FillSine(AppState& app, int frames, double hz, double amplitude, long& phase) {
     for (int i = 0; i < frames; ++i, ++phase)
         app.mixLeft[i] = app.mixRight[i] =
             amplitude * std::sin(2.0 * std::numbers::pi * hz * phase / 44100.0);
 }
 
-TEST(MasterBus, VolumeMetersAndClip) {
-    if constexpr (!profile::kMasterSection) GTEST_SKIP() << "the earlier build has no master section";
-    auto app = MakeEngineApp();
+TEST_F(MasterBus, VolumeMetersAndClip) {
     const SongMeters& m = app->song.meters;
     // master volume, left input (the right gets its negative), output, peak after the buffer;
     // peaks are taken before the clip and only raised
@@ -157,9 +162,7 @@ TEST(MasterBus, VolumeMetersAndClip) {
     }
 }
 
-TEST(MasterBus, EqualiserRespondsAtItsBand) {
-    if constexpr (!profile::kMasterSection) GTEST_SKIP() << "the earlier build has no master section";
-    auto app = MakeEngineApp();
+TEST_F(MasterBus, EqualiserRespondsAtItsBand) {
     app->song.eqOn = 1;
     // gain steps of the 1000 Hz band, test tone, expected amplitude gain
     const double cases[][3] = {
@@ -183,9 +186,7 @@ TEST(MasterBus, EqualiserRespondsAtItsBand) {
     for (int i = 0; i < 1000; ++i) ASSERT_TRUE(std::isfinite(app->mixLeft[i])) << i;
 }
 
-TEST(MasterBus, CascadeMatchesBandAfterBand) {
-    if constexpr (!profile::kMasterSection) GTEST_SKIP() << "the earlier build has no master section";
-    auto app = MakeEngineApp();
+TEST_F(MasterBus, CascadeMatchesBandAfterBand) {
     app->song.eqOn = 1;
     for (int b = 0; b < kEqBands; ++b) app->song.eqGains[b] = static_cast<int8_t>(b * 4 - 28);
     double reference[kEqSections][5] = {};
@@ -215,8 +216,7 @@ TEST(MasterBus, CascadeMatchesBandAfterBand) {
     EXPECT_EQ(std::memcmp(saved, app->masterEq, sizeof saved), 0);
 }
 
-TEST(MasterBus, NotANumberBecomesZero) {
-    auto app = MakeEngineApp();
+TEST_F(Transport, TheBusClipTurnsNotANumberToZero) {
     const double nan = std::nan("");
     const double values[] = {nan, -nan, HUGE_VAL, 0.5}, want[] = {0.0, 0.0, 1.0, 0.5};
     for (int i = 0; i < 4; ++i) app->mixLeft[i] = app->mixRight[i] = values[i];
