@@ -12,9 +12,19 @@
 #include <vector>
 
 #include "audio/asio.h"
+#include "audio/driver_list.h"
 #include "platform/audio_platform.h"
 
 namespace zelmora::testing {
+
+// The names of the list's drivers, by id.
+inline std::vector<std::string> DriverNames(const DriverList& list) {
+    std::vector<std::string> names;
+    char name[kDriverNameLength];
+    for (int32_t id = 0; id < list.DriverCount(); ++id)
+        names.push_back(list.DriverName(id, name, sizeof name) == 0 ? name : "(failed)");
+    return names;
+}
 
 // Keys by full path, enumerated in name order. Paths compare case-insensitively
 // like the real registry; value names exactly, as the driver list spells them.
@@ -170,7 +180,8 @@ public:
     }
 };
 
-// Hands out the scripted drivers by record id; counts the object runtime.
+// Hands out the scripted drivers by record id or, when it has none, the
+// substitute drivers as the platform makes them; counts the object runtime.
 class ScriptedFactory final : public DriverFactory {
 public:
     std::vector<IAsioDriver*> drivers;  // by id
@@ -181,6 +192,10 @@ public:
     int32_t CreateDriver(int32_t id, const AsioGuid& classId, IAsioDriver** driver) override {
         asked.push_back(classId);
         if (failure != 0) return failure;
+        if (drivers.empty()) {
+            *driver = CreateSubstitute(static_cast<int32_t>(classId.data1));
+            return *driver ? 0 : ASE_NotPresent;
+        }
         *driver = id >= 0 && id < static_cast<int32_t>(drivers.size()) ? drivers[static_cast<std::size_t>(id)]
                                                                        : nullptr;
         if (*driver) (*driver)->AddRef();

@@ -13,19 +13,12 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
-#include <cstring>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "audio/asio_host.h"
 #include "audio/driver_notice.h"
-#include "audio/sample_convert.h"
-#include "engine/sequencer.h"
 #include "drivers/recording_check.h"
-#include "platform/audio_platform.h"
+#include "fake_drivers.h"
 #include "platform/win32/wasapi_driver.h"
 
 namespace zelmora {
@@ -38,15 +31,14 @@ constexpr UINT32 kBufferFrames = 960;  // two 10 ms periods at 48 kHz
 class FakeEndpoint final : public IMMDeviceEnumerator, public IMMDevice, public IAudioClient, public IAudioRenderClient {
 public:
     Step failAt = kNone;
-    HRESULT failure = E_FAIL;
+    HRESULT failure = E_FAIL;           // what the failing step answers
     int paddingCallsBeforeFailure = 0;  // for kPadding: calls that answer before it fails
     std::atomic<long> references{0};
     std::vector<float> played;  // every frame released, interleaved
 
     // IUnknown
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** object) override {
-        *object = nullptr;
-        return E_NOINTERFACE;
+        return *object = nullptr, E_NOINTERFACE;
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++references); }
     ULONG STDMETHODCALLTYPE Release() override { return static_cast<ULONG>(--references); }
@@ -57,52 +49,42 @@ public:
         return GetDevice(L"", device);
     }
     HRESULT STDMETHODCALLTYPE GetDevice(LPCWSTR, IMMDevice** device) override {
-        if (failAt == kGetDevice) return HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
-        AddRef();
-        *device = this;
-        return S_OK;
+        return Give(kGetDevice, static_cast<IMMDevice*>(this), reinterpret_cast<void**>(device));
     }
     HRESULT STDMETHODCALLTYPE RegisterEndpointNotificationCallback(IMMNotificationClient*) override { return S_OK; }
     HRESULT STDMETHODCALLTYPE UnregisterEndpointNotificationCallback(IMMNotificationClient*) override { return S_OK; }
 
     // IMMDevice
     HRESULT STDMETHODCALLTYPE Activate(REFIID, DWORD, PROPVARIANT*, void** object) override {
-        if (failAt == kActivate) return E_ACCESSDENIED;
-        AddRef();
-        *object = static_cast<IAudioClient*>(this);
-        return S_OK;
+        return Give(kActivate, static_cast<IAudioClient*>(this), object);
     }
     HRESULT STDMETHODCALLTYPE OpenPropertyStore(DWORD, IPropertyStore**) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetId(LPWSTR*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetState(DWORD* state) override {
-        *state = DEVICE_STATE_ACTIVE;
-        return S_OK;
-    }
+    HRESULT STDMETHODCALLTYPE GetState(DWORD* state) override { return *state = DEVICE_STATE_ACTIVE, S_OK; }
 
     // IAudioClient
     HRESULT STDMETHODCALLTYPE Initialize(AUDCLNT_SHAREMODE, DWORD, REFERENCE_TIME, REFERENCE_TIME, const WAVEFORMATEX*,
                                          LPCGUID) override {
-        return failAt == kInitialize ? AUDCLNT_E_UNSUPPORTED_FORMAT : S_OK;
+        return Answer(kInitialize);
     }
     HRESULT STDMETHODCALLTYPE GetBufferSize(UINT32* frames) override {
-        *frames = kBufferFrames;
-        return failAt == kGetBufferSize ? failure : S_OK;
+        return *frames = kBufferFrames, Answer(kGetBufferSize);
     }
     HRESULT STDMETHODCALLTYPE GetStreamLatency(REFERENCE_TIME* latency) override {
-        *latency = 0;
-        return S_OK;
+        return *latency = 0, S_OK;
     }
+    // A period plays in a millisecond.
     HRESULT STDMETHODCALLTYPE GetCurrentPadding(UINT32* padding) override {
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (failAt == kPadding && paddingCallsBeforeFailure-- <= 0) return AUDCLNT_E_DEVICE_INVALIDATED;
-        *padding = padding_;
+        if (failAt == kPadding && paddingCallsBeforeFailure-- <= 0) return failure;
+        Sleep(1);
+        *padding = padding_ = padding_ > 480 ? padding_ - 480 : 0;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE IsFormatSupported(AUDCLNT_SHAREMODE, const WAVEFORMATEX*, WAVEFORMATEX**) override {
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE GetMixFormat(WAVEFORMATEX** format) override {
-        if (failAt == kGetMixFormat) return AUDCLNT_E_DEVICE_INVALIDATED;
+        if (failAt == kGetMixFormat) return failure;
         auto* x = static_cast<WAVEFORMATEXTENSIBLE*>(CoTaskMemAlloc(sizeof(WAVEFORMATEXTENSIBLE)));
         *x = WAVEFORMATEXTENSIBLE{};
         x->Format = {WAVE_FORMAT_EXTENSIBLE, 2, 48000, 48000 * 8, 8, 32, 22};
@@ -113,76 +95,46 @@ public:
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE GetDevicePeriod(REFERENCE_TIME* period, REFERENCE_TIME* minimum) override {
-        *period = 100000;  // 10 ms
-        *minimum = 30000;
-        return S_OK;
+        return *period = 100000, *minimum = 30000, S_OK;  // 10 ms and 3 ms
     }
-    // The endpoint's clock: an event and a period played every 2 ms.
     HRESULT STDMETHODCALLTYPE Start() override {
-        if (failAt == kStart) return AUDCLNT_E_NOT_INITIALIZED;
-        running_ = true;
-        clock_ = std::thread([this] {
-            while (running_) {
-                {
-                    std::lock_guard<std::mutex> lock(mutex_);
-                    padding_ = padding_ > 480 ? padding_ - 480 : 0;
-                }
-                SetEvent(event_);
-                std::this_thread::sleep_for(std::chrono::milliseconds(2));
-            }
-        });
-        return S_OK;
+        return failAt == kStart ? failure : (SetEvent(event_), S_OK);
     }
-    HRESULT STDMETHODCALLTYPE Stop() override {
-        running_ = false;
-        if (clock_.joinable()) clock_.join();
-        return S_OK;
-    }
+    HRESULT STDMETHODCALLTYPE Stop() override { return S_OK; }
     HRESULT STDMETHODCALLTYPE Reset() override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE SetEventHandle(HANDLE event) override {
-        event_ = event;
-        return S_OK;
-    }
+    HRESULT STDMETHODCALLTYPE SetEventHandle(HANDLE event) override { return event_ = event, S_OK; }
     HRESULT STDMETHODCALLTYPE GetService(REFIID, void** object) override {
-        if (failAt == kGetService) return E_NOINTERFACE;
-        AddRef();
-        *object = static_cast<IAudioRenderClient*>(this);
-        return S_OK;
+        return Give(kGetService, static_cast<IAudioRenderClient*>(this), object);
     }
 
     // IAudioRenderClient
     HRESULT STDMETHODCALLTYPE GetBuffer(UINT32 frames, BYTE** data) override {
         buffer_.assign(frames * 2, 0.0f);
-        *data = reinterpret_cast<BYTE*>(buffer_.data());
-        return S_OK;
+        return *data = reinterpret_cast<BYTE*>(buffer_.data()), S_OK;
     }
+    // Each release asks for more at once.
     HRESULT STDMETHODCALLTYPE ReleaseBuffer(UINT32 frames, DWORD flags) override {
-        std::lock_guard<std::mutex> lock(mutex_);
         if (!(flags & AUDCLNT_BUFFERFLAGS_SILENT)) played.insert(played.end(), buffer_.begin(), buffer_.end());
         padding_ += frames;
+        SetEvent(event_);
         return S_OK;
     }
 
-    ~FakeEndpoint() { Stop(); }
-
 private:
-    std::mutex mutex_;
+    HRESULT Answer(Step step) const { return failAt == step ? failure : S_OK; }
+    // This object as one of its interfaces, with a reference more.
+    HRESULT Give(Step step, void* as, void** object) {
+        if (failAt == step) return failure;
+        AddRef();
+        return *object = as, S_OK;
+    }
+
     UINT32 padding_ = 0;
     HANDLE event_ = nullptr;
     std::vector<float> buffer_;
-    std::atomic<bool> running_{false};
-    std::thread clock_;
 };
 
 FakeEndpoint* g_endpoint = nullptr;
-
-class SubstitutesOnly final : public DriverFactory {
-public:
-    int32_t CreateDriver(int32_t, const AsioGuid& classId, IAsioDriver** driver) override {
-        *driver = CreateSubstitute(static_cast<int32_t>(classId.data1));
-        return *driver ? 0 : ASE_NotPresent;
-    }
-};
 
 class WasapiDriverTest : public ::testing::Test {
 protected:
@@ -203,7 +155,7 @@ protected:
     std::string Status() const { return app->asioHost.statusText; }
 
     FakeEndpoint endpoint;
-    SubstitutesOnly factory;
+    testing::ScriptedFactory factory;
     std::unique_ptr<AppState> app = MakeTestApp();
 };
 
@@ -212,18 +164,20 @@ constexpr const char* kRunning = "ASIO Running (0 Ins, 2 Outs, 480:480:480:1 Sam
 TEST_F(WasapiDriverTest, ARefusedStartReleasesEverythingAndCanBeTriedAgain) {
     const struct {
         Step step;
+        HRESULT failure;
         const char* status;
     } cases[] = {
-        {kGetDevice, "WASAPI: The Endpoint Is Not There (0x80070490)."},
-        {kActivate, "WASAPI: The Endpoint Cannot Be Activated (0x80070005)."},
-        {kGetMixFormat, "WASAPI: The Mix Format Cannot Be Read (0x88890004)."},
-        {kInitialize, "WASAPI: The Stream Cannot Be Made (0x88890008)."},
-        {kGetBufferSize, "WASAPI: The Stream Cannot Be Set Up (0x80004005)."},
-        {kGetService, "WASAPI: The Stream Cannot Be Set Up (0x80004002)."},
-        {kStart, "Error: asio_driver->start() Failed"},
+        {kGetDevice, HRESULT_FROM_WIN32(ERROR_NOT_FOUND), "WASAPI: The Endpoint Is Not There (0x80070490)."},
+        {kActivate, E_ACCESSDENIED, "WASAPI: The Endpoint Cannot Be Activated (0x80070005)."},
+        {kGetMixFormat, AUDCLNT_E_DEVICE_INVALIDATED, "WASAPI: The Mix Format Cannot Be Read (0x88890004)."},
+        {kInitialize, AUDCLNT_E_UNSUPPORTED_FORMAT, "WASAPI: The Stream Cannot Be Made (0x88890008)."},
+        {kGetBufferSize, E_FAIL, "WASAPI: The Stream Cannot Be Set Up (0x80004005)."},
+        {kGetService, E_NOINTERFACE, "WASAPI: The Stream Cannot Be Set Up (0x80004002)."},
+        {kStart, AUDCLNT_E_NOT_INITIALIZED, "Error: asio_driver->start() Failed"},
     };
     for (const auto& c : cases) {
         endpoint.failAt = c.step;
+        endpoint.failure = c.failure;
         StartAudio(*app, nullptr);
         EXPECT_EQ(Status(), c.status);
         EXPECT_EQ(app->asioHost.driver, nullptr);
@@ -248,18 +202,13 @@ TEST_F(WasapiDriverTest, PlaysTheRenderInTheMixFormat) {
     ASSERT_GE(endpoint.played.size(), 8u * 480 * 2);
 
     // The render in the driver's one conversion, 32-bit integer to float.
-    const std::vector<int32_t> expected = testing::ReferenceRender(48000.0, 480, 8);
-    bool sound = false;
-    for (std::size_t i = 0; i < expected.size(); ++i) {
-        const float want = static_cast<float>(expected[i]) * (1.0f / 2147483648.0f);
-        ASSERT_EQ(endpoint.played[i], want) << "frame " << i / 2;
-        sound = sound || (i % 2 == 0 && want != 0.0f);
-    }
-    EXPECT_TRUE(sound);
+    const std::vector<float> expected = testing::ReferenceRender<float>(48000.0, 480, 8);
+    EXPECT_EQ(testing::FirstDifference(expected, endpoint.played), -1);
 }
 
 TEST_F(WasapiDriverTest, AnEndpointRemovedWhilePlayingStopsTheDriver) {
     endpoint.failAt = kPadding;
+    endpoint.failure = AUDCLNT_E_DEVICE_INVALIDATED;
     endpoint.paddingCallsBeforeFailure = 5;
     StartAudio(*app, nullptr);
     ASSERT_EQ(Status(), kRunning);

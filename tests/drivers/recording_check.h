@@ -1,15 +1,16 @@
-// Shared by the recording tests: a small looping song, the reading of a
-// recorded 32-bit stereo WAV file, and the check of a recording against the
-// engine's own render of the same frames.
+// Shared by the recording tests: a small looping song, the engine's own render
+// of it, and the check of a recorded file against the render of the same frames.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "app/app_state.h"
@@ -24,9 +25,9 @@
 
 namespace zelmora::testing {
 
-// Four channels of a looping saw wave at different pitches and volumes, so
-// the left and right mixes differ and never fall silent.
-inline std::vector<uint8_t> RecordingSongBytes() {
+// Imports and plays four channels of a looping saw wave at different pitches
+// and volumes, so the left and right mixes differ and never fall silent.
+inline void PlayRecordingSong(AppState& app) {
     ModSpec spec;
     spec.samples = {{"saw", 64, 0, 64, 0, 64}};
     std::vector<int8_t> saw(128);
@@ -34,61 +35,40 @@ inline std::vector<uint8_t> RecordingSongBytes() {
     spec.sampleData = {saw};
     spec.cells = {{0, 0, 0, 428, 1, 0, 0}, {0, 2, 1, 320, 1, 0xC, 40}, {0, 4, 2, 254, 1, 0xC, 30},
                   {0, 6, 3, 214, 1, 0, 0}, {0, 16, 0, 404, 1, 0, 0},   {0, 24, 1, 360, 1, 0xC, 64}};
-    return WriteMod(spec);
-}
-
-inline void PlayRecordingSong(AppState& app) {
-    const std::vector<uint8_t> bytes = RecordingSongBytes();
+    const std::vector<uint8_t> bytes = WriteMod(spec);
     ImportModData(app, ByteReader(bytes));
     PlayTransport(app, false, true);
 }
 
-// The interleaved samples of a canonical 32-bit integer stereo WAV file;
-// empty when the file is missing or of another kind.
-inline std::vector<int32_t> ReadStereo32(const std::string& path, uint32_t* rate = nullptr) {
-    std::ifstream in(path, std::ios::binary);
-    const std::vector<uint8_t> b{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    const auto le = [&b](std::size_t at, int bytes) {
-        uint32_t v = 0;
-        for (int i = bytes - 1; i >= 0; --i) v = v << 8 | b[at + std::size_t(i)];
-        return v;
-    };
-    const auto tag = [&b](std::size_t at, const char* text) {
-        return std::equal(text, text + 4, b.begin() + long(at));
-    };
-    if (b.size() < 44 || !tag(0, "RIFF") || !tag(8, "WAVE") || !tag(12, "fmt ") || !tag(36, "data"))
-        return {};
-    if (le(16, 4) != 16 || le(20, 2) != 1 || le(22, 2) != 2 || le(34, 2) != 32) return {};
-    const uint32_t size = le(40, 4);
-    if (size > b.size() - 44) return {};
-    if (rate) *rate = le(24, 4);
-    std::vector<int32_t> samples(size / 4);
-    for (std::size_t i = 0; i < samples.size(); ++i) samples[i] = static_cast<int32_t>(le(44 + 4 * i, 4));
-    return samples;
-}
-
 // Index of the first differing sample, or -1 when `recorded` equals the start of `reference`.
-inline long FirstDifference(const std::vector<int32_t>& recorded, const std::vector<int32_t>& reference) {
+template <typename T>
+long FirstDifference(const std::vector<T>& recorded, const std::vector<T>& reference) {
     if (recorded.size() > reference.size()) return static_cast<long>(reference.size());
     const auto at = std::mismatch(recorded.begin(), recorded.end(), reference.begin()).first;
     return at == recorded.end() ? -1 : static_cast<long>(at - recorded.begin());
 }
 
 // The engine's own render of the song, `halves` buffers of `frames` at `rate`,
-// as the drivers' 32-bit integers, interleaved.
-inline std::vector<int32_t> ReferenceRender(double rate, int frames, uint32_t halves) {
+// interleaved, in the drivers' one conversion: to 32-bit integers, or to
+// floats from those.
+template <typename T = int32_t>
+std::vector<T> ReferenceRender(double rate, int frames, uint32_t halves) {
     auto reference = MakeTestApp();
     reference->settings.sampleRate = rate;
     reference->asioHost.preferredSize = frames;
     PlayRecordingSong(*reference);
-    std::vector<int32_t> expected;
+    std::vector<T> expected;
     for (uint32_t half = 0; half < halves; ++half) {
         RenderBuffer(*reference);
-        for (int i = 0; i < frames; ++i) {
-            expected.push_back(ConvertToInt32(reference->mixLeft[i]));
-            expected.push_back(ConvertToInt32(reference->mixRight[i]));
+        for (int i = 0; i < 2 * frames; ++i) {
+            const int32_t v = ConvertToInt32((i % 2 ? reference->mixRight : reference->mixLeft)[i / 2]);
+            expected.push_back(std::is_same_v<T, float>
+                                   ? static_cast<T>(static_cast<float>(v) * (1.0f / 2147483648.0f))
+                                   : static_cast<T>(v));
         }
     }
+    EXPECT_NE(std::count(expected.begin(), expected.end(), T{}), static_cast<long>(expected.size()))
+        << "silent";
     return expected;
 }
 
@@ -107,15 +87,18 @@ inline std::string RecordAndCompare(AppState& app, const std::string& file, uint
     const uint32_t answered = app.asioHost.halfBuffers.load();
     EXPECT_GE(answered, halfBuffers);
 
+    // The file: a canonical 32-bit stereo WAV file holding exactly the render
+    // of every answered half buffer.
     const std::vector<int32_t> expected =
         ReferenceRender(app.settings.sampleRate, app.asioHost.preferredSize, answered);
-    EXPECT_TRUE(std::any_of(expected.begin(), expected.end(), [](int32_t s) { return s != 0; }));
-
-    uint32_t fileRate = 0;
-    const std::vector<int32_t> recorded = ReadStereo32(file, &fileRate);
-    EXPECT_EQ(fileRate, static_cast<uint32_t>(app.settings.sampleRate + 0.5));
-    EXPECT_EQ(recorded.size(), expected.size());  // every answered half buffer, whole
-    EXPECT_EQ(FirstDifference(recorded, expected), -1);
+    Bytes data(expected.size() * 4);
+    std::memcpy(data.data(), expected.data(), data.size());
+    const auto rate = static_cast<uint32_t>(app.settings.sampleRate + 0.5);
+    const Bytes wanted = WriteWav({WavFmtChunk(1, 2, rate, 32), RiffChunk("data", data)});
+    std::ifstream in(file, std::ios::binary);
+    const Bytes recorded{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    EXPECT_EQ(recorded.size(), wanted.size());
+    EXPECT_EQ(FirstDifference(recorded, wanted), -1) << "(the first differing byte)";
     return running;
 }
 

@@ -3,14 +3,16 @@
 // driver reported, for the recording test to check against the renderer.
 //
 //   zelmora_wasapi_play.exe SONG SECONDS
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "audio/asio_host.h"
+#include "audio/fake_drivers.h"
 #include "engine/transport.h"
 #include "formats/importers.h"
 #include "platform/win32/wasapi_driver.h"
@@ -27,16 +29,13 @@ int main(int argc, char** argv) {
         return 1;
     }
     auto app = MakeTestApp();
-    char name[kDriverNameLength];
-    for (int32_t i = 0; i < app->driverList.DriverCount(); ++i) {
-        app->driverList.DriverName(i, name, sizeof name);
-        std::printf("driver %d: %s\n", static_cast<int>(i), name);
-    }
+    const std::vector<std::string> names = testing::DriverNames(app->driverList);
+    for (std::size_t i = 0; i < names.size(); ++i)
+        std::printf("driver %d: %s\n", static_cast<int>(i), names[i].c_str());
     // The first WASAPI driver is the default endpoint's (ASIO drivers, if any, come before).
-    for (int32_t i = app->driverList.DriverCount() - 1; i >= 0; --i) {
-        app->driverList.DriverName(i, name, sizeof name);
-        if (std::strncmp(name, "WASAPI: ", 8) == 0) app->settings.driverIndex = static_cast<uint8_t>(i);
-    }
+    const auto first = std::find_if(names.begin(), names.end(),
+                                    [](const std::string& n) { return n.rfind("WASAPI: ", 0) == 0; });
+    app->settings.driverIndex = static_cast<uint8_t>(first - names.begin());
     ImportFile(*app, argv[1]);
     std::printf("song: %s\n", app->statusLine);
     PlayTransport(*app, false, true);
@@ -52,7 +51,7 @@ int main(int argc, char** argv) {
     app->asioHost.driver->getLatencies(&inputLatency, &outputLatency);
     StopAudio(*app);
     std::printf("frames per second: %.0f\noutput latency: %d frames\nstatus: %s\n",
-                halves * static_cast<double>(app->asioHost.preferredSize) / seconds, static_cast<int>(outputLatency),
-                app->asioHost.statusText);
+                halves * static_cast<double>(app->asioHost.preferredSize) / seconds,
+                static_cast<int>(outputLatency), app->asioHost.statusText);
     return 0;
 }

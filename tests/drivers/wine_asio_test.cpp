@@ -3,27 +3,23 @@
 // recording equals the engine's render of the same frames.
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <algorithm>
 #include <string>
 
+#include "audio/fake_drivers.h"
 #include "drivers/recording_check.h"
 
 namespace zelmora {
 namespace {
 
-int32_t FindDriver(const DriverList& list, const char* name) {
-    char text[256];
-    for (int32_t id = 0; id < list.DriverCount(); ++id)
-        if (list.DriverName(id, text, sizeof text) == 0 && std::strcmp(text, name) == 0) return id;
-    return -1;
-}
-
 TEST(WineAsio, TestDriverPlaysASongThroughCom) {
     auto app = MakeTestApp();
+    const std::vector<std::string> names = testing::DriverNames(app->driverList);
     // The registered entry whose library is missing is left out.
-    EXPECT_LT(FindDriver(app->driverList, "Zelmora Missing Driver"), 0);
-    const int32_t id = FindDriver(app->driverList, "Zelmora Test Driver");
-    ASSERT_GE(id, 0) << "the test driver is not registered";
+    EXPECT_EQ(std::count(names.begin(), names.end(), "Zelmora Missing Driver"), 0);
+    const int32_t id =
+        static_cast<int32_t>(std::find(names.begin(), names.end(), "Zelmora Test Driver") - names.begin());
+    ASSERT_LT(id, app->driverList.DriverCount()) << "the test driver is not registered";
     app->settings.driverIndex = static_cast<uint8_t>(id);
     const std::string running = testing::RecordAndCompare(*app, "zelmora-test-driver.wav", 60);
     EXPECT_EQ(running, "ASIO Running (0 Ins, 2 Outs, 32:8192:256:1 Samples, 1 Po)");

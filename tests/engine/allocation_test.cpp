@@ -1,5 +1,6 @@
 // RenderBuffer must not touch the heap: this program replaces the global
-// allocation functions and counts every call made while the count is armed.
+// allocation functions (the array and nothrow forms call these) and counts
+// every call made while the count is armed.
 #include <atomic>
 #include <cstdlib>
 #include <new>
@@ -10,40 +11,22 @@ namespace {
 std::atomic<bool> g_armed{false};
 std::atomic<long> g_calls{0};  // allocations and frees while armed
 
-void* Counted(std::size_t size) noexcept {
+void Count() {
     if (g_armed.load(std::memory_order_relaxed)) g_calls.fetch_add(1, std::memory_order_relaxed);
-    return std::malloc(size ? size : 1);
-}
-void CountedFree(void* p) noexcept {
-    if (p && g_armed.load(std::memory_order_relaxed)) g_calls.fetch_add(1, std::memory_order_relaxed);
-    std::free(p);
 }
 }  // namespace
 
 void* operator new(std::size_t size) {
-    if (void* p = Counted(size)) return p;
+    Count();
+    if (void* p = std::malloc(size ? size : 1)) return p;
     throw std::bad_alloc();
 }
-void* operator new[](std::size_t size) {
-    return operator new(size);
-}
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-    return Counted(size);
-}
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
-    return Counted(size);
-}
 void operator delete(void* p) noexcept {
-    CountedFree(p);
-}
-void operator delete[](void* p) noexcept {
-    CountedFree(p);
+    if (p) Count();
+    std::free(p);
 }
 void operator delete(void* p, std::size_t) noexcept {
-    CountedFree(p);
-}
-void operator delete[](void* p, std::size_t) noexcept {
-    CountedFree(p);
+    operator delete(p);
 }
 
 namespace zelmora {

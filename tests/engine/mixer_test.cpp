@@ -1,4 +1,6 @@
-// Voices and the resampler, checked through voice state and exact sample values.
+// Voices and the resampler, checked through voice state and exact sample
+// values: the full build's sinc voice with its pan law and the earlier
+// build's linear voice with its pan switch.
 #include <cstring>
 #include <utility>
 #include <vector>
@@ -12,23 +14,21 @@ double Wave(int c, int f) {
     return (std::sin(f * 0.37) * 0.8 + 0.001 * f) * (c ? -1 : 1);
 }
 
-struct MixerTest : ::testing::Test {
-    std::unique_ptr<AppState> app = MakeEngineApp();
-    std::vector<double> left, right;
-    // Envelope held at 1 and pan full left: the left output is the interpolated value.
-    Voice& Plain(int note, int32_t offset = 0) {
-        app->song.tracks[0].channel.pan = 0;
-        Voice& v = app->voices[0];
-        StartVoice(*app, v, 0, 1, 0, note, 0, offset);
-        v.envelopeStage = kStageSustain;
-        v.envelopeValue = 1.0;
-        return v;
-    }
-    void Render(Voice& v, int frames) { RenderAlone(*app, v, frames, left, right); }
-};
+using MixerTest = EngineTest;
 
-TEST_F(MixerTest, StepCutoffAndOffsets) {
-    if constexpr (profile::kLinearVoices) GTEST_SKIP() << "the sinc voice and the pan law";
+// The tests of one build's voice; its sample comes from each test.
+template <bool kLinear>
+struct VoiceOf : EngineTest {
+    void SetUp() override {
+        if (profile::kLinearVoices != kLinear) GTEST_SKIP() << "the other build's voice";
+    }
+};
+using SincVoice = VoiceOf<false>;
+using LinearVoice = VoiceOf<true>;
+
+// The 32.32 step and cutoff, offsets, the ends of unlooped samples and the
+// turns of a ping-pong loop.
+TEST_F(SincVoice, WalkStepsEndsAndTurns) {
     const Sample& s = AddSample(*app, 1, 0, 1000, 1, Wave);
     Voice& v = Plain(60);
     Render(v, 10);
@@ -41,12 +41,9 @@ TEST_F(MixerTest, StepCutoffAndOffsets) {
     EXPECT_EQ(v.position, 20);
     EXPECT_DOUBLE_EQ(left[3], InterpolateFrame(s.audio[0] + kSampleGuard + 6 - 8, 2, 0));
     EXPECT_EQ(Plain(60, -64).position, 250);  // 64/256 of the length
-}
 
-TEST_F(MixerTest, EndsOfUnloopedSamples) {
-    if constexpr (profile::kLinearVoices) GTEST_SKIP() << "the sinc voice and the pan law";
     AddSample(*app, 1, 0, 1, 1, [](int, int) { return 1.0; });
-    Voice& v = Plain(60);
+    Plain(60);
     Render(v, 3);  // the one frame sounds already releasing: the end comes before the envelope step
     EXPECT_NEAR(left[0], SmoothingCoefficient(kReleaseSeconds, 44100.0), 1e-12);
     EXPECT_EQ(v.envelopeStage, kStageRelease);
@@ -56,13 +53,29 @@ TEST_F(MixerTest, EndsOfUnloopedSamples) {
     Render(v, 4);
     EXPECT_EQ(left, std::vector<double>(4, 0.0));
     EXPECT_EQ(v.envelopeStage, kStageRelease);
+
+    Sample& p = AddSample(*app, 1, 0, 120, 1, Wave, 2, 50, 50);
+    p.sampleRate = 44100.0 * 1.25;
+    Plain(60, 99);
+    Render(v, 1);  // 99 + 1.25 passes the end at 100 and comes back to 99.75
+    EXPECT_EQ(v.pingPongBackward, 1);
+    EXPECT_EQ(v.position, 99);
+    EXPECT_EQ(v.positionFraction, 0xC0000000u);
+    for (int i = 0; i < 200; ++i) {
+        Render(v, 1);
+        ASSERT_GE(v.position, 49);
+        ASSERT_LE(v.position, 100);
+    }
+    p.sampleRate = 44100.0;  // near a turn the window reads beyond the loop, unmirrored
+    Plain(60, 97);
+    Render(v, 1);
+    EXPECT_NEAR(left[0], InterpolateFrame(p.audio[0] + kSampleGuard + 97 - 8, 0, 0), 1e-12);
 }
 
 // The frame loops against the scalar formula, at a rate with fractions of 0
 // and one half and at one above 2 that reads the last window inside the loop
 // at phase 255 (the one that reads a frame past its end), then gliding.
-TEST_F(MixerTest, ForwardLoopMatchesTheWrappedFormula) {
-    if constexpr (profile::kLinearVoices) GTEST_SKIP() << "the sinc voice and the pan law";
+TEST_F(SincVoice, ForwardLoopMatchesTheWrappedFormula) {
     // The plain loop, the AVX2 one and the AVX-512 one, each where the processor has it.
     const std::pair<bool, bool> loops[] = {{false, false}, {true, false}, {true, true}};
     for (const auto& [wide, widest] : loops) {
@@ -149,28 +162,7 @@ TEST_F(MixerTest, SilentVoiceWalksLikeASoundingOne) {
     }
 }
 
-TEST_F(MixerTest, PingPongReflectsTheOvershoot) {
-    if constexpr (profile::kLinearVoices) GTEST_SKIP() << "the sinc voice and the pan law";
-    Sample& s = AddSample(*app, 1, 0, 120, 1, Wave, 2, 50, 50);
-    s.sampleRate = 44100.0 * 1.25;
-    Voice& v = Plain(60, 99);
-    Render(v, 1);  // 99 + 1.25 passes the end at 100 and comes back to 99.75
-    EXPECT_EQ(v.pingPongBackward, 1);
-    EXPECT_EQ(v.position, 99);
-    EXPECT_EQ(v.positionFraction, 0xC0000000u);
-    for (int i = 0; i < 200; ++i) {
-        Render(v, 1);
-        ASSERT_GE(v.position, 49);
-        ASSERT_LE(v.position, 100);
-    }
-    s.sampleRate = 44100.0;  // near a turn the window reads beyond the loop, unmirrored
-    Plain(60, 97);
-    Render(v, 1);
-    EXPECT_NEAR(left[0], InterpolateFrame(s.audio[0] + kSampleGuard + 97 - 8, 0, 0), 1e-12);
-}
-
-TEST_F(MixerTest, PanLawGainsAndEnvelope) {
-    if constexpr (profile::kLinearVoices) GTEST_SKIP() << "the sinc voice and the pan law";
+TEST_F(SincVoice, PanLawGainsAndEnvelope) {
     Sample& s = AddSample(*app, 1, 0, 44100, 1, [](int, int) { return 1.0; });
     ChannelState& c = app->song.tracks[0].channel;
     // track pan, sample pan, left and right gains
@@ -184,31 +176,18 @@ TEST_F(MixerTest, PanLawGainsAndEnvelope) {
         EXPECT_NEAR(right.back(), gainRight, 1e-6) << trackPan;
     }
     app->song.tracks[0].mixerVolume = 32;
-    EXPECT_DOUBLE_EQ(Plain(60).volume, 0.25);
-
-    // Attack about 1 ms, release about 100 ms.
-    Voice& v = app->voices[0];
-    StartVoice(*app, v, 0, 1, 0, 60, 0, 0);
-    Render(v, 40);
-    EXPECT_EQ(v.envelopeStage, kStageAttack);
-    Render(v, 10);
-    EXPECT_EQ(v.envelopeStage, kStageSustain);
-    ReleaseVoice(v);
-    Render(v, 4300);
-    EXPECT_EQ(v.envelopeStage, kStageRelease);
-    Render(v, 200);
-    EXPECT_EQ(v.envelopeStage, kStageOff);
+    Voice& v = Plain(60);
+    EXPECT_DOUBLE_EQ(v.volume, 0.25);
     // A slot that loses its audio silences its voice without a release.
-    StartVoice(*app, v, 0, 1, 0, 60, 0, 0);
     app->ClearSample(s);
     Render(v, 10);
     EXPECT_EQ(v.envelopeStage, kStageOff);
 }
 
 // Envelope, volume and pan glides over many blocks and uneven chunks, target
-// changes and the release, against the frame-by-frame formulas.
-TEST_F(MixerTest, GlidesAndEnvelopeFollowTheFrameFormulas) {
-    if constexpr (profile::kLinearVoices) GTEST_SKIP() << "the sinc voice and the pan law";
+// changes and the release, against the frame-by-frame formulas; the attack
+// takes about 1 ms, the release about 100 ms.
+TEST_F(SincVoice, GlidesAndEnvelopeFollowTheFrameFormulas) {
     AddSample(*app, 1, 0, 40000, 1, [](int, int) { return 1.0; });
     ChannelState& c = app->song.tracks[0].channel;
     c.volume = 64;
@@ -222,26 +201,25 @@ TEST_F(MixerTest, GlidesAndEnvelopeFollowTheFrameFormulas) {
                  b = SmoothingCoefficient(kSustainSeconds, 44100.0),
                  r = SmoothingCoefficient(kReleaseSeconds, 44100.0);
     double env = 0.0, vol = 1.0, pan = 0.0;
-    int stage = kStageAttack, frame = 0;
+    int stage = kStageAttack, frame = 0, sustainAt = 0, releaseAt = 0, offAt = 0;
     // chunk length, channel volume, channel pan, release first
     const int steps[][4] = {
         {300, 20, 200, 0}, {1000, 20, 200, 0}, {77, 50, 10, 0}, {20000, 50, 10, 0}, {5000, 64, 128, 1}};
     for (const auto& [n, volume, panning, release] : steps) {
         c.volume = static_cast<uint8_t>(volume);
         c.pan = static_cast<uint8_t>(panning);
-        if (release) ReleaseVoice(v);
-        if (release) stage = kStageRelease;
+        if (release) ReleaseVoice(v), stage = kStageRelease, releaseAt = frame;
         Render(v, n);
         const double vt = volume / 64.0, pt = panning / 256.0;
         for (int i = 0; i < n; ++i, ++frame) {
             if (stage == kStageAttack) {
                 env = (env - 1.0) * a + 1.0;
-                if (env >= kAttackDone) stage = kStageSustain;
+                if (env >= kAttackDone) stage = kStageSustain, sustainAt = frame;
             } else if (stage == kStageSustain) {
                 env = (env - 1.0) * b + 1.0;
             } else if (stage == kStageRelease) {
                 env *= r;
-                if (env <= kReleaseDone) env = 0.0, stage = kStageOff;
+                if (env <= kReleaseDone) env = 0.0, stage = kStageOff, offAt = frame;
             }
             ASSERT_NEAR(left[i], x * env * vol * (1.0 - pan * pan), 1e-9) << frame;
             ASSERT_NEAR(right[i], x * env * vol * (1.0 - (pan - 1.0) * (pan - 1.0)), 1e-9) << frame;
@@ -249,7 +227,8 @@ TEST_F(MixerTest, GlidesAndEnvelopeFollowTheFrameFormulas) {
         }
         EXPECT_EQ(v.envelopeStage, stage) << frame;
     }
-    EXPECT_EQ(stage, kStageOff);
+    EXPECT_NEAR(sustainAt, 45, 5);
+    EXPECT_NEAR(offAt - releaseAt, 4400, 100);
 }
 
 TEST_F(MixerTest, SelectionAndTrackCount) {
@@ -293,6 +272,43 @@ TEST_F(MixerTest, DamagedSampleFieldsStayInBounds) {
     Plain(60, 0x7FFFFFFF);
     Render(v, 10);
     EXPECT_EQ(v.envelopeStage, kStageRelease);
+}
+
+TEST_F(LinearVoice, InterpolationPanSwitchGlideAndSustain) {
+    // Frames 0, 1, 4, 9, ...; half rate reads the midpoints; a forward loop
+    // over the last 4 frames leads from its end back to its start.
+    Sample& s = AddSample(
+        *app, 1, 0, 8, 1, [](int, int f) { return 0.01 * f * f; }, 1, 4, 4);
+    s.sampleRate = 22050.0;
+    EXPECT_EQ(app->song.tracks[0].reserved2, kPanSwitchLeft);
+    struct {
+        int track;
+        double gainLeft, gainRight;
+    } cases[] = {{0, 0.66, 0.33}, {1, 0.33, 0.66}, {2, 0.33, 0.66}, {3, 0.66, 0.33}, {4, 0.66, 0.33}};
+    for (const auto& [track, gainLeft, gainRight] : cases) {
+        Voice& v = Plain(60, 0, track);
+        Render(v, 20);
+        const double expected[] = {0.0,  0.005, 0.01, 0.025, 0.04, 0.065, 0.09, 0.125,
+                                   0.16, 0.205, 0.25, 0.305, 0.36, 0.425, 0.49, 0.325};
+        for (int i = 0; i < 16; ++i) {
+            ASSERT_NEAR(left[i], expected[i] * 0.8 * gainLeft, 1e-12) << track << " " << i;
+            ASSERT_NEAR(right[i], expected[i] * 0.8 * gainRight, 1e-12) << track << " " << i;
+        }
+    }
+    app->song.tracks[0].reserved2 = kPanSwitchRight;  // the switch, not the pan bytes, decides
+    Voice& v = Plain(60, 2);
+    Render(v, 1);
+    EXPECT_NEAR(right[0] / left[0], 2.0, 1e-12);
+
+    // A glide of 10 ms and a sustain of 0.8.
+    StartVoice(*app, v, 0, 1, 0, 60, 0, 0);
+    app->song.tracks[0].channel.volume = 0;  // the volume glides toward 0
+    Render(v, 441);                          // 10 ms: 60 dB of the way
+    EXPECT_NEAR(v.volume, 0.001, 1e-9);
+    app->song.tracks[0].channel.volume = 64;
+    Render(v, 44100);
+    EXPECT_EQ(v.envelopeStage, kStageSustain);
+    EXPECT_NEAR(v.envelopeValue, 0.8, 1e-9);
 }
 
 }  // namespace
