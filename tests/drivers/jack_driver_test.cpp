@@ -156,27 +156,36 @@ protected:
 
 // The song through the JACK driver, recorded by another client, equals the
 // engine's render of it at the server's rate and period, passed through the
-// driver's one conversion (32-bit integer to float).
+// driver's one conversion (32-bit integer to float). A run in which the server
+// counted an xrun (a slow machine, a sanitizer build beside other tests) lost
+// or repeated a period and is tried again.
 TEST_F(JackDriverTest, PlaysTheRenderAtTheServersRateAndPeriod) {
-    Recorder recorder(kRate);  // one second
-    StartAudio(*app, nullptr);
-    ASSERT_STREQ(app->asioHost.statusText, "ASIO Running (0 Ins, 2 Outs, 256:256:256:1 Samples, 1 Po)");
-    EXPECT_EQ(app->settings.sampleRate, kRate);
-    ASSERT_TRUE(recorder.Record("Zelmora:Out 1", "Zelmora:Out 2"));
-    testing::PlayRecordingSong(*app);
-    ASSERT_TRUE(WaitUntil([&] { return recorder.Full(); }));
-    StopAudio(*app);
-    EXPECT_STREQ(app->asioHost.statusText, "ASIO Stopped");
-
-    // From the first sound on, which comes on a period.
     const std::vector<float> expected = testing::ReferenceRender<float>(kRate, kPeriod, 2 * kRate / kPeriod);
-    const std::vector<float> recorded = recorder.Frames();
-    const std::size_t r0 = FirstSound(recorded), e0 = FirstSound(expected);
-    ASSERT_LT(r0, recorded.size() / 2) << "the recording stayed silent";
-    EXPECT_EQ(testing::FirstDifference(std::vector<float>(recorded.begin() + long(r0), recorded.end()),
-                                       std::vector<float>(expected.begin() + long(e0), expected.end())),
-              -1);
-    EXPECT_EQ(r0 % (2 * kPeriod), e0 % (2 * kPeriod));
+    const std::size_t e0 = FirstSound(expected);
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        Recorder recorder(kRate);  // one second
+        StartAudio(*app, nullptr);
+        ASSERT_STREQ(app->asioHost.statusText, "ASIO Running (0 Ins, 2 Outs, 256:256:256:1 Samples, 1 Po)");
+        EXPECT_EQ(app->settings.sampleRate, kRate);
+        ASSERT_TRUE(recorder.Record("Zelmora:Out 1", "Zelmora:Out 2"));
+        testing::PlayRecordingSong(*app);
+        ASSERT_TRUE(WaitUntil([&] { return recorder.Full(); }));
+        const bool xrun = ServiceDriverNotice(*app, nullptr);
+        StopAudio(*app);
+        EXPECT_STREQ(app->asioHost.statusText, "ASIO Stopped");
+        if (xrun) continue;
+
+        // From the first sound on, which comes on a period.
+        const std::vector<float> recorded = recorder.Frames();
+        const std::size_t r0 = FirstSound(recorded);
+        ASSERT_LT(r0, recorded.size() / 2) << "the recording stayed silent";
+        EXPECT_EQ(testing::FirstDifference(std::vector<float>(recorded.begin() + long(r0), recorded.end()),
+                                           std::vector<float>(expected.begin() + long(e0), expected.end())),
+                  -1);
+        EXPECT_EQ(r0 % (2 * kPeriod), e0 % (2 * kPeriod));
+        return;
+    }
+    GTEST_SKIP() << "the server counted xruns in every run";
 }
 
 // Listed first while a server runs. A server that goes away stops the driver

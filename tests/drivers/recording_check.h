@@ -61,7 +61,8 @@ std::vector<T> ReferenceRender(double rate, int frames, uint32_t halves) {
     for (uint32_t half = 0; half < halves; ++half) {
         RenderBuffer(*reference);
         for (int i = 0; i < 2 * frames; ++i) {
-            const int32_t v = ConvertToInt32((i % 2 ? reference->mixRight : reference->mixLeft)[i / 2]);
+            const double* mix = i % 2 ? reference->mixRight : reference->mixLeft;
+            const int32_t v = ConvertToInt32(mix[i / 2]);
             expected.push_back(std::is_same_v<T, float>
                                    ? static_cast<T>(static_cast<float>(v) * (1.0f / 2147483648.0f))
                                    : static_cast<T>(v));

@@ -1,6 +1,6 @@
 // RenderBuffer must not touch the heap: this program replaces the global
-// allocation functions (the array and nothrow forms call these) and counts
-// every call made while the count is armed.
+// allocation functions, every form of them (a sanitizer's own would not pass
+// through the plain ones), and counts every call made while the count is armed.
 #include <atomic>
 #include <cstdlib>
 #include <new>
@@ -11,22 +11,40 @@ namespace {
 std::atomic<bool> g_armed{false};
 std::atomic<long> g_calls{0};  // allocations and frees while armed
 
-void Count() {
+void* Counted(std::size_t size) noexcept {
     if (g_armed.load(std::memory_order_relaxed)) g_calls.fetch_add(1, std::memory_order_relaxed);
+    return std::malloc(size ? size : 1);
+}
+void CountedFree(void* p) noexcept {
+    if (p && g_armed.load(std::memory_order_relaxed)) g_calls.fetch_add(1, std::memory_order_relaxed);
+    std::free(p);
 }
 }  // namespace
 
 void* operator new(std::size_t size) {
-    Count();
-    if (void* p = std::malloc(size ? size : 1)) return p;
+    if (void* p = Counted(size)) return p;
     throw std::bad_alloc();
 }
+void* operator new[](std::size_t size) {
+    return operator new(size);
+}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    return Counted(size);
+}
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+    return Counted(size);
+}
 void operator delete(void* p) noexcept {
-    if (p) Count();
-    std::free(p);
+    CountedFree(p);
+}
+void operator delete[](void* p) noexcept {
+    CountedFree(p);
 }
 void operator delete(void* p, std::size_t) noexcept {
-    operator delete(p);
+    CountedFree(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+    CountedFree(p);
 }
 
 namespace zelmora {
